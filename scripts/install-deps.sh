@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the build, the tests and the run command need.
+# Quiet and quick when everything is already there.
+set -euo pipefail
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev fonts-dejavu-core
+          xvfb xauth xdotool imagemagick clang-format)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "install-deps: installing ${missing[*]}"
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null

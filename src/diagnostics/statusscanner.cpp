@@ -1,0 +1,77 @@
+// The status text scanner: values after the markers in the parse buffer, the stop
+// counter and the follow-up requests.
+#include "cardiagnostics.h"
+
+#include "platform/crlfedit.h"
+#include "platform/textbox.h"
+#include "platform/vtimer.h"
+
+#include <QLineEdit>
+
+#include <limits>
+
+namespace vantrel {
+
+namespace {
+// The value that starts 8 characters after the marker's first character.
+bool valueAfter(const QString& text, QLatin1String marker, int length, QString* value)
+{
+    const qsizetype m = text.indexOf(marker);
+    if (m < 0)
+        return false;
+    *value = text.mid(m + 8, length);
+    return true;
+}
+} // namespace
+
+double leadingNumber(const QString& text)
+{
+    QString s;
+    for (QChar c : text)
+        if (c != QLatin1Char(' ') && c != QLatin1Char('\t') && c != QLatin1Char('\n'))
+            s += c;
+    int i = 0;
+    if (i < s.size() && (s[i] == QLatin1Char('-') || s[i] == QLatin1Char('+')))
+        ++i;
+    while (i < s.size() && (s[i].isDigit() || s[i] == QLatin1Char('.')))
+        ++i;
+    bool ok = false;
+    const double v = s.left(i).toDouble(&ok);
+    return ok ? v : 0.0;
+}
+
+void CarDiagnostics::Text1_Change()
+{
+    if (!m_c.Text1->text().contains(QLatin1String("> PMII")))
+        return;
+    m_c.Timer1->setEnabled(true);
+    QString value;
+    if (valueAfter(m_c.Text1->text(), QLatin1String("VEL =   "), 3, &value))
+        m_c.txtvel->setText(value);
+    if (valueAfter(m_c.Text1->text(), QLatin1String("BBT"), 5, &value))
+        m_c.txtbbt->setText(value);
+    if (valueAfter(m_c.Text1->text(), QLatin1String("FLT0"), 76, &value))
+        m_c.Text5->setText(value);
+}
+
+void CarDiagnostics::txtvel_Change()
+{
+    if (m_c.txtvel->text() != QLatin1String("  0"))
+        return;
+    // Past the 16-bit limit the count rolls over to 0, so it never goes negative and
+    // the display still changes, which keeps the follow-up request going.
+    m_stopCount = m_stopCount == std::numeric_limits<qint16>::max() ? 0 : qint16(m_stopCount + 1);
+    m_c.Text2->setText(QString::number(m_stopCount));
+}
+
+void CarDiagnostics::Text2_Change() { sendCommand(QStringLiteral("bbt")); }
+
+void CarDiagnostics::txtbbt_Change()
+{
+    m_c.Timer5->setEnabled(false);
+    sendCommand(QStringLiteral("flt0"));
+}
+
+void CarDiagnostics::txtpos_Change() { m_c.Timer5->setEnabled(false); }
+
+} // namespace vantrel

@@ -1,0 +1,87 @@
+#include "linesettings.h"
+
+#include <QStringList>
+#include <algorithm>
+#include <array>
+
+namespace vantrel {
+
+namespace {
+constexpr std::array<int, 19> kBaudRates{110,   300,   600,    1200,   2400,   4800,   9600,
+                                         14400, 19200, 28800,  38400,  56000,  57600,  115200,
+                                         128000, 230400, 256000, 460800, 921600};
+}
+
+QString LineSettings::toString() const
+{
+    QString stop = stopBits == 15 ? QStringLiteral("1.5") : QString::number(stopBits / 10);
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(baud)
+        .arg(QChar::fromLatin1(parity))
+        .arg(dataBits)
+        .arg(stop);
+}
+
+bool parseLineSettings(const QString& text, LineSettings* out, QString* error)
+{
+    const auto fail = [&](const QString& why) {
+        if (error)
+            *error = QStringLiteral("Invalid port settings \"%1\": %2").arg(text, why);
+        return false;
+    };
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 4)
+        return fail(QStringLiteral("expected baud,parity,data,stop, for example 9600,n,8,1"));
+
+    LineSettings s;
+    bool ok = false;
+    const QString baudText = parts[0].trimmed();
+    s.baud = baudText.toInt(&ok);
+    if (!ok || std::find(kBaudRates.begin(), kBaudRates.end(), s.baud) == kBaudRates.end())
+        return fail(QStringLiteral("\"%1\" is not a supported baud rate").arg(baudText));
+
+    const QString parity = parts[1].trimmed().toLower();
+    if (parity.size() != 1 || !QStringLiteral("neoms").contains(parity[0]))
+        return fail(QStringLiteral("parity \"%1\" is not one of n, e, o, m, s").arg(parts[1]));
+    s.parity = parity[0].toLatin1();
+
+    const QString dataText = parts[2].trimmed();
+    s.dataBits = dataText.toInt(&ok);
+    if (!ok || s.dataBits < 5 || s.dataBits > 8)
+        return fail(QStringLiteral("data bits \"%1\" must be 5, 6, 7 or 8").arg(dataText));
+
+    const QString stop = parts[3].trimmed();
+    if (stop == QLatin1String("1"))
+        s.stopBits = 10;
+    else if (stop == QLatin1String("1.5"))
+        s.stopBits = 15;
+    else if (stop == QLatin1String("2"))
+        s.stopBits = 20;
+    else
+        return fail(QStringLiteral("stop bits \"%1\" must be 1, 1.5 or 2").arg(stop));
+
+    if (out)
+        *out = s;
+    return true;
+}
+
+bool parsePortNumber(const QString& text, int* out, QString* error)
+{
+    bool ok = false;
+    const int n = text.trimmed().toInt(&ok);
+    if (!ok) {
+        if (error)
+            *error = QStringLiteral("Invalid port number \"%1\": not a number").arg(text);
+        return false;
+    }
+    if (n < 1 || n > 255) {
+        if (error)
+            *error = QStringLiteral("Invalid port number %1: must be 1 to 255").arg(n);
+        return false;
+    }
+    if (out)
+        *out = n;
+    return true;
+}
+
+} // namespace vantrel

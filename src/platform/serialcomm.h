@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+namespace vantrel {
+
+// Event codes reported in CommEvent.
+namespace comm {
+constexpr int EvSend = 1;
+constexpr int EvReceive = 2;
+constexpr int EvCTS = 3;
+constexpr int EvDSR = 4;
+constexpr int EvCD = 5;
+constexpr int EvRing = 6;
+constexpr int EvEOF = 7;
+constexpr int ErBreak = 1001;
+constexpr int ErCTSTO = 1002;
+constexpr int ErDSRTO = 1003;
+constexpr int ErFrame = 1004;
+constexpr int ErOverrun = 1006;
+constexpr int ErCDTO = 1007;
+constexpr int ErRxOver = 1008;
+constexpr int ErRxParity = 1009;
+constexpr int ErTxFull = 1010;
+} // namespace comm
+
+// The serial port service: one port with the properties the car diagnostics screen
+// uses. Characters and bytes map one to one (Latin-1). Setters that can fail return
+// an empty string on success and the failure's description otherwise.
+class SerialComm : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~SerialComm() override = default;
+
+    virtual bool portOpen() const = 0;
+    virtual QString setPortOpen(bool open) = 0;
+    virtual QString output(const QString& text) = 0;
+    // Everything waiting in the receive buffer, at most one read's worth.
+    virtual QString input() = 0;
+    virtual int commEvent() const = 0;
+    virtual int outBufferCount() const = 0;
+    virtual int commPort() const = 0;
+    virtual QString setCommPort(int port) = 0;
+    virtual QString settings() const = 0;
+    virtual QString setSettings(const QString& settings) = 0;
+    // The device path the current port number names.
+    virtual QString deviceName() const = 0;
+    // Frees the operating-system resources at once (used when the program ends).
+    virtual void release() = 0;
+
+Q_SIGNALS:
+    // One per event; CommEvent tells which.
+    void OnComm();
+    // The device went away while open; the port is closed already.
+    void deviceLost(const QString& device);
+};
+
+// Maps a port number to its device: $VANTREL_COM<N> when set, else the platform's name.
+QString deviceForPort(int port);
+
+} // namespace vantrel

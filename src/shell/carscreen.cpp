@@ -1,0 +1,94 @@
+#include "carscreen.h"
+
+#include "diagnostics/signalgrid.h"
+#include "platform/colors.h"
+#include "platform/crlfedit.h"
+#include "platform/textbox.h"
+#include "platform/twips.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+
+namespace vantrel {
+
+QFont carScreenFont()
+{
+    QFont f(QStringLiteral("Sans Serif"));
+    f.setPointSizeF(8.25);
+    f.setBold(true);
+    return f;
+}
+
+QLineEdit* makeLineEdit(QWidget* parent, const char* name)
+{
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QLatin1String(name));
+    return e;
+}
+
+namespace {
+QLabel* lamp(QWidget* parent, const char* name, const Twips& t, int left, int top)
+{
+    auto* l = new QLabel(parent);
+    l->setObjectName(QLatin1String(name));
+    l->setFrameShape(QFrame::Box);
+    t.place(l, left, top, 375, 375);
+    setBackColor(l, color::LightGrey);
+    return l;
+}
+} // namespace
+
+void buildCarScreenCommon(QWidget* client, CarScreenCommon& c)
+{
+    const Twips t(client);
+    setBackColor(client, color::LightGrey);
+    client->setFont(carScreenFont());
+
+    c.Label2 = new QLabel(QStringLiteral("Status - "), client);
+    c.Label2->setObjectName(QStringLiteral("Label2"));
+    t.place(c.Label2, 120, 0, 732, 192);
+    setBackColor(c.Label2, color::LightGrey);
+    c.Label1 = new QLabel(client);
+    c.Label1->setObjectName(QStringLiteral("Label1"));
+    c.Label1->setTextFormat(Qt::PlainText);
+    t.place(c.Label1, 840, 0, 6612, 192);
+    setBackColor(c.Label1, color::LightGrey);
+    c.Line1 = new QFrame(client);
+    c.Line1->setObjectName(QStringLiteral("Line1"));
+    c.Line1->setGeometry(t(-360), t(240), t(6960 + 360), 1);
+    setBackColor(c.Line1, color::Grey);
+
+    c.grid = new SignalGrid(client);
+
+    c.Term = new CrLfEdit(QStringLiteral("Term"), client);
+    t.place(c.Term, 5520, 360, 9495, 3975);
+    c.Term->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    c.Term->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    c.Text1 = new TextBox(QStringLiteral("Text1"), client);
+
+    c.Picture1 = new QFrame(client);
+    c.Picture1->setObjectName(QStringLiteral("Picture1"));
+    t.place(c.Picture1, 5520, 240, 5895, 4095);
+    setBackColor(c.Picture1, color::LightGrey);
+    c.Picture1->setFocusPolicy(Qt::StrongFocus);
+    c.Picture1->hide();
+    c.Picture1->raise();
+
+    c.Label3 = lamp(client, "Label3", t, 3000, 4440);
+    c.Label4 = lamp(client, "Label4", t, 9960, 5760);
+    c.Label5 = lamp(client, "Label5", t, 9960, 6240);
+
+    c.txtdpc = makeLineEdit(client, "txtdpc");
+    t.place(c.txtdpc, 4200, 4440, 735, 285);
+    c.txtbbt = makeLineEdit(client, "txtbbt");
+    t.place(c.txtbbt, 6000, 4440, 615, 285);
+    c.txtpos = makeLineEdit(client, "txtpos");
+    t.place(c.txtpos, 6720, 4440, 495, 285);
+    c.txtvel = makeLineEdit(client, "txtvel");
+    t.place(c.txtvel, 7440, 4440, 495, 285);
+    c.Text2 = makeLineEdit(client, "Text2");
+    t.place(c.Text2, 8880, 5160, 615, 375);
+}
+
+} // namespace vantrel

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/services.h"
+
+#include <QString>
+
+class QAction;
+class QWidget;
+
+namespace vantrel {
+
+// The capture log of the car diagnostics screen: every received piece, as shown,
+// appended to a file of raw bytes.
+class CaptureLog {
+public:
+    struct Controls {
+        QWidget* form = nullptr; // its caption names the log
+        QAction* MOpenLog = nullptr;
+        QAction* MCloseLog = nullptr;
+    };
+
+    CaptureLog(const Controls& controls, const Services& services);
+
+    // The file number of the open log, 0 when none is open.
+    int handle() const { return m_handle; }
+    void MOpenLog_Click();
+    void MCloseLog_Click();
+    // Writes one normalised piece; on failure asks Retry or Cancel (Cancel closes).
+    void write(const QString& piece);
+
+private:
+    Controls m_c;
+    Services m_s;
+    std::unique_ptr<FileDialog> m_dialog; // OpenLog
+    int m_handle = 0;
+    qint64 m_pos = 0; // where the next byte goes, from 0
+};
+
+} // namespace vantrel

@@ -1,0 +1,228 @@
+#include "serialterminal.h"
+
+#include "normalise.h"
+#include "platform/colors.h"
+#include "platform/crlfedit.h"
+#include "platform/textbox.h"
+#include "platform/vtimer.h"
+
+#include <QAction>
+#include <QLabel>
+
+#include <cmath>
+
+namespace vantrel {
+
+SerialTerminal::SerialTerminal(const Controls& controls, const Services& services,
+                               QObject* parent)
+    : QObject(parent), m_c(controls), m_s(services),
+      m_log({controls.form, controls.MOpenLog, controls.MCloseLog}, services)
+{
+    connect(m_s.serial, &SerialComm::OnComm, this, &SerialTerminal::SerialComm1_OnComm);
+    connect(m_s.serial, &SerialComm::deviceLost, this, &SerialTerminal::deviceLost);
+    connect(m_c.MOpen, &QAction::triggered, this, &SerialTerminal::MOpen_Click);
+    connect(m_c.MOpenLog, &QAction::triggered, this, [this] { m_log.MOpenLog_Click(); });
+    connect(m_c.MCloseLog, &QAction::triggered, this, [this] { m_log.MCloseLog_Click(); });
+    m_c.Term->onKeyPress = [this](int& key) { Term_KeyPress(key); };
+    m_c.Term->takesAllKeys = [this] { return m_s.serial->portOpen(); };
+}
+
+void SerialTerminal::togglePort()
+{
+    const QString why = m_s.serial->setPortOpen(!m_s.serial->portOpen());
+    if (!why.isEmpty())
+        m_s.boxes->show(why, mb::OkExclamation);
+    m_c.MOpen->setChecked(m_s.serial->portOpen());
+}
+
+void SerialTerminal::Form_Load()
+{
+    togglePort();
+    if (m_s.serial->portOpen())
+        m_s.serial->output(QStringLiteral("\r"));
+}
+
+void SerialTerminal::MOpen_Click() { togglePort(); }
+
+void SerialTerminal::MFileExit_Click()
+{
+    int cancel = 0;
+    Form_Unload(cancel);
+}
+
+void SerialTerminal::Form_Unload(int& cancel)
+{
+    if (m_unloading) { // a second close while the output drains
+        cancel = 1;
+        return;
+    }
+    m_unloading = true;
+    if (m_s.serial->portOpen()) {
+        double deadline = std::round(m_s.clock->nowSeconds() + kDrainWaitSeconds);
+        while (m_s.serial->outBufferCount() != 0) {
+            m_s.clock->doEvents();
+            if (m_s.clock->nowSeconds() <= deadline)
+                continue;
+            const int answer = m_s.boxes->show(QStringLiteral("Data cannot be sent"),
+                                               mb::AbortRetryIgnoreQuestion);
+            if (answer == mb::Abort) {
+                cancel = 1;
+                m_unloading = false;
+                return;
+            }
+            if (answer == mb::Ignore)
+                break;
+            deadline = std::round(m_s.clock->nowSeconds() + kDrainWaitSeconds);
+        }
+        m_s.serial->setPortOpen(false);
+    }
+    if (m_log.handle() != 0)
+        m_log.MCloseLog_Click();
+    m_s.exit->endProgram();
+}
+
+void SerialTerminal::SerialComm1_OnComm()
+{
+    switch (m_s.serial->commEvent()) {
+    case comm::EvSend:
+    case comm::EvRing:
+        break;
+    case comm::EvReceive:
+        receivePath();
+        break;
+    case comm::EvCTS:
+        m_pendingStatus = QStringLiteral("Change in CTS Detected");
+        break;
+    case comm::EvDSR:
+        m_pendingStatus = QStringLiteral("Change in DSR Detected");
+        break;
+    case comm::EvCD:
+        m_pendingStatus = QStringLiteral("Change in CD Detected");
+        break;
+    case comm::EvEOF:
+        m_pendingStatus = QStringLiteral("End of File Detected");
+        break;
+    case comm::ErBreak:
+        m_pendingStatus = QStringLiteral("Break Received");
+        break;
+    case comm::ErCTSTO:
+        m_pendingAlert = QStringLiteral("CTS Timeout");
+        break;
+    case comm::ErDSRTO:
+        m_pendingAlert = QStringLiteral("DSR Timeout");
+        break;
+    case comm::ErFrame:
+        m_pendingStatus = QStringLiteral("Framing Error");
+        break;
+    case comm::ErOverrun:
+        portRestart();
+        break;
+    case comm::ErCDTO:
+        m_pendingAlert = QStringLiteral("Carrier Detect Timeout");
+        break;
+    case comm::ErRxOver:
+        m_pendingAlert = QStringLiteral("Receive Buffer Overflow");
+        break;
+    case comm::ErRxParity:
+        m_pendingStatus = QStringLiteral("Parity Error");
+        break;
+    case comm::ErTxFull:
+        m_pendingAlert = QStringLiteral("Transmit Buffer Full");
+        break;
+    default:
+        m_pendingAlert = QStringLiteral("Unknown error or event");
+        break;
+    }
+    messageStep();
+}
+
+void SerialTerminal::receivePath()
+{
+    setBackColor(m_c.Label4, color::DarkRed);
+    m_c.Timer4->setEnabled(true);
+    m_c.Timer5->setEnabled(false);
+    QString text = m_s.serial->input();
+    AppendToTerminal(*m_c.Term, text);
+}
+
+void SerialTerminal::portRestart()
+{
+    m_c.Timer2->setEnabled(false);
+    QString why = m_s.serial->setPortOpen(!m_s.serial->portOpen());
+    if (why.isEmpty())
+        why = m_s.serial->setPortOpen(!m_s.serial->portOpen());
+    if (why.isEmpty())
+        why = m_s.serial->output(QStringLiteral("install\r"));
+    m_c.Timer2->setEnabled(true);
+    if (!why.isEmpty())
+        reportServiceFailure(why);
+}
+
+// A failure of the port inside a notification is shown in the status line; the
+// check mark keeps showing the port's real state.
+void SerialTerminal::reportServiceFailure(const QString& why)
+{
+    m_pendingStatus = why;
+    m_c.MOpen->setChecked(m_s.serial->portOpen());
+}
+
+void SerialTerminal::messageStep()
+{
+    if (!m_pendingStatus.isEmpty()) {
+        m_c.Label1->setText(m_pendingStatus);
+        m_pendingStatus.clear();
+        return;
+    }
+    // One alert at a time: notifications that arrive while it is open keep their
+    // text pending instead of stacking a box per received piece.
+    if (m_pendingAlert.isEmpty() || m_alertShowing)
+        return;
+    m_alertShowing = true;
+    m_s.boxes->beep();
+    const int answer = m_s.boxes->show(m_pendingAlert, mb::OkCancel,
+                                       QStringLiteral("Press Cancel to Quit, Ok to ignore."));
+    m_alertShowing = false;
+    m_pendingAlert.clear();
+    if (answer == mb::Cancel) {
+        m_s.serial->setPortOpen(false);
+        m_c.MOpen->setChecked(m_s.serial->portOpen());
+    }
+}
+
+void SerialTerminal::deviceLost(const QString& device)
+{
+    m_c.Label1->setText(QStringLiteral("Port lost: %1 is gone").arg(device));
+    m_c.MOpen->setChecked(m_s.serial->portOpen());
+}
+
+void SerialTerminal::Term_KeyPress(int& key)
+{
+    if (!m_s.serial->portOpen())
+        return;
+    m_s.serial->output(QString(QChar(key)));
+    setBackColor(m_c.Label5, color::Green);
+    key = 0;
+}
+
+void SerialTerminal::AppendToTerminal(CrLfEdit& box, QString& text)
+{
+    int n = box.length();
+    if (n >= kTerminalLimit) {
+        box.setText(box.text().mid(kTerminalCut));
+        n = box.length();
+    }
+    box.setSelStart(n);
+    NormalisedPiece piece = normalisePiece(text);
+    if (piece.leadingBackspace) {
+        box.setSelStart(n - 1); // fails on an empty terminal, and the step is skipped
+        box.setSelLength(1);
+    }
+    text = std::move(piece.text);
+    box.setSelText(text);
+    m_c.Text1->setText(m_c.Text1->text() + text);
+    m_c.Text1->setText(m_c.Text1->text().right(kParseBufferSize));
+    if (m_log.handle() != 0)
+        m_log.write(text);
+}
+
+} // namespace vantrel

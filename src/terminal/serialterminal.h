@@ -1,0 +1,77 @@
+#pragma once
+
+#include "capturelog.h"
+#include "platform/services.h"
+
+#include <QObject>
+
+#include <functional>
+
+class QAction;
+class QLabel;
+class QWidget;
+
+namespace vantrel {
+
+class CrLfEdit;
+class TextBox;
+class VTimer;
+
+// The car diagnostics screen's serial terminal: the port, the receive path, the
+// terminal text, the capture log, and the screen's load and unload.
+class SerialTerminal final : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kTerminalLimit = 16384;
+    static constexpr int kTerminalCut = 4096;
+    static constexpr int kParseBufferSize = 418;
+    static constexpr double kDrainWaitSeconds = 10;
+
+    struct Controls {
+        QWidget* form = nullptr;
+        CrLfEdit* Term = nullptr;
+        TextBox* Text1 = nullptr;
+        QLabel* Label1 = nullptr;
+        QLabel* Label4 = nullptr;
+        QLabel* Label5 = nullptr;
+        QAction* MOpen = nullptr;
+        QAction* MOpenLog = nullptr;
+        QAction* MCloseLog = nullptr;
+        VTimer* Timer2 = nullptr;
+        VTimer* Timer4 = nullptr;
+        VTimer* Timer5 = nullptr;
+    };
+
+    SerialTerminal(const Controls& controls, const Services& services, QObject* parent = nullptr);
+
+    CaptureLog& captureLog() { return m_log; }
+    const QString& pendingStatus() const { return m_pendingStatus; }
+    const QString& pendingAlert() const { return m_pendingAlert; }
+
+    void Form_Load();
+    // Returns with cancel set when the user chose Abort; otherwise the program ends.
+    void Form_Unload(int& cancel);
+    void MOpen_Click();
+    void MFileExit_Click();
+    void SerialComm1_OnComm();
+    void Term_KeyPress(int& key);
+    void AppendToTerminal(CrLfEdit& box, QString& text);
+
+private:
+    void togglePort();
+    void receivePath();
+    void portRestart();
+    void messageStep();
+    void deviceLost(const QString& device);
+    void reportServiceFailure(const QString& why);
+
+    Controls m_c;
+    Services m_s;
+    CaptureLog m_log;
+    QString m_pendingStatus;
+    QString m_pendingAlert;
+    bool m_alertShowing = false;
+    bool m_unloading = false;
+};
+
+} // namespace vantrel

@@ -1,0 +1,103 @@
+#include "fakes.h"
+
+#include <QFileInfo>
+
+namespace vantrel::test {
+
+QString FakeSerialComm::setPortOpen(bool o)
+{
+    if (!o) {
+        if (open) {
+            ++closes;
+            history << QStringLiteral("close");
+        }
+        open = false;
+        return {};
+    }
+    if (open)
+        return QStringLiteral("Port already open");
+    if (!openFailure.isEmpty())
+        return openFailure;
+    if (!reopenFailure.isEmpty() && opens > 0)
+        return reopenFailure;
+    open = true;
+    ++opens;
+    history << QStringLiteral("open");
+    return {};
+}
+
+QString FakeSerialComm::output(const QString& text)
+{
+    if (!open)
+        return QStringLiteral("Operation valid only when the port is open");
+    sent += text.toLatin1();
+    writes << text;
+    return {};
+}
+
+QString FakeSerialComm::setCommPort(int p)
+{
+    if (open)
+        return QStringLiteral("Port already open");
+    if (p < 1 || p > 255)
+        return QStringLiteral("Invalid port number %1").arg(p);
+    port = p;
+    history << QStringLiteral("port=%1").arg(p);
+    return {};
+}
+
+QString FakeSerialComm::setSettings(const QString& s)
+{
+    if (!s.contains(QLatin1Char(',')))
+        return QStringLiteral("Invalid port settings \"%1\"").arg(s);
+    lineSettings = s;
+    history << QStringLiteral("settings=") + s;
+    return {};
+}
+
+void FakeSerialComm::raise(int code)
+{
+    event = code;
+    Q_EMIT OnComm();
+}
+
+void FakeSerialComm::receive(const QString& text)
+{
+    waiting = text;
+    raise(comm::EvReceive);
+}
+
+int ScriptedBoxes::show(const QString& text, int buttons, const QString& title)
+{
+    shown.append({text, buttons, title});
+    if (whileShown)
+        whileShown();
+    if (answers.empty())
+        return buttons == 0 || buttons == 48 ? mb::Ok : mb::Cancel;
+    const int a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
+bool ScriptedFileDialog::ShowOpen()
+{
+    ++shows;
+    if (m_script->empty())
+        return false;
+    const QString path = m_script->front();
+    m_script->pop_front();
+    if (path.isEmpty())
+        return false;
+    FileName = path;
+    FileTitle = QFileInfo(path).fileName();
+    return true;
+}
+
+Services FakeWorld::services()
+{
+    auto script = dialogScript;
+    return Services{&serial, &boxes, &files, &clock, &exit,
+                    [script] { return std::make_unique<ScriptedFileDialog>(script); }};
+}
+
+} // namespace vantrel::test

@@ -1,0 +1,125 @@
+#pragma once
+
+#include "platform/services.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <memory>
+
+namespace vantrel::test {
+
+// The wire: records what is sent and lets a test raise notifications.
+class FakeSerialComm final : public SerialComm {
+    Q_OBJECT
+public:
+    bool open = false;
+    QString openFailure;    // when set, opening fails with this text
+    QString reopenFailure;  // when set, opening fails after the first open
+    QByteArray sent;        // every byte written, in order
+    QStringList writes;     // each write
+    QString waiting;        // what Input returns next
+    int outQueue = 0;
+    int event = 0;
+    int port = 1;
+    QString lineSettings = QStringLiteral("9600,n,8,1");
+    int opens = 0;
+    int closes = 0;
+    QStringList history;    // "open", "close", "settings=..", "port=.."
+
+    bool portOpen() const override { return open; }
+    QString setPortOpen(bool o) override;
+    QString output(const QString& text) override;
+    QString input() override
+    {
+        QString t = waiting;
+        waiting.clear();
+        return t;
+    }
+    int commEvent() const override { return event; }
+    int outBufferCount() const override { return open ? outQueue : 0; }
+    int commPort() const override { return port; }
+    QString setCommPort(int p) override;
+    QString settings() const override { return lineSettings; }
+    QString setSettings(const QString& s) override;
+    QString deviceName() const override { return QStringLiteral("/dev/fake%1").arg(port); }
+    void release() override { open = false; }
+
+    // Raises one notification with this event code.
+    void raise(int code);
+    // Raises a receive notification for this text.
+    void receive(const QString& text);
+};
+
+// The person at the message boxes: answers from a script, records every box.
+class ScriptedBoxes final : public MessageBoxes {
+public:
+    struct Shown {
+        QString text;
+        int buttons;
+        QString title;
+    };
+    std::deque<int> answers;
+    QList<Shown> shown;
+    int beeps = 0;
+    std::function<void()> whileShown; // runs inside the box, as other events would
+
+    int show(const QString& text, int buttons, const QString& title = {}) override;
+    void beep() override { ++beeps; }
+};
+
+// The person at the file dialog: each entry is a path to choose, or empty to cancel.
+class ScriptedFileDialog final : public FileDialog {
+public:
+    explicit ScriptedFileDialog(std::shared_ptr<std::deque<QString>> script)
+        : m_script(std::move(script))
+    {
+    }
+    bool ShowOpen() override;
+    int shows = 0;
+
+private:
+    std::shared_ptr<std::deque<QString>> m_script;
+};
+
+class FakeClock final : public Clock {
+public:
+    double now = 1000.0;
+    double stepPerDoEvents = 1.0;
+    int doEventsCalls = 0;
+    std::function<void()> onDoEvents;
+    double nowSeconds() override { return now; }
+    void doEvents() override
+    {
+        ++doEventsCalls;
+        now += stepPerDoEvents;
+        if (onDoEvents)
+            onDoEvents();
+    }
+};
+
+class RecordingExit final : public AppExit {
+public:
+    int calls = 0;
+    void endProgram(int = 0) override
+    {
+        ++calls;
+        runClosers();
+    }
+};
+
+// Services wired with fakes for the person and the wire and the real file system.
+struct FakeWorld {
+    FakeSerialComm serial;
+    ScriptedBoxes boxes;
+    PosixFileSystem files;
+    FakeClock clock;
+    RecordingExit exit;
+    std::shared_ptr<std::deque<QString>> dialogScript = std::make_shared<std::deque<QString>>();
+    Services services();
+};
+
+} // namespace vantrel::test
