@@ -9,7 +9,7 @@ function(vantrel_add_test)
         set(T_TIMEOUT 120)
     endif()
     add_executable(${T_NAME} ${T_SOURCES})
-    vantrel_target_defaults(${T_NAME})
+    vantrel_target_defaults(${T_NAME} RELAXED)
     target_link_libraries(${T_NAME} PRIVATE vantrel_core vantrel_testsupport Qt6::Test ${T_LIBS})
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})
     set_tests_properties(${T_NAME} PROPERTIES

@@ -13,11 +13,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace vantrel {
+namespace vantrel
+{
 
-namespace {
+namespace
+{
 // Enter in the command entry box: the box keeps its text, so Enter sends it again.
-class EnterFilter final : public QObject {
+class EnterFilter final : public QObject
+{
 public:
     EnterFilter(CarDiagnostics* d, QObject* parent) : QObject(parent), m_d(d) {}
     bool eventFilter(QObject*, QEvent* e) override
@@ -41,7 +44,8 @@ private:
 };
 
 // A click on the grey panel.
-class ClickFilter final : public QObject {
+class ClickFilter final : public QObject
+{
 public:
     ClickFilter(CarDiagnostics* d, QObject* parent) : QObject(parent), m_d(d) {}
     bool eventFilter(QObject*, QEvent* e) override
@@ -188,10 +192,9 @@ void CarDiagnostics::Command2_Click()
 
 void CarDiagnostics::Command3_Click()
 {
-    static const QString positions[] = {QStringLiteral("B"), QStringLiteral("1"),
-                                        QStringLiteral("2"), QStringLiteral("3"),
-                                        QStringLiteral("4"), QStringLiteral("5"),
-                                        QStringLiteral("6")};
+    static const QString positions[] = {
+        QStringLiteral("B"), QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
+        QStringLiteral("4"), QStringLiteral("5"), QStringLiteral("6")};
     const QString pos = m_c.txtpos->text();
     for (int i = 0; i < 7; ++i)
         if (pos == positions[i]) {
@@ -207,9 +210,15 @@ void CarDiagnostics::stepButton(const char* command)
     focusCommandOrTerminal();
 }
 
-void CarDiagnostics::Command4_Click() { stepButton("stu"); }
+void CarDiagnostics::Command4_Click()
+{
+    stepButton("stu");
+}
 
-void CarDiagnostics::Command5_Click() { stepButton("std"); }
+void CarDiagnostics::Command5_Click()
+{
+    stepButton("std");
+}
 
 void CarDiagnostics::Command6_Click()
 {

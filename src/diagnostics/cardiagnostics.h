@@ -10,7 +10,8 @@ class QLineEdit;
 class QPushButton;
 class QWidget;
 
-namespace vantrel {
+namespace vantrel
+{
 
 class CrLfEdit;
 class SignalGrid;
@@ -18,7 +19,8 @@ class TextBox;
 class VTimer;
 
 // The car diagnostics screen's commands, polling timers, status scanner and lamps.
-class CarDiagnostics final : public QObject {
+class CarDiagnostics final : public QObject
+{
     Q_OBJECT
 public:
     static constexpr const char* kCaption = "Vantrel Car";

@@ -1,8 +1,10 @@
 #include "pmidump.h"
 
-namespace vantrel {
+namespace vantrel
+{
 
-namespace {
+namespace
+{
 std::array<DumpCell, kGridCells> makeCells()
 {
     static const char* const names[75] = {

@@ -6,7 +6,8 @@
 #include <array>
 #include <optional>
 
-namespace vantrel {
+namespace vantrel
+{
 
 inline const QString kPmiHeader = QStringLiteral("PMI #  = = = = = = = = = = = = = = = =");
 constexpr int kPmiLineStride = 40; // 38 characters and CR LF
@@ -24,7 +25,10 @@ struct DumpCell {
 const std::array<DumpCell, kGridCells>& dumpCells();
 
 // Index of a cell's first character, counted from the header's first character.
-constexpr int cellOffset(int line, int cell) { return kPmiLineStride * line + 7 + 2 * (cell - 1); }
+constexpr int cellOffset(int line, int cell)
+{
+    return kPmiLineStride * line + 7 + 2 * (cell - 1);
+}
 
 // Reads the first dump in the text: each cell's two characters (fewer where the text
 // ends sooner). No header: no values. Positions are not limited to 16 bits, so a

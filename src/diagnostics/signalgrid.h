@@ -7,11 +7,13 @@
 class QLabel;
 class QWidget;
 
-namespace vantrel {
+namespace vantrel
+{
 
 // The signal grid: 16 rows of name labels and value labels, the same on the car
 // diagnostics screen and the replay screen.
-class SignalGrid {
+class SignalGrid
+{
 public:
     // Creates the 144 labels on the screen's client area.
     explicit SignalGrid(QWidget* parent);

@@ -10,9 +10,11 @@
 
 #include <limits>
 
-namespace vantrel {
+namespace vantrel
+{
 
-namespace {
+namespace
+{
 // The value that starts 8 characters after the marker's first character.
 bool valueAfter(const QString& text, QLatin1String marker, int length, QString* value)
 {
@@ -64,7 +66,10 @@ void CarDiagnostics::txtvel_Change()
     m_c.Text2->setText(QString::number(m_stopCount));
 }
 
-void CarDiagnostics::Text2_Change() { sendCommand(QStringLiteral("bbt")); }
+void CarDiagnostics::Text2_Change()
+{
+    sendCommand(QStringLiteral("bbt"));
+}
 
 void CarDiagnostics::txtbbt_Change()
 {
@@ -72,6 +77,9 @@ void CarDiagnostics::txtbbt_Change()
     sendCommand(QStringLiteral("flt0"));
 }
 
-void CarDiagnostics::txtpos_Change() { m_c.Timer5->setEnabled(false); }
+void CarDiagnostics::txtpos_Change()
+{
+    m_c.Timer5->setEnabled(false);
+}
 
 } // namespace vantrel

@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <unistd.h>
 
-namespace vantrel {
+namespace vantrel
+{
 
 void ProcessExit::endProgram(int code)
 {

@@ -3,11 +3,13 @@
 #include <functional>
 #include <vector>
 
-namespace vantrel {
+namespace vantrel
+{
 
 // Ends the program at once: closes its open files and the port, and runs no window's
 // close handling. Callers return straight after calling it.
-class AppExit {
+class AppExit
+{
 public:
     virtual ~AppExit() = default;
     // Run before the end, e.g. to close files.
@@ -28,7 +30,8 @@ private:
     bool m_ended = false;
 };
 
-class ProcessExit final : public AppExit {
+class ProcessExit final : public AppExit
+{
 public:
     [[noreturn]] void endProgram(int code = 0) override;
 };

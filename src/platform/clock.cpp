@@ -4,7 +4,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
-namespace vantrel {
+namespace vantrel
+{
 
 void QtClock::doEvents()
 {

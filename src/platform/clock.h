@@ -2,12 +2,14 @@
 
 #include <QElapsedTimer>
 
-namespace vantrel {
+namespace vantrel
+{
 
 // Time for waits that must come "about N seconds later", measured on a monotonic
 // clock so that midnight and clock changes do not matter; and a way to let pending
 // events run during such a wait.
-class Clock {
+class Clock
+{
 public:
     virtual ~Clock() = default;
     virtual double nowSeconds() = 0;
@@ -15,7 +17,8 @@ public:
     virtual void doEvents() = 0;
 };
 
-class QtClock final : public Clock {
+class QtClock final : public Clock
+{
 public:
     QtClock() { m_start.start(); }
     double nowSeconds() override { return m_start.nsecsElapsed() / 1e9; }

@@ -5,9 +5,11 @@
 #include <QVariant>
 #include <QWidget>
 
-namespace vantrel {
+namespace vantrel
+{
 
-namespace {
+namespace
+{
 constexpr const char* kProperty = "BackColor";
 }
 
@@ -23,6 +25,9 @@ void setBackColor(QWidget* w, quint32 bgr)
     w->setAutoFillBackground(true);
 }
 
-quint32 backColor(const QWidget* w) { return w->property(kProperty).toUInt(); }
+quint32 backColor(const QWidget* w)
+{
+    return w->property(kProperty).toUInt();
+}
 
 } // namespace vantrel

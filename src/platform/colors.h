@@ -4,10 +4,12 @@
 
 class QWidget;
 
-namespace vantrel {
+namespace vantrel
+{
 
 // Colours as the screens store them: 32-bit values with red in the low byte.
-namespace color {
+namespace color
+{
 constexpr quint32 LightGrey = 0x00C0C0C0;
 constexpr quint32 Grey = 0x00808080;
 constexpr quint32 Green = 0x0000FF00;

@@ -8,7 +8,8 @@
 #include <QScrollBar>
 #include <QTextBlock>
 
-namespace vantrel {
+namespace vantrel
+{
 
 CrLfEdit::CrLfEdit(const QString& name, QWidget* parent) : QPlainTextEdit(parent)
 {
@@ -177,6 +178,9 @@ void CrLfEdit::keyPressEvent(QKeyEvent* e)
     const bool ctrl = e->modifiers() & Qt::ControlModifier;
     for (QChar ch : t) {
         int key = ch.unicode();
+        // Control letters give their control codes on every platform (Ctrl+C is 3).
+        if (ctrl && k >= Qt::Key_A && k <= Qt::Key_Z && t.size() == 1)
+            key = k - Qt::Key_A + 1;
         if (onKeyPress)
             onKeyPress(key);
         if (key == 0)

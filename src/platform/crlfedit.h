@@ -5,12 +5,14 @@
 
 #include <functional>
 
-namespace vantrel {
+namespace vantrel
+{
 
 // A multi-line text box whose text keeps CR LF as two characters, as the screens
 // count them; the view shows each line break once. The text changes at once; the
 // view is redrawn from it at most about 30 times a second.
-class CrLfEdit : public QPlainTextEdit {
+class CrLfEdit : public QPlainTextEdit
+{
     Q_OBJECT
 public:
     static constexpr int kRedrawMs = 33;

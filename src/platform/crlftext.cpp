@@ -1,8 +1,10 @@
 #include "crlftext.h"
 
-namespace vantrel::crlf {
+namespace vantrel::crlf
+{
 
-namespace {
+namespace
+{
 QChar shown(QChar c)
 {
     const ushort u = c.unicode();
@@ -38,7 +40,10 @@ QString toView(QStringView truth)
     return out;
 }
 
-QString toView(const QString& truth) { return toView(QStringView(truth)); }
+QString toView(const QString& truth)
+{
+    return toView(QStringView(truth));
+}
 
 int truthToView(const QString& truth, int pos)
 {

@@ -2,7 +2,8 @@
 
 #include <QString>
 
-namespace vantrel::crlf {
+namespace vantrel::crlf
+{
 
 // The view of a CR LF text: each CR LF pair, lone CR or lone LF is one line break;
 // other control characters show as visible symbols, so every other character keeps

@@ -5,7 +5,8 @@
 #include <QFileInfo>
 #include <QStringList>
 
-namespace vantrel {
+namespace vantrel
+{
 
 QString toQtFilter(const QString& filter)
 {

@@ -2,11 +2,13 @@
 
 #include <QString>
 
-namespace vantrel {
+namespace vantrel
+{
 
 // The file dialog model: title, filter ("Name|pattern|Name|pattern"), file name in
 // and out, the chosen file's name without its folder, and a cancel report.
-class FileDialog {
+class FileDialog
+{
 public:
     static constexpr int kCancelError = 32755;
 
@@ -19,7 +21,8 @@ public:
     virtual bool ShowOpen() = 0;
 };
 
-class QtFileDialog final : public FileDialog {
+class QtFileDialog final : public FileDialog
+{
 public:
     bool ShowOpen() override;
 };

@@ -8,16 +8,24 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace vantrel {
+namespace vantrel
+{
 
-QString osError(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+QString osError(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
+}
 
-namespace {
+namespace
+{
 QString describe(const QString& what, const QString& path, int err)
 {
     return QStringLiteral("%1 %2: %3").arg(what, path, osError(err));
 }
-QByteArray native(const QString& path) { return QFile::encodeName(path); }
+QByteArray native(const QString& path)
+{
+    return QFile::encodeName(path);
+}
 } // namespace
 
 LineFile::LineFile(int fd, qint64 maxLine) : m_fd(fd), m_maxLine(maxLine) {}
@@ -29,7 +37,8 @@ bool LineFile::fill(QString* error)
     if (m_eof)
         return true;
     // A log that shrinks under us would otherwise read as a silent end.
-    struct stat st {};
+    struct stat st {
+    };
     if (::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size < m_offset) {
         if (error)
             *error = QStringLiteral("The log file became shorter while it was being read");
@@ -98,11 +107,15 @@ bool LineFile::readLine(QString* line, QString* error)
     return true;
 }
 
-PosixFileSystem::~PosixFileSystem() { closeAll(); }
+PosixFileSystem::~PosixFileSystem()
+{
+    closeAll();
+}
 
 bool PosixFileSystem::exists(const QString& path, bool* found, QString* error)
 {
-    struct stat st {};
+    struct stat st {
+    };
     if (::stat(native(path).constData(), &st) != 0) {
         const int err = errno;
         if (err == ENOENT || err == ENOTDIR) {
@@ -147,7 +160,8 @@ bool PosixFileSystem::openAppend(int fileNo, const QString& path, QString* error
             *error = describe(QStringLiteral("Cannot open"), path, errno);
         return false;
     }
-    struct stat st {};
+    struct stat st {
+    };
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd);
         if (error)
@@ -171,7 +185,8 @@ bool PosixFileSystem::openRead(int fileNo, const QString& path, QString* error)
             *error = describe(QStringLiteral("Cannot open"), path, errno);
         return false;
     }
-    struct stat st {};
+    struct stat st {
+    };
     if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
         ::close(fd);
         if (error)
@@ -185,7 +200,8 @@ bool PosixFileSystem::openRead(int fileNo, const QString& path, QString* error)
 qint64 PosixFileSystem::length(int fileNo)
 {
     auto it = m_files.find(fileNo);
-    struct stat st {};
+    struct stat st {
+    };
     if (it == m_files.end() || ::fstat(it->second.fd, &st) != 0)
         return 0;
     return S_ISREG(st.st_mode) ? st.st_size : 0;

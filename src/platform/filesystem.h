@@ -6,12 +6,14 @@
 #include <map>
 #include <memory>
 
-namespace vantrel {
+namespace vantrel
+{
 
 // Reads a text file line by line without ever holding more than one block and one
 // bounded line. A line ends at CR (a CR LF pair is consumed whole); a line longer
 // than the bound keeps its last characters only.
-class LineFile {
+class LineFile
+{
 public:
     static constexpr qint64 kBlockBytes = 64 * 1024;
 
@@ -36,7 +38,8 @@ private:
 
 // The file system: files are reached by a free file number, as the screens keep them.
 // Every failure is described with the operating system's own text.
-class FileSystem {
+class FileSystem
+{
 public:
     virtual ~FileSystem() = default;
     // True when a regular file is at the path (folders and devices do not count).
@@ -56,7 +59,8 @@ public:
     virtual bool isOpen(int fileNo) const = 0;
 };
 
-class PosixFileSystem final : public FileSystem {
+class PosixFileSystem final : public FileSystem
+{
 public:
     static constexpr qint64 kMaxLine = 4096;
 

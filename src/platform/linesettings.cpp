@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <array>
 
-namespace vantrel {
+namespace vantrel
+{
 
-namespace {
-constexpr std::array<int, 19> kBaudRates{110,   300,   600,    1200,   2400,   4800,   9600,
-                                         14400, 19200, 28800,  38400,  56000,  57600,  115200,
+namespace
+{
+constexpr std::array<int, 19> kBaudRates{110,    300,    600,    1200,   2400,  4800,  9600,
+                                         14400,  19200,  28800,  38400,  56000, 57600, 115200,
                                          128000, 230400, 256000, 460800, 921600};
 }
 

@@ -2,7 +2,8 @@
 
 #include <QString>
 
-namespace vantrel {
+namespace vantrel
+{
 
 // The line settings of a serial port, as the settings string "baud,parity,data,stop".
 struct LineSettings {

@@ -6,7 +6,8 @@
 
 #include <algorithm>
 
-namespace vantrel {
+namespace vantrel
+{
 
 int QtMessageBoxes::show(const QString& text, int buttons, const QString& title)
 {
@@ -74,6 +75,9 @@ int QtMessageBoxes::show(const QString& text, int buttons, const QString& title)
     return hasCancel ? mb::Cancel : choices.first().answer;
 }
 
-void QtMessageBoxes::beep() { QApplication::beep(); }
+void QtMessageBoxes::beep()
+{
+    QApplication::beep();
+}
 
 } // namespace vantrel

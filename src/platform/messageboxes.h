@@ -4,10 +4,12 @@
 
 class QWidget;
 
-namespace vantrel {
+namespace vantrel
+{
 
 // Button codes and answers of the system's message boxes.
-namespace mb {
+namespace mb
+{
 constexpr int OkOnly = 0;
 constexpr int OkCancel = 1;
 constexpr int RetryCancelStop = 21;
@@ -28,7 +30,8 @@ constexpr int No = 7;
 inline const QString kAppTitle = QStringLiteral("Vantrel");
 
 // Modal message boxes and the system beep.
-class MessageBoxes {
+class MessageBoxes
+{
 public:
     virtual ~MessageBoxes() = default;
     // Shows a box and returns the answer. An empty title shows the application's title.
@@ -36,7 +39,8 @@ public:
     virtual void beep() = 0;
 };
 
-class QtMessageBoxes final : public MessageBoxes {
+class QtMessageBoxes final : public MessageBoxes
+{
 public:
     int show(const QString& text, int buttons, const QString& title = {}) override;
     void beep() override;

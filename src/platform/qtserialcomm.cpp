@@ -2,9 +2,11 @@
 
 #include <QtGlobal>
 
-namespace vantrel {
+namespace vantrel
+{
 
-namespace {
+namespace
+{
 constexpr int kReadBufferBytes = 64 * 1024; // Qt stops reading the device past this
 constexpr int kLinePollMs = 100;
 
@@ -36,7 +38,10 @@ QtSerialComm::QtSerialComm(QObject* parent) : SerialComm(parent)
     connect(&m_linePoll, &QTimer::timeout, this, &QtSerialComm::pollLines);
 }
 
-QtSerialComm::~QtSerialComm() { release(); }
+QtSerialComm::~QtSerialComm()
+{
+    release();
+}
 
 void QtSerialComm::release()
 {

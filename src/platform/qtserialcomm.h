@@ -6,10 +6,12 @@
 #include <QSerialPort>
 #include <QTimer>
 
-namespace vantrel {
+namespace vantrel
+{
 
 // The serial port service over QSerialPort.
-class QtSerialComm final : public SerialComm {
+class QtSerialComm final : public SerialComm
+{
     Q_OBJECT
 public:
     // The most bytes one receive notification hands over: every bare CR may gain

@@ -3,10 +3,12 @@
 #include <QObject>
 #include <QString>
 
-namespace vantrel {
+namespace vantrel
+{
 
 // Event codes reported in CommEvent.
-namespace comm {
+namespace comm
+{
 constexpr int EvSend = 1;
 constexpr int EvReceive = 2;
 constexpr int EvCTS = 3;
@@ -28,7 +30,8 @@ constexpr int ErTxFull = 1010;
 // The serial port service: one port with the properties the car diagnostics screen
 // uses. Characters and bytes map one to one (Latin-1). Setters that can fail return
 // an empty string on success and the failure's description otherwise.
-class SerialComm : public QObject {
+class SerialComm : public QObject
+{
     Q_OBJECT
 public:
     using QObject::QObject;

@@ -10,7 +10,8 @@
 #include <functional>
 #include <memory>
 
-namespace vantrel {
+namespace vantrel
+{
 
 // The outside world as the screens reach it. The program wires the real ones; tests
 // wire fakes where a person or the wire would be.

@@ -3,11 +3,13 @@
 #include <QObject>
 #include <QString>
 
-namespace vantrel {
+namespace vantrel
+{
 
 // A text box nobody sees: its text, and a change notification raised only when the
 // text really changes. Line breaks are kept as CR LF.
-class TextBox final : public QObject {
+class TextBox final : public QObject
+{
     Q_OBJECT
 public:
     explicit TextBox(const QString& name, QObject* parent = nullptr) : QObject(parent)

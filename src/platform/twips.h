@@ -4,11 +4,13 @@
 
 #include <cmath>
 
-namespace vantrel {
+namespace vantrel
+{
 
 // Converts twips (1/1440 inch) to pixels at the screen's logical dpi: 15 twips per
 // pixel at 96 dpi.
-class Twips {
+class Twips
+{
 public:
     explicit Twips(const QWidget* w) : m_dpi(w->logicalDpiX() > 0 ? w->logicalDpiX() : 96) {}
     explicit Twips(int dpi) : m_dpi(dpi) {}

@@ -1,6 +1,7 @@
 #include "vtimer.h"
 
-namespace vantrel {
+namespace vantrel
+{
 
 VTimer::VTimer(int intervalMs, bool enabled, QObject* parent)
     : QObject(parent), m_interval(intervalMs), m_enabled(enabled)

@@ -3,12 +3,14 @@
 #include <QObject>
 #include <QTimer>
 
-namespace vantrel {
+namespace vantrel
+{
 
 // A toolkit timer with Enabled and Interval. Interval 0 means no ticks even while
 // enabled. Switching it off and on, or giving it a new interval, restarts its
 // period; enabling a timer that is already enabled changes nothing.
-class VTimer final : public QObject {
+class VTimer final : public QObject
+{
     Q_OBJECT
 public:
     explicit VTimer(int intervalMs, bool enabled, QObject* parent = nullptr);

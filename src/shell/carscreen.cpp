@@ -10,7 +10,8 @@
 #include <QLabel>
 #include <QLineEdit>
 
-namespace vantrel {
+namespace vantrel
+{
 
 QFont carScreenFont()
 {
@@ -27,7 +28,8 @@ QLineEdit* makeLineEdit(QWidget* parent, const char* name)
     return e;
 }
 
-namespace {
+namespace
+{
 QLabel* lamp(QWidget* parent, const char* name, const Twips& t, int left, int top)
 {
     auto* l = new QLabel(parent);

@@ -7,7 +7,8 @@ class QLabel;
 class QLineEdit;
 class QWidget;
 
-namespace vantrel {
+namespace vantrel
+{
 
 class CrLfEdit;
 class SignalGrid;

@@ -15,7 +15,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 
-namespace vantrel {
+namespace vantrel
+{
 
 Form1::Form1(const Services& services, QWidget* parent) : QMainWindow(parent), m_s(services)
 {
@@ -31,8 +32,12 @@ Form1::Form1(const Services& services, QWidget* parent) : QMainWindow(parent), m
     Timer4 = new VTimer(1, true, this);
     Timer5 = new VTimer(1000, false, this);
     Timer7 = new VTimer(100, false, this);
-    for (auto [t, name] : {std::pair{Timer1, "Timer1"}, {Timer2, "Timer2"}, {Timer3, "Timer3"},
-                           {Timer4, "Timer4"}, {Timer5, "Timer5"}, {Timer7, "Timer7"}})
+    for (auto [t, name] : {std::pair{Timer1, "Timer1"},
+                           {Timer2, "Timer2"},
+                           {Timer3, "Timer3"},
+                           {Timer4, "Timer4"},
+                           {Timer5, "Timer5"},
+                           {Timer7, "Timer7"}})
         t->setObjectName(QLatin1String(name));
 
     m_terminal = std::make_unique<SerialTerminal>(
@@ -40,11 +45,10 @@ Form1::Form1(const Services& services, QWidget* parent) : QMainWindow(parent), m
                                  MCloseLog, Timer2, Timer4, Timer5},
         m_s);
     m_diagnostics = std::make_unique<CarDiagnostics>(
-        CarDiagnostics::Controls{this,     Term,     Text1,    txtvel,   txtbbt,   txtpos,
-                                 Text2,    Text3,    Text4,    Text5,    Picture1, Label3,
-                                 Label4,   Label5,   Command1, Command2, Command3, Command4,
-                                 Command5, Command6, Timer1,   Timer2,   Timer3,   Timer4,
-                                 Timer5,   grid},
+        CarDiagnostics::Controls{this,     Term,     Text1,    txtvel,   txtbbt,   txtpos,   Text2,
+                                 Text3,    Text4,    Text5,    Picture1, Label3,   Label4,   Label5,
+                                 Command1, Command2, Command3, Command4, Command5, Command6, Timer1,
+                                 Timer2,   Timer3,   Timer4,   Timer5,   grid},
         *m_s.serial);
 
     connect(MFileExit, &QAction::triggered, this, [this] { m_terminal->MFileExit_Click(); });
@@ -95,9 +99,9 @@ void Form1::buildLayout()
     Text3->hide();
     Picture1->raise();
 
-    QWidget* order[] = {Term,     Command1, Command2, txtvel,   txtpos, Command3,
-                        Text2,    Command4, Command5, txtbbt,   Text3,  Command6,
-                        Text4,    txtdpc,   Picture1, Text5};
+    QWidget* order[] = {Term,  Command1, Command2, txtvel, txtpos, Command3,
+                        Text2, Command4, Command5, txtbbt, Text3,  Command6,
+                        Text4, txtdpc,   Picture1, Text5};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 }
@@ -132,7 +136,10 @@ void Form1::buildMenus()
     MSettings = item(MPort, "MSettings", "&Settings...");
 }
 
-void Form1::Form_Load() { m_terminal->Form_Load(); }
+void Form1::Form_Load()
+{
+    m_terminal->Form_Load();
+}
 
 void Form1::MSettings_Click()
 {

@@ -14,7 +14,8 @@ class QAction;
 class QMenu;
 class QPushButton;
 
-namespace vantrel {
+namespace vantrel
+{
 
 class CarDiagnostics;
 class SerialTerminal;
@@ -22,7 +23,8 @@ class VTimer;
 
 // The car diagnostics screen. It builds its controls here, in one place; the serial
 // terminal and the car diagnostics parts carry its behaviour on those controls.
-class Form1 final : public QMainWindow, public CarScreenCommon {
+class Form1 final : public QMainWindow, public CarScreenCommon
+{
     Q_OBJECT
 public:
     Form1(const Services& services, QWidget* parent = nullptr);

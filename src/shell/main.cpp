@@ -18,8 +18,8 @@ int main(int argc, char** argv)
     ProcessExit exit;
     exit.addCloser([&] { files.closeAll(); });
     exit.addCloser([&] { serial.release(); });
-    Services services{&serial, &boxes, &files, &clock, &exit,
-                      [] { return std::make_unique<QtFileDialog>(); }};
+    Services services{&serial, &boxes, &files,
+                      &clock,  &exit,  [] { return std::make_unique<QtFileDialog>(); }};
 
     Windows windows(services);
     windows.showForm1();

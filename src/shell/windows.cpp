@@ -2,9 +2,13 @@
 
 #include "form1.h"
 
-namespace vantrel {
+namespace vantrel
+{
 
-Windows::~Windows() { delete m_form1; }
+Windows::~Windows()
+{
+    delete m_form1;
+}
 
 void bringForward(QWidget* w)
 {

@@ -6,12 +6,13 @@
 
 #include <QPointer>
 
-namespace vantrel {
-
+namespace vantrel
+{
 
 // Owns the program's windows: each exists at most once, is created on first show,
 // shown modeless, and brought forward when shown again.
-class Windows {
+class Windows
+{
 public:
     explicit Windows(const Services& services) : m_s(services) {}
     ~Windows();

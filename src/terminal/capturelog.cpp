@@ -3,7 +3,8 @@
 #include <QAction>
 #include <QWidget>
 
-namespace vantrel {
+namespace vantrel
+{
 
 CaptureLog::CaptureLog(const Controls& controls, const Services& services)
     : m_c(controls), m_s(services), m_dialog(services.makeFileDialog())
@@ -29,8 +30,8 @@ void CaptureLog::MOpenLog_Click()
         }
         if (!found)
             break;
-        const int answer = m_s.boxes->show(
-            QStringLiteral("Replace existing file - %1?").arg(path), mb::YesNoCancelQuestion);
+        const int answer = m_s.boxes->show(QStringLiteral("Replace existing file - %1?").arg(path),
+                                           mb::YesNoCancelQuestion);
         if (answer == mb::Cancel)
             continue;
         if (answer == mb::Yes && !m_s.files->remove(path, &why)) {

@@ -7,11 +7,13 @@
 class QAction;
 class QWidget;
 
-namespace vantrel {
+namespace vantrel
+{
 
 // The capture log of the car diagnostics screen: every received piece, as shown,
 // appended to a file of raw bytes.
-class CaptureLog {
+class CaptureLog
+{
 public:
     struct Controls {
         QWidget* form = nullptr; // its caption names the log

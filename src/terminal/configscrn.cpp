@@ -8,7 +8,8 @@
 #include <QLineEdit>
 #include <QStringList>
 
-namespace vantrel {
+namespace vantrel
+{
 
 ConfigScrn::ConfigScrn(const Services& services, std::function<void()> portStateChanged,
                        QWidget* parent)

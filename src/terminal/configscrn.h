@@ -9,11 +9,13 @@
 class QLabel;
 class QLineEdit;
 
-namespace vantrel {
+namespace vantrel
+{
 
 // "Configure Comm Port": shows the port's settings string and number when it opens
 // and applies what it holds when it closes.
-class ConfigScrn final : public QWidget {
+class ConfigScrn final : public QWidget
+{
     Q_OBJECT
 public:
     ConfigScrn(const Services& services, std::function<void()> portStateChanged,

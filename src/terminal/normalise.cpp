@@ -1,6 +1,7 @@
 #include "normalise.h"
 
-namespace vantrel {
+namespace vantrel
+{
 
 NormalisedPiece normalisePiece(const QString& received)
 {

@@ -2,7 +2,8 @@
 
 #include <QString>
 
-namespace vantrel {
+namespace vantrel
+{
 
 // How one received piece enters the terminal: backspaces applied, line feeds
 // dropped, every CR followed by LF. leadingBackspace tells that a backspace met the

@@ -11,10 +11,10 @@
 
 #include <cmath>
 
-namespace vantrel {
+namespace vantrel
+{
 
-SerialTerminal::SerialTerminal(const Controls& controls, const Services& services,
-                               QObject* parent)
+SerialTerminal::SerialTerminal(const Controls& controls, const Services& services, QObject* parent)
     : QObject(parent), m_c(controls), m_s(services),
       m_log({controls.form, controls.MOpenLog, controls.MCloseLog}, services)
 {
@@ -42,7 +42,10 @@ void SerialTerminal::Form_Load()
         m_s.serial->output(QStringLiteral("\r"));
 }
 
-void SerialTerminal::MOpen_Click() { togglePort(); }
+void SerialTerminal::MOpen_Click()
+{
+    togglePort();
+}
 
 void SerialTerminal::MFileExit_Click()
 {

@@ -11,7 +11,8 @@ class QAction;
 class QLabel;
 class QWidget;
 
-namespace vantrel {
+namespace vantrel
+{
 
 class CrLfEdit;
 class TextBox;
@@ -19,7 +20,8 @@ class VTimer;
 
 // The car diagnostics screen's serial terminal: the port, the receive path, the
 // terminal text, the capture log, and the screen's load and unload.
-class SerialTerminal final : public QObject {
+class SerialTerminal final : public QObject
+{
     Q_OBJECT
 public:
     static constexpr int kTerminalLimit = 16384;

@@ -2,7 +2,8 @@
 
 #include <QFileInfo>
 
-namespace vantrel::test {
+namespace vantrel::test
+{
 
 QString FakeSerialComm::setPortOpen(bool o)
 {
@@ -96,8 +97,9 @@ bool ScriptedFileDialog::ShowOpen()
 Services FakeWorld::services()
 {
     auto script = dialogScript;
-    return Services{&serial, &boxes, &files, &clock, &exit,
-                    [script] { return std::make_unique<ScriptedFileDialog>(script); }};
+    return Services{&serial, &boxes,
+                    &files,  &clock,
+                    &exit,   [script] { return std::make_unique<ScriptedFileDialog>(script); }};
 }
 
 } // namespace vantrel::test

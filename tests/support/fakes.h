@@ -10,25 +10,27 @@
 #include <functional>
 #include <memory>
 
-namespace vantrel::test {
+namespace vantrel::test
+{
 
 // The wire: records what is sent and lets a test raise notifications.
-class FakeSerialComm final : public SerialComm {
+class FakeSerialComm final : public SerialComm
+{
     Q_OBJECT
 public:
     bool open = false;
-    QString openFailure;    // when set, opening fails with this text
-    QString reopenFailure;  // when set, opening fails after the first open
-    QByteArray sent;        // every byte written, in order
-    QStringList writes;     // each write
-    QString waiting;        // what Input returns next
+    QString openFailure;   // when set, opening fails with this text
+    QString reopenFailure; // when set, opening fails after the first open
+    QByteArray sent;       // every byte written, in order
+    QStringList writes;    // each write
+    QString waiting;       // what Input returns next
     int outQueue = 0;
     int event = 0;
     int port = 1;
     QString lineSettings = QStringLiteral("9600,n,8,1");
     int opens = 0;
     int closes = 0;
-    QStringList history;    // "open", "close", "settings=..", "port=.."
+    QStringList history; // "open", "close", "settings=..", "port=.."
 
     bool portOpen() const override { return open; }
     QString setPortOpen(bool o) override;
@@ -55,7 +57,8 @@ public:
 };
 
 // The person at the message boxes: answers from a script, records every box.
-class ScriptedBoxes final : public MessageBoxes {
+class ScriptedBoxes final : public MessageBoxes
+{
 public:
     struct Shown {
         QString text;
@@ -72,7 +75,8 @@ public:
 };
 
 // The person at the file dialog: each entry is a path to choose, or empty to cancel.
-class ScriptedFileDialog final : public FileDialog {
+class ScriptedFileDialog final : public FileDialog
+{
 public:
     explicit ScriptedFileDialog(std::shared_ptr<std::deque<QString>> script)
         : m_script(std::move(script))
@@ -85,7 +89,8 @@ private:
     std::shared_ptr<std::deque<QString>> m_script;
 };
 
-class FakeClock final : public Clock {
+class FakeClock final : public Clock
+{
 public:
     double now = 1000.0;
     double stepPerDoEvents = 1.0;
@@ -101,7 +106,8 @@ public:
     }
 };
 
-class RecordingExit final : public AppExit {
+class RecordingExit final : public AppExit
+{
 public:
     int calls = 0;
     void endProgram(int = 0) override

@@ -1,5 +1,8 @@
 #include "ptyfixture.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
@@ -8,7 +11,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace vantrel::test {
+namespace vantrel::test
+{
 
 Pty::Pty()
 {
@@ -38,8 +42,10 @@ void Pty::write(const QByteArray& bytes)
     while (done < bytes.size()) {
         const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
         if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+            // The program reads only while its event loop runs.
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
             pollfd p{m_master, POLLOUT, 0};
-            ::poll(&p, 1, 50);
+            ::poll(&p, 1, 5);
             continue;
         }
         if (n <= 0)
@@ -60,6 +66,18 @@ QByteArray Pty::readAvailable(int ms)
         if (n <= 0)
             break;
         out.append(buf, n);
+    }
+    return out;
+}
+
+QByteArray Pty::collect(int bytes, int ms)
+{
+    QByteArray out;
+    QElapsedTimer t;
+    t.start();
+    while (out.size() < bytes && t.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        out += readAvailable(5);
     }
     return out;
 }

@@ -3,10 +3,12 @@
 #include <QByteArray>
 #include <QString>
 
-namespace vantrel::test {
+namespace vantrel::test
+{
 
 // A pseudo-terminal whose far side the test plays: the program opens path().
-class Pty {
+class Pty
+{
 public:
     Pty();
     ~Pty();
@@ -18,6 +20,8 @@ public:
     void write(const QByteArray& bytes);
     // Everything that arrived so far, waiting up to ms for the first byte.
     QByteArray readAvailable(int ms = 0);
+    // Runs the event loop and reads until `bytes` arrived or ms passed.
+    QByteArray collect(int bytes, int ms = 3000);
     // Closing the far side is how a device vanishes.
     void closeMaster();
 

@@ -3,10 +3,12 @@
 #include <cmath>
 #include <cstdio>
 
-namespace sim {
+namespace sim
+{
 
-namespace {
-constexpr double kAccel = 100.0;        // fpm per second
+namespace
+{
+constexpr double kAccel = 100.0; // fpm per second
 constexpr double kFeetPerLanding = 12.0;
 constexpr double kDoorSeconds = 3.0;
 
@@ -17,7 +19,10 @@ const char* landingName(int i)
 }
 } // namespace
 
-void Car::reset() { *this = Car(); }
+void Car::reset()
+{
+    *this = Car();
+}
 
 bool Car::sendTo(int landing)
 {
@@ -88,22 +93,36 @@ std::string Car::pmiDump(const std::string& eol) const
     const auto b = [](bool v) { return v ? '1' : '0'; };
     // Cells 1..16 of each data line.
     std::string lines[8];
-    const std::string l1 = {b(up), b(down), b(up && m_speed > 50), b(down && m_speed > 50), '0',
-                            '0',   '0',     b(run),               b(up),                    b(down),
-                            b(up && run), b(down && run), b(run), b(atLanding), '0', '0'};
-    const std::string l2 = {'1', '1', '1', '1', b(doorClosed), '1', '0', b(doorClosed),
-                            b(m_doorOpen), b(doorClosed), '0', '1', b(atLanding), b(atLanding),
-                            b(atLanding), b(atLanding && !run)};
-    const std::string l3 = {b(m_doorOpen), '0', '0', '0', '0', '0', '0', '0',
-                            '0', '0', b(atLanding && run), '0', '0', b(run), '0', '0'};
-    const std::string l4 = {'0', b(floorCode & 1), b(floorCode & 2), b(floorCode & 4), '0', '0',
-                            '0', '0', b(up), b(down), b(m_doorOpen), b(doorClosed), '0', '0', b(up),
-                            b(down)};
+    const std::string l1 = {b(up),
+                            b(down),
+                            b(up && m_speed > 50),
+                            b(down && m_speed > 50),
+                            '0',
+                            '0',
+                            '0',
+                            b(run),
+                            b(up),
+                            b(down),
+                            b(up && run),
+                            b(down && run),
+                            b(run),
+                            b(atLanding),
+                            '0',
+                            '0'};
+    const std::string l2 = {'1',           '1',           '1',          '1',
+                            b(doorClosed), '1',           '0',          b(doorClosed),
+                            b(m_doorOpen), b(doorClosed), '0',          '1',
+                            b(atLanding),  b(atLanding),  b(atLanding), b(atLanding && !run)};
+    const std::string l3 = {b(m_doorOpen),       '0', '0', '0',    '0', '0', '0', '0', '0', '0',
+                            b(atLanding && run), '0', '0', b(run), '0', '0'};
+    const std::string l4 = {
+        '0',   b(floorCode & 1), b(floorCode & 2), b(floorCode & 4), '0', '0', '0',   '0',
+        b(up), b(down),          b(m_doorOpen),    b(doorClosed),    '0', '0', b(up), b(down)};
     std::string l8(16, '0');
     l8[size_t(floorCode)] = '1';
     l8[size_t(m_target) + 8] = '1';
-    const std::string cells[8] = {l1, l2, l3, l4, std::string(16, '0'), std::string(16, '0'),
-                                  std::string(16, '0'), l8};
+    const std::string cells[8] = {
+        l1, l2, l3, l4, std::string(16, '0'), std::string(16, '0'), std::string(16, '0'), l8};
     std::string out = "PMI #  = = = = = = = = = = = = = = = =" + eol;
     for (int n = 0; n < 8; ++n) {
         char label[8];

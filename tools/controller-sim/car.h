@@ -2,10 +2,12 @@
 
 #include <string>
 
-namespace sim {
+namespace sim
+{
 
 // One elevator car on landings B and 1 to 6 (index 0 to 6), as the controller sees it.
-class Car {
+class Car
+{
 public:
     static constexpr int kLandings = 7;
     static constexpr int kMaxSpeed = 200; // feet per minute

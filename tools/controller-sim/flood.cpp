@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-namespace sim {
+namespace sim
+{
 
 uint32_t Flood::next()
 {

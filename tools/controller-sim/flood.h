@@ -3,11 +3,13 @@
 #include <cstdint>
 #include <string>
 
-namespace sim {
+namespace sim
+{
 
 // Controller-like text at full speed: lines ending in CR LF, bare CRs, bare LFs,
 // backspaces and now and then any byte 0-255. The same seed gives the same bytes.
-class Flood {
+class Flood
+{
 public:
     explicit Flood(uint64_t seed) : m_state(seed ? seed : 1) {}
     // Appends about n bytes to out.

@@ -18,7 +18,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 const char* kHelp =
     "usage: vantrel-sim [options]\n"
@@ -55,11 +56,15 @@ struct Options {
 };
 
 volatile std::sig_atomic_t g_stop = 0;
-void onSignal(int) { g_stop = 1; }
+void onSignal(int)
+{
+    g_stop = 1;
+}
 
 using Clock = std::chrono::steady_clock;
 
-class Controller {
+class Controller
+{
 public:
     Controller(int master, int slave, const Options& o)
         : m_fd(master), m_slave(slave), m_o(o), m_rng(o.seed), m_flood(o.seed)

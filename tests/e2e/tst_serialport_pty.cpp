@@ -1,0 +1,148 @@
+// The real serial port service over a pseudo-terminal, with the test as controller.
+#include "fakes.h"
+#include "platform/crlfedit.h"
+#include "platform/qtserialcomm.h"
+#include "platform/textbox.h"
+#include "ptyfixture.h"
+#include "shell/form1.h"
+#include "terminal/serialterminal.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QRandomGenerator>
+#include <QTest>
+
+using namespace vantrel;
+using namespace vantrel::test;
+
+class TestSerialPortPty : public QObject
+{
+    Q_OBJECT
+
+    struct Session {
+        Pty pty;
+        QtSerialComm serial;
+        FakeWorld w;
+        std::unique_ptr<Form1> form;
+        Session()
+        {
+            qputenv("VANTREL_COM1", pty.path().toLocal8Bit());
+            Services s = w.services();
+            s.serial = &serial;
+            form = std::make_unique<Form1>(s);
+            form->Form_Load();
+        }
+    };
+
+private Q_SLOTS:
+    void loadSendsOneCR()
+    {
+        Session s;
+        QVERIFY(s.serial.portOpen());
+        QVERIFY(s.form->MOpen->isChecked());
+        QCOMPARE(s.pty.collect(1), QByteArray("\r"));
+    }
+
+    void controllerBytesReachTerminalExactly_data()
+    {
+        QTest::addColumn<int>("maxPiece");
+        QTest::newRow("one write") << 0;
+        QTest::newRow("byte by byte") << 1;
+        QTest::newRow("random cuts") << 37;
+    }
+    void controllerBytesReachTerminalExactly()
+    {
+        QFETCH(int, maxPiece);
+        Session s;
+        s.form->show();
+        QByteArray bytes;
+        for (int i = 0; i < 40; ++i)
+            bytes += "VEL =   " + QByteArray::number(i) + "\r\nbare\rlf\n";
+        for (int c = 0; c < 256; ++c)
+            if (c != 8 && c != 10 && c != 13)
+                bytes += char(c);
+        QString expected = QString::fromLatin1(bytes);
+        expected.remove(QLatin1Char('\n'));
+        expected.replace(QLatin1Char('\r'), QStringLiteral("\r\n"));
+
+        QRandomGenerator rng(7);
+        for (int at = 0; at < bytes.size();) {
+            const int n =
+                maxPiece == 0 ? int(bytes.size()) : 1 + int(rng.bounded(quint32(maxPiece)));
+            s.pty.write(bytes.mid(at, n));
+            at += n;
+            if (maxPiece)
+                QTest::qWait(0);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(s.form->Term->length(), int(expected.size()), 5000);
+        QCOMPARE(s.form->Term->text(), expected);
+        QCOMPARE(s.form->Text1->text(), expected.right(418));
+    }
+
+    void typedKeysReachTheController()
+    {
+        Session s;
+        s.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(s.form.get()));
+        s.pty.collect(1);
+        s.form->Term->setFocus();
+        QTest::keyClicks(s.form->Term, QStringLiteral("vel"));
+        QTest::keyClick(s.form->Term, Qt::Key_Return);
+        QCOMPARE(s.pty.collect(4), QByteArray("vel\r"));
+        QVERIFY(s.form->Term->text().isEmpty());
+    }
+
+    void vanishedDeviceIsOneReportAndNoBusyLoop()
+    {
+        Session s;
+        s.pty.collect(1);
+        s.pty.closeMaster();
+        QTRY_VERIFY(!s.serial.portOpen());
+        QVERIFY(s.form->Label1->text().contains(s.pty.path()));
+        QVERIFY(!s.form->MOpen->isChecked());
+        QVERIFY(s.w.boxes.shown.isEmpty());
+        const double cpu = processCpuSeconds();
+        QTest::qWait(1000);
+        QVERIFY2(processCpuSeconds() - cpu < 0.3, "the lost port keeps the processor busy");
+
+        // Back again (a new device for port 1): the menu opens it.
+        Pty again;
+        qputenv("VANTREL_COM1", again.path().toLocal8Bit());
+        s.form->MOpen->trigger();
+        QVERIFY(s.serial.portOpen());
+        QVERIFY(s.form->MOpen->isChecked());
+        again.write("back\r");
+        QTRY_VERIFY(s.form->Term->text().endsWith(QStringLiteral("back\r\n")));
+    }
+
+    void missingDeviceIsExplained()
+    {
+        qputenv("VANTREL_COM1", "/dev/vantrel-no-such-device");
+        FakeWorld w;
+        QtSerialComm serial;
+        Services sv = w.services();
+        sv.serial = &serial;
+        Form1 form(sv);
+        form.Form_Load();
+        QCOMPARE(w.boxes.shown.size(), 1);
+        QVERIFY2(w.boxes.shown[0].text.contains(QStringLiteral("/dev/vantrel-no-such-device")),
+                 qPrintable(w.boxes.shown[0].text));
+        QVERIFY(!form.MOpen->isChecked());
+    }
+
+    void floodIsReadInBoundedPieces()
+    {
+        Session s;
+        s.pty.collect(1);
+        int longest = 0;
+        QObject::connect(s.form->Term, &CrLfEdit::Change,
+                         [&] { longest = qMax(longest, s.form->Term->length()); });
+        // Every bare CR gains an LF: a flood of them is the worst case for growth.
+        s.pty.write(QByteArray(100000, '\r'));
+        QTRY_VERIFY_WITH_TIMEOUT(s.form->Term->text().count(QLatin1Char('\r')) > 6000, 10000);
+        QVERIFY2(longest < 16384 + 4096, qPrintable(QString::number(longest)));
+    }
+};
+
+QTEST_MAIN(TestSerialPortPty)
+#include "tst_serialport_pty.moc"
