@@ -8,26 +8,32 @@ NormalisedPiece normalisePiece(const QString& received)
     NormalisedPiece out;
     // Backspaces first, on the text as received: each takes the character before
     // it, line feeds included; one with nothing before it reaches the terminal.
-    QString kept;
-    kept.reserve(received.size());
+    // The pass writes into one buffer; this runs once per received piece.
+    QString kept(received.size(), Qt::Uninitialized);
+    QChar* k = kept.data();
+    qsizetype n = 0;
     for (QChar c : received) {
         if (c.unicode() == 8) {
-            if (kept.isEmpty())
+            if (n == 0)
                 out.leadingBackspace = true;
             else
-                kept.chop(1);
+                --n;
         } else {
-            kept += c;
+            k[n++] = c;
         }
     }
-    out.text.reserve(kept.size() + kept.size() / 8 + 2);
-    for (QChar c : kept) {
+    out.text = QString(2 * n, Qt::Uninitialized);
+    QChar* o = out.text.data();
+    qsizetype m = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = k[i];
         if (c.unicode() == 10)
             continue;
-        out.text += c;
+        o[m++] = c;
         if (c.unicode() == 13)
-            out.text += QLatin1Char('\n');
+            o[m++] = QLatin1Char('\n');
     }
+    out.text.truncate(m);
     return out;
 }
 

@@ -8,8 +8,11 @@
 #include "terminal/serialterminal.h"
 
 #include <QAction>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace vantrel;
@@ -77,6 +80,39 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(s.form->Term->length(), int(expected.size()), 5000);
         QCOMPARE(s.form->Term->text(), expected);
         QCOMPARE(s.form->Text1->text(), expected.right(418));
+    }
+
+    void controllerBytesReachTheCaptureLogExactly_data()
+    {
+        controllerBytesReachTerminalExactly_data();
+    }
+    void controllerBytesReachTheCaptureLogExactly()
+    {
+        QFETCH(int, maxPiece);
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("capture.log"));
+        Session s;
+        s.w.dialogScript->push_back(log);
+        s.form->MOpenLog->trigger();
+        QByteArray bytes;
+        for (int i = 0; i < 300; ++i)
+            bytes += "> PMII line " + QByteArray::number(i) + "\r\n\rno-lf\n\x01\xfe";
+        QByteArray expected = bytes;
+        expected.replace("\n", "");
+        expected.replace("\r", "\r\n");
+        QRandomGenerator rng(11);
+        for (int at = 0; at < bytes.size();) {
+            const int n =
+                maxPiece == 0 ? int(bytes.size()) : 1 + int(rng.bounded(quint32(maxPiece)));
+            s.pty.write(bytes.mid(at, n));
+            at += n;
+            if (maxPiece)
+                QTest::qWait(0);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(log).size(), qint64(expected.size()), 5000);
+        QFile f(log);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), expected);
     }
 
     void typedKeysReachTheController()

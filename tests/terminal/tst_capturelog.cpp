@@ -1,0 +1,227 @@
+// The capture log: opening, replacing, appending, the byte format, write failures.
+#include "fakes.h"
+#include "platform/crlfedit.h"
+#include "shell/form1.h"
+#include "terminal/serialterminal.h"
+
+#include <QAction>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace vantrel;
+using namespace vantrel::test;
+
+namespace
+{
+// The real file system, but the first `failures` writes fail as a full disk would.
+class FlakyFiles final : public FileSystem
+{
+public:
+    PosixFileSystem real;
+    int failures = 0;
+    bool exists(const QString& p, bool* f, QString* e) override { return real.exists(p, f, e); }
+    bool remove(const QString& p, QString* e) override { return real.remove(p, e); }
+    int freeFile() override { return real.freeFile(); }
+    bool openAppend(int n, const QString& p, QString* e) override
+    {
+        return real.openAppend(n, p, e);
+    }
+    bool openRead(int n, const QString& p, QString* e) override { return real.openRead(n, p, e); }
+    qint64 length(int n) override { return real.length(n); }
+    bool write(int n, qint64 pos, const QByteArray& b, QString* e) override
+    {
+        if (failures > 0) {
+            --failures;
+            // Half the piece reaches the disk before the failure.
+            real.write(n, pos, b.left(b.size() / 2), e);
+            *e = QStringLiteral("Cannot write: No space left on device");
+            return false;
+        }
+        return real.write(n, pos, b, e);
+    }
+    bool atEnd(int n, QString* e) override { return real.atEnd(n, e); }
+    bool readLine(int n, QString* l, QString* e) override { return real.readLine(n, l, e); }
+    void close(int n) override { real.close(n); }
+    void closeAll() override { real.closeAll(); }
+    bool isOpen(int n) const override { return real.isOpen(n); }
+};
+
+QByteArray contents(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+} // namespace
+
+class TestCaptureLog : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    std::unique_ptr<FakeWorld> w;
+    std::unique_ptr<Form1> form;
+
+    void receive(const QString& text) { w->serial.receive(text); }
+    QString path(const char* name) const { return dir.filePath(QLatin1String(name)); }
+    void writeFile(const QString& p, const QByteArray& bytes)
+    {
+        QFile f(p);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+    }
+    void makeForm(const Services& s)
+    {
+        form = std::make_unique<Form1>(s);
+        form->Form_Load();
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        w = std::make_unique<FakeWorld>();
+        makeForm(w->services());
+    }
+    void cleanup()
+    {
+        form.reset();
+        w.reset();
+    }
+
+    void cancelledDialogChangesNothing()
+    {
+        w->dialogScript->push_back(QString());
+        form->MOpenLog->trigger();
+        QCOMPARE(form->terminal().captureLog().handle(), 0);
+        QCOMPARE(form->windowTitle(), QStringLiteral("Vantrel Car"));
+        QVERIFY(form->MOpenLog->isEnabled());
+        QVERIFY(!form->MCloseLog->isEnabled());
+    }
+
+    void newLogHoldsTheNormalisedBytes()
+    {
+        const QString p = path("new.log");
+        w->dialogScript->push_back(p);
+        form->MOpenLog->trigger();
+        QVERIFY(form->terminal().captureLog().handle() != 0);
+        QCOMPARE(form->windowTitle(), QStringLiteral("Comm Terminal - new.log"));
+        QVERIFY(!form->MOpenLog->isEnabled());
+        QVERIFY(form->MCloseLog->isEnabled());
+        QVERIFY(w->boxes.shown.isEmpty());
+        for (const char* piece :
+             {"OK\r\nX", "A\nB", "12", "34", "\bQ", "CR\r", "\n", "\x01\xff\x7f"})
+            receive(QString::fromLatin1(piece));
+        // Each piece is in the file as soon as it has been handled.
+        QCOMPARE(contents(p), QByteArray("OK\r\nXAB1234QCR\r\n\x01\xff\x7f"));
+        form->MCloseLog->trigger();
+        QCOMPARE(form->windowTitle(), QStringLiteral("Comm Terminal"));
+        QVERIFY(form->MOpenLog->isEnabled());
+        QVERIFY(!form->MCloseLog->isEnabled());
+        receive(QStringLiteral("after"));
+        QCOMPARE(contents(p), QByteArray("OK\r\nXAB1234QCR\r\n\x01\xff\x7f"));
+    }
+
+    void existingFile_data()
+    {
+        QTest::addColumn<QList<int>>("answers");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::addColumn<int>("dialogs");
+        QTest::newRow("No appends to the old contents")
+            << QList<int>{mb::No} << QByteArray("oldnew") << 1;
+        QTest::newRow("Yes starts an empty file") << QList<int>{mb::Yes} << QByteArray("new") << 1;
+        QTest::newRow("Cancel shows the dialog again")
+            << QList<int>{mb::Cancel, mb::No} << QByteArray("oldnew") << 2;
+    }
+    void existingFile()
+    {
+        QFETCH(QList<int>, answers);
+        QFETCH(QByteArray, expected);
+        QFETCH(int, dialogs);
+        const QString p = path("old.log");
+        writeFile(p, "old");
+        for (int i = 0; i < dialogs; ++i)
+            w->dialogScript->push_back(p);
+        w->boxes.answers.assign(answers.begin(), answers.end());
+        form->MOpenLog->trigger();
+        QCOMPARE(w->boxes.shown.size(), answers.size());
+        QCOMPARE(w->boxes.shown[0].text, QStringLiteral("Replace existing file - %1?").arg(p));
+        QCOMPARE(w->boxes.shown[0].buttons, 35);
+        QVERIFY(w->dialogScript->empty());
+        receive(QStringLiteral("new"));
+        QCOMPARE(contents(p), expected);
+    }
+
+    void openFailureIsShownAndLoggingStaysOff()
+    {
+        w->dialogScript->push_back(path("no-such-folder/x.log"));
+        form->MOpenLog->trigger();
+        QCOMPARE(w->boxes.shown.size(), 1);
+        QCOMPARE(w->boxes.shown[0].buttons, 48);
+        QVERIFY2(w->boxes.shown[0].text.contains(QStringLiteral("No such file")),
+                 qPrintable(w->boxes.shown[0].text));
+        QCOMPARE(form->terminal().captureLog().handle(), 0);
+        QVERIFY(form->MOpenLog->isEnabled());
+    }
+
+    void fullDeviceCancelClosesTheLogAndTheTextStillShows()
+    {
+        w->dialogScript->push_back(QStringLiteral("/dev/full"));
+        form->MOpenLog->trigger();
+        QVERIFY(form->terminal().captureLog().handle() != 0);
+        w->boxes.answers = {mb::Cancel};
+        receive(QStringLiteral("lost?\r"));
+        QCOMPARE(w->boxes.shown.size(), 1);
+        QCOMPARE(w->boxes.shown[0].buttons, 21);
+        QVERIFY(w->boxes.shown[0].text.contains(QStringLiteral("No space left")));
+        QCOMPARE(form->terminal().captureLog().handle(), 0);
+        QCOMPARE(form->windowTitle(), QStringLiteral("Comm Terminal"));
+        QCOMPARE(form->Term->text(), QStringLiteral("lost?\r\n"));
+        receive(QStringLiteral("x"));
+        QCOMPARE(w->boxes.shown.size(), 1);
+    }
+
+    void fullDeviceRetryAsksAgain()
+    {
+        w->dialogScript->push_back(QStringLiteral("/dev/full"));
+        form->MOpenLog->trigger();
+        w->boxes.answers = {mb::Retry, mb::Retry, mb::Cancel};
+        receive(QStringLiteral("x"));
+        QCOMPARE(w->boxes.shown.size(), 3);
+        QCOMPARE(form->terminal().captureLog().handle(), 0);
+    }
+
+    void retryAfterAFailureWritesThePieceOnce()
+    {
+        FlakyFiles flaky;
+        Services s = w->services();
+        s.files = &flaky;
+        makeForm(s);
+        const QString p = path("flaky.log");
+        w->dialogScript->push_back(p);
+        form->MOpenLog->trigger();
+        receive(QStringLiteral("first "));
+        flaky.failures = 2;
+        w->boxes.answers = {mb::Retry, mb::Retry};
+        receive(QStringLiteral("second piece "));
+        receive(QStringLiteral("third"));
+        QCOMPARE(w->boxes.shown.size(), 2);
+        QCOMPARE(contents(p), QByteArray("first second piece third"));
+        form.reset();
+    }
+
+    void unloadClosesTheLogFirst()
+    {
+        const QString p = path("u.log");
+        w->dialogScript->push_back(p);
+        form->MOpenLog->trigger();
+        const int handle = form->terminal().captureLog().handle();
+        int cancel = 0;
+        form->terminal().Form_Unload(cancel);
+        QVERIFY(!w->files.isOpen(handle));
+        QCOMPARE(w->exit.calls, 1);
+    }
+};
+
+QTEST_MAIN(TestCaptureLog)
+#include "tst_capturelog.moc"

@@ -1,0 +1,145 @@
+// The port settings window: shows the port's values, applies them when closed.
+#include "fakes.h"
+#include "shell/form1.h"
+#include "terminal/configscrn.h"
+#include "terminal/serialterminal.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QTest>
+
+using namespace vantrel;
+using namespace vantrel::test;
+
+class TestConfigScrn : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<FakeWorld> w;
+    std::unique_ptr<Form1> form;
+
+    ConfigScrn* openSettings()
+    {
+        form->MSettings->trigger();
+        return form->configScrn();
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        w = std::make_unique<FakeWorld>();
+        form = std::make_unique<Form1>(w->services());
+        form->Form_Load();
+        w->serial.history.clear();
+    }
+    void cleanup()
+    {
+        form.reset();
+        w.reset();
+    }
+
+    void showsTheServicesValues()
+    {
+        w->serial.port = 3;
+        ConfigScrn* c = openSettings();
+        QVERIFY(c && c->isVisible());
+        QCOMPARE(c->Text1->text(), QStringLiteral("9600,n,8,1"));
+        QCOMPARE(c->Text2->text(), QStringLiteral("3"));
+        QCOMPARE(c->windowTitle(), QStringLiteral("Configure Comm Port"));
+        c->Text1->setText(QStringLiteral("edited"));
+        QCOMPARE(openSettings(), c);
+        QCOMPARE(c->Text1->text(), QStringLiteral("edited"));
+    }
+
+    void closingWithThePortOpenReopensOnceSettingsFirst()
+    {
+        ConfigScrn* c = openSettings();
+        c->Text1->setText(QStringLiteral("19200,e,7,1"));
+        c->Text2->setText(QStringLiteral("2"));
+        c->close();
+        QCOMPARE(w->serial.history,
+                 (QStringList{"close", "settings=19200,e,7,1", "port=2", "open"}));
+        QVERIFY(form->MOpen->isChecked());
+        QVERIFY(w->boxes.shown.isEmpty());
+    }
+
+    void unchangedValuesAreSetAgain()
+    {
+        openSettings()->close();
+        QCOMPARE(w->serial.history,
+                 (QStringList{"close", "settings=9600,n,8,1", "port=1", "open"}));
+    }
+
+    void withThePortClosedItStaysClosedUntilOpened()
+    {
+        form->MOpen->trigger();
+        w->serial.history.clear();
+        ConfigScrn* c = openSettings();
+        c->Text2->setText(QStringLiteral("4"));
+        c->close();
+        QVERIFY(!w->serial.open);
+        QCOMPARE(w->serial.history, (QStringList{"settings=9600,n,8,1", "port=4"}));
+        form->MOpen->trigger();
+        QVERIFY(w->serial.open);
+        QCOMPARE(w->serial.port, 4);
+    }
+
+    void refusedValues_data()
+    {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("mentions");
+        QTest::newRow("settings the port refuses") << "garbage"
+                                                   << "1"
+                                                   << "garbage";
+        QTest::newRow("port number that is not a number") << "9600,n,8,1"
+                                                          << "one"
+                                                          << "one";
+    }
+    void refusedValues()
+    {
+        QFETCH(QString, settings);
+        QFETCH(QString, port);
+        QFETCH(QString, mentions);
+        ConfigScrn* c = openSettings();
+        c->Text1->setText(settings);
+        c->Text2->setText(port);
+        c->close();
+        QCOMPARE(w->boxes.shown.size(), 1);
+        QCOMPARE(w->boxes.shown[0].buttons, 48);
+        QVERIFY2(w->boxes.shown[0].text.contains(mentions), qPrintable(w->boxes.shown[0].text));
+        QCOMPARE(form->MOpen->isChecked(), w->serial.open);
+    }
+
+    void failedReopenLeavesTheCheckMarkTrue()
+    {
+        w->serial.reopenFailure = QStringLiteral("Cannot open /dev/fake2: busy");
+        openSettings()->close();
+        QVERIFY(!w->serial.open);
+        QVERIFY(!form->MOpen->isChecked());
+        QCOMPARE(w->boxes.shown.size(), 1);
+        QCOMPARE(w->boxes.shown[0].text, w->serial.reopenFailure);
+    }
+
+    void nextShowLoadsTheCurrentValues()
+    {
+        ConfigScrn* c = openSettings();
+        c->Text1->setText(QStringLiteral("4800,n,8,1"));
+        c->close();
+        QTRY_VERIFY(!form->configScrn()); // unloaded when closed
+        QCOMPARE(openSettings()->Text1->text(), QStringLiteral("4800,n,8,1"));
+    }
+
+    void closingTheScreenAppliesNothing()
+    {
+        ConfigScrn* c = openSettings();
+        c->Text1->setText(QStringLiteral("1200,n,8,1"));
+        int cancel = 0;
+        form->terminal().Form_Unload(cancel);
+        QCOMPARE(w->exit.calls, 1);
+        QVERIFY(!w->serial.history.contains(QStringLiteral("settings=1200,n,8,1")));
+    }
+};
+
+QTEST_MAIN(TestConfigScrn)
+#include "tst_configscrn.moc"
