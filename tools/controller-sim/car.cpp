@@ -50,15 +50,8 @@ void Car::tick(double dt)
     }
     const double distanceFeet = (m_target - m_pos) * kFeetPerLanding;
     if (std::fabs(distanceFeet) < 0.05 && m_speed < 1.0) {
-        if (m_landing != m_target || m_speed > 0.0) {
-            m_pos = m_target;
-            m_landing = m_target;
-            m_speed = 0.0;
-            ++m_trips;
-            m_doorOpen = true;
-            m_doorTimer = kDoorSeconds;
-            m_fault = std::string("ARRIVED AT ") + landingName(m_landing);
-        }
+        if (m_landing != m_target || m_speed > 0.0)
+            arrive();
         return;
     }
     if (m_doorOpen && m_speed == 0.0)
@@ -72,14 +65,25 @@ void Car::tick(double dt)
     const double moveFeet = m_speed / 60.0 * dt;
     const double dir = distanceFeet > 0 ? 1.0 : -1.0;
     if (moveFeet >= std::fabs(distanceFeet)) {
-        m_pos = m_target;
-        m_speed = 0.0;
+        arrive();
+        return;
     } else {
         m_pos += dir * moveFeet / kFeetPerLanding;
     }
     const int nearest = int(std::lround(m_pos));
     if (std::fabs(m_pos - nearest) < 0.02)
         m_landing = nearest;
+}
+
+void Car::arrive()
+{
+    m_pos = m_target;
+    m_landing = m_target;
+    m_speed = 0.0;
+    ++m_trips;
+    m_doorOpen = true;
+    m_doorTimer = kDoorSeconds;
+    m_fault = std::string("ARRIVED AT ") + landingName(m_landing);
 }
 
 std::string Car::pmiDump(const std::string& eol) const

@@ -29,6 +29,8 @@ public:
     std::string pmiDump(const std::string& eol) const;
 
 private:
+    void arrive();
+
     double m_pos = 1.0; // in landings
     double m_speed = 0.0;
     int m_landing = 1;

@@ -1,0 +1,215 @@
+// The PMI dump read into the signal grid, from fixture folders and live pieces.
+#include "diagnostics/cardiagnostics.h"
+#include "diagnostics/pmidump.h"
+#include "diagnostics/signalgrid.h"
+#include "fakes.h"
+#include "platform/colors.h"
+#include "platform/textbox.h"
+#include "platform/vtimer.h"
+#include "shell/form1.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRandomGenerator>
+#include <QTest>
+
+using namespace vantrel;
+using namespace vantrel::test;
+
+namespace
+{
+QString fixtureRoot()
+{
+    return qEnvironmentVariable("VANTREL_TEST_DATA") + QStringLiteral("/pmi");
+}
+
+QString readLatin1(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return QString::fromLatin1(f.readAll());
+}
+
+// cells.txt: "no header", or 75 lines "[value]" with \r and \n escaped.
+std::optional<QStringList> expectedCells(const QString& dir)
+{
+    const QString text = readLatin1(dir + QStringLiteral("/cells.txt"));
+    if (text.startsWith(QStringLiteral("no header")))
+        return std::nullopt;
+    QStringList cells;
+    for (QString line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        line = line.mid(1, line.size() - 2);
+        line.replace(QStringLiteral("\\r"), QStringLiteral("\r"));
+        line.replace(QStringLiteral("\\n"), QStringLiteral("\n"));
+        cells << line;
+    }
+    return cells;
+}
+
+QString dumpText()
+{
+    QString s = kPmiHeader + QStringLiteral("\r\n");
+    for (int n = 1; n <= 8; ++n) {
+        QString line = QStringLiteral("L%1     ").arg(n).left(7);
+        for (int k = 1; k <= 16; ++k)
+            line += QString(QChar(QLatin1Char(char('a' + (n + k) % 26)))) +
+                    (k < 16 ? QStringLiteral(" ") : QString());
+        s += line + QStringLiteral("\r\n");
+    }
+    return s;
+}
+} // namespace
+
+class TestSignalGrid : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<FakeWorld> w;
+    std::unique_ptr<Form1> form;
+    QStringList gridCaptions() const
+    {
+        QStringList out;
+        for (int i = 0; i < kGridCells; ++i)
+            out << form->grid->cell(i)->text();
+        return out;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        w = std::make_unique<FakeWorld>();
+        form = std::make_unique<Form1>(w->services());
+        form->Form_Load();
+        w->serial.sent.clear();
+    }
+    void cleanup()
+    {
+        form.reset();
+        w.reset();
+    }
+
+    void gridLabels()
+    {
+        const QStringList names = {"lbl01",  "lbl_10", "lb4_9",   "lb6_9",   "lbl410", "lbl6_5",
+                                   "lbl1_1", "lbl116", "lbl13_9", "lbl1310", "lbl1316"};
+        for (const QString& n : names)
+            QVERIFY2(form->grid->label(n), qPrintable(n));
+        QCOMPARE(form->client->findChildren<QLabel*>(QRegularExpression("^lbl?_?\\d")).size(), 144);
+        QCOMPARE(form->grid->label("lbl08")->text(), QStringLiteral(" MC"));
+        QCOMPARE(form->grid->label("lbl_16")->text(), QStringLiteral("TRIP"));
+        QCOMPARE(form->grid->label("lbl05")->text(), QStringLiteral("   "));
+        QLabel* v = form->grid->label("lbl13_1");
+        QCOMPARE(v->geometry(), QRect(4875 / 15, 360 / 15, 25, 17));
+        QCOMPARE(backColor(v), color::LightGrey);
+        QVERIFY(v->text().isEmpty());
+        QCOMPARE(form->grid->label("lbl616")->geometry().topLeft(),
+                 QPoint(2880 / 15, (360 + 240 * 15) / 15));
+    }
+
+    void fixtures_data()
+    {
+        QTest::addColumn<QString>("dir");
+        const QDir root(fixtureRoot());
+        const QStringList cases = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QVERIFY2(!cases.isEmpty(), qPrintable(root.path()));
+        for (const QString& c : cases)
+            QTest::newRow(qPrintable(c)) << root.filePath(c);
+    }
+    void fixtures()
+    {
+        QFETCH(QString, dir);
+        const QString received = readLatin1(dir + QStringLiteral("/received.txt"));
+        const auto expected = expectedCells(dir);
+        const QStringList before = gridCaptions();
+        QCOMPARE(FillSignalGrid(*form->grid, received), expected.has_value());
+        QCOMPARE(gridCaptions(), expected ? *expected : before);
+        for (const char* never : {"lbl1_5", "lbl1_6", "lbl1_7", "lbl515", "lbl516"})
+            QVERIFY(form->grid->label(QLatin1String(never))->text().isEmpty());
+    }
+
+    void liveDumpInEveryChunkingFillsTheSameGrid()
+    {
+        const QString reply = QStringLiteral("> PMII\r\n") + dumpText();
+        QString raw = reply;
+        raw.remove(QLatin1Char('\n'));
+        const auto expected = readPmiDump(reply);
+        QVERIFY(expected);
+        for (int cut : {1, 5, 40, 0}) {
+            init();
+            QRandomGenerator rng(cut + 3);
+            for (int at = 0; at < raw.size();) {
+                const int n = cut ? cut : 1 + int(rng.bounded(30));
+                w->serial.receive(raw.mid(at, n));
+                at += n;
+            }
+            QVERIFY(form->Timer1->enabled());
+            form->diagnostics().Timer1_Timer();
+            for (int i = 0; i < kGridCells; ++i)
+                QCOMPARE(form->grid->cell(i)->text(), (*expected)[i]);
+            QVERIFY(!form->Timer1->enabled());
+            QVERIFY(form->Timer3->enabled());
+        }
+    }
+
+    void speedRequest_data()
+    {
+        QTest::addColumn<QString>("sm");
+        QTest::addColumn<QString>("speed");
+        QTest::addColumn<bool>("sendsVel");
+        QTest::newRow("SM 1 asks for the speed") << "1 "
+                                                 << "  0" << true;
+        QTest::newRow("SM 0 at rest asks nothing") << "0 "
+                                                   << "  0" << false;
+        QTest::newRow("SM 0 while moving asks until it reads rest") << "0 "
+                                                                    << " 12" << true;
+        QTest::newRow("SM 2 asks nothing") << "2 "
+                                           << " 12" << false;
+        QTest::newRow("a letter counts as 0") << "X "
+                                              << " 12" << true;
+        QTest::newRow("two blanks count as 0") << "  "
+                                               << "  0" << false;
+    }
+    void speedRequest()
+    {
+        QFETCH(QString, sm);
+        QFETCH(QString, speed);
+        QFETCH(bool, sendsVel);
+        QString dump = dumpText();
+        const int at = cellOffset(3, 14);
+        dump.replace(at, 2, sm);
+        form->txtvel->setText(speed);
+        w->serial.sent.clear();
+        form->Text1->setText(dump);
+        form->Timer1->setEnabled(true);
+        form->diagnostics().Timer1_Timer();
+        QCOMPARE(form->grid->label("lbl514")->text(), sm);
+        QCOMPARE(w->serial.sent, sendsVel ? QByteArray("vel\r") : QByteArray());
+    }
+
+    void tickWithoutDumpKeepsLooking()
+    {
+        form->Timer1->setEnabled(true);
+        form->Timer2->setEnabled(true);
+        setBackColor(form->Label3, color::DarkGreen);
+        form->Text1->setText(QStringLiteral("> PMII but no dump"));
+        form->diagnostics().Timer1_Timer();
+        QVERIFY(!form->Timer2->enabled());
+        QCOMPARE(backColor(form->Label3), color::LightGrey);
+        QVERIFY(form->Timer1->enabled());
+        QVERIFY(!form->Timer3->enabled());
+        QVERIFY(w->serial.sent.isEmpty());
+    }
+
+    void textLongerThan16BitsReadsLikeAShortOne()
+    {
+        const QString longText = QString(40000, QLatin1Char('z')) + dumpText();
+        const auto values = readPmiDump(longText);
+        QVERIFY(values);
+        QCOMPARE(*values, *readPmiDump(dumpText()));
+    }
+};
+
+QTEST_MAIN(TestSignalGrid)
+#include "tst_signalgrid.moc"
