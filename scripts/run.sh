@@ -9,7 +9,7 @@ sim_pid=$!
 trap 'kill $sim_pid 2>/dev/null; rm -f "$sim_out"' EXIT
 for _ in $(seq 50); do [ -s "$sim_out" ] && break; sleep 0.1; done
 device=$(head -n 1 "$sim_out")
-echo "run: simulated controller on $device (port 1); password 570341"
+echo "run: simulated controller on $device (port 1)"
 export VANTREL_COM1="$device"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "run: no display set, running under a virtual X server (xvfb-run)"
