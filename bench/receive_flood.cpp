@@ -3,6 +3,7 @@
 #include "fakes.h"
 #include "platform/crlfedit.h"
 #include "platform/qtserialcomm.h"
+#include "platform/textbox.h"
 #include "shell/form1.h"
 #include "terminal/serialterminal.h"
 
@@ -182,7 +183,7 @@ int main(int argc, char** argv)
     std::printf("flood: %.1f MB in %.2f s through the receive path\n", mb, seconds);
     std::printf("rate: %.1f MB/s; cpu %.3f s per MB\n", rate, cpu / mb);
     std::printf("terminal: %d characters at the end; parse buffer %d\n", form.Term->length(),
-                int(form.Text1 ? 418 : 0));
+                int(form.Text1->text().size()));
     std::printf("peak rss: %.1f MB\n", u.ru_maxrss / 1024.0);
     std::printf("worst lateness of a 10 ms timer: %.1f ms\n", worstLateMs);
     std::printf("capture log equals the expected normalised bytes: %s\n", lost ? "no" : "yes");
