@@ -18,6 +18,23 @@
 using namespace vantrel;
 using namespace vantrel::test;
 
+namespace
+{
+// Plays the controller: the bytes in one write (maxPiece 0) or in random pieces of at
+// most maxPiece bytes, letting the program read between them.
+void writeInPieces(Pty& pty, const QByteArray& bytes, int maxPiece, quint32 seed)
+{
+    QRandomGenerator rng(seed);
+    for (int at = 0; at < bytes.size();) {
+        const int n = maxPiece == 0 ? int(bytes.size()) : 1 + int(rng.bounded(quint32(maxPiece)));
+        pty.write(bytes.mid(at, n));
+        at += n;
+        if (maxPiece)
+            QTest::qWait(0);
+    }
+}
+} // namespace
+
 class TestSerialPortPty : public QObject
 {
     Q_OBJECT
@@ -68,15 +85,7 @@ private Q_SLOTS:
         expected.remove(QLatin1Char('\n'));
         expected.replace(QLatin1Char('\r'), QStringLiteral("\r\n"));
 
-        QRandomGenerator rng(7);
-        for (int at = 0; at < bytes.size();) {
-            const int n =
-                maxPiece == 0 ? int(bytes.size()) : 1 + int(rng.bounded(quint32(maxPiece)));
-            s.pty.write(bytes.mid(at, n));
-            at += n;
-            if (maxPiece)
-                QTest::qWait(0);
-        }
+        writeInPieces(s.pty, bytes, maxPiece, 7);
         QTRY_COMPARE_WITH_TIMEOUT(s.form->Term->length(), int(expected.size()), 5000);
         QCOMPARE(s.form->Term->text(), expected);
         QCOMPARE(s.form->Text1->text(), expected.right(418));
@@ -100,15 +109,7 @@ private Q_SLOTS:
         QByteArray expected = bytes;
         expected.replace("\n", "");
         expected.replace("\r", "\r\n");
-        QRandomGenerator rng(11);
-        for (int at = 0; at < bytes.size();) {
-            const int n =
-                maxPiece == 0 ? int(bytes.size()) : 1 + int(rng.bounded(quint32(maxPiece)));
-            s.pty.write(bytes.mid(at, n));
-            at += n;
-            if (maxPiece)
-                QTest::qWait(0);
-        }
+        writeInPieces(s.pty, bytes, maxPiece, 11);
         QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(log).size(), qint64(expected.size()), 5000);
         QFile f(log);
         QVERIFY(f.open(QIODevice::ReadOnly));
