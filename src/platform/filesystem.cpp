@@ -28,7 +28,16 @@ QByteArray native(const QString& path)
 }
 } // namespace
 
-LineFile::LineFile(int fd, qint64 maxLine) : m_fd(fd), m_maxLine(maxLine) {}
+LineFile::LineFile(int fd, qint64 maxLine, const QByteArray& path)
+    : m_fd(fd), m_maxLine(maxLine), m_path(path)
+{
+    struct stat st {
+    };
+    if (::fstat(m_fd, &st) == 0) {
+        m_dev = quint64(st.st_dev);
+        m_ino = quint64(st.st_ino);
+    }
+}
 
 LineFile::~LineFile() = default;
 
@@ -44,6 +53,18 @@ bool LineFile::fill(QString* error)
             *error = QStringLiteral("The log file became shorter while it was being read");
         m_eof = true;
         return false;
+    }
+    if (!m_path.isEmpty()) {
+        struct stat now {
+        };
+        const bool gone = ::stat(m_path.constData(), &now) != 0;
+        const int err = gone ? errno : ENOENT;
+        if (gone || quint64(now.st_dev) != m_dev || quint64(now.st_ino) != m_ino) {
+            if (error)
+                *error = QStringLiteral("Cannot read the log file: %1").arg(osError(err));
+            m_eof = true;
+            return false;
+        }
     }
     m_block.resize(kBlockBytes);
     ssize_t n;
@@ -193,7 +214,7 @@ bool PosixFileSystem::openRead(int fileNo, const QString& path, QString* error)
             *error = describe(QStringLiteral("Cannot open"), path, EISDIR);
         return false;
     }
-    m_files[fileNo] = Entry{fd, path, std::make_unique<LineFile>(fd, kMaxLine)};
+    m_files[fileNo] = Entry{fd, path, std::make_unique<LineFile>(fd, kMaxLine, native(path))};
     return true;
 }
 

@@ -17,7 +17,9 @@ class LineFile
 public:
     static constexpr qint64 kBlockBytes = 64 * 1024;
 
-    LineFile(int fd, qint64 maxLine);
+    // The path, when given, is checked on each block: a log that is deleted or
+    // replaced while it is read is reported instead of being read on unseen.
+    LineFile(int fd, qint64 maxLine, const QByteArray& path = {});
     ~LineFile();
     LineFile(const LineFile&) = delete;
     LineFile& operator=(const LineFile&) = delete;
@@ -30,6 +32,9 @@ private:
 
     int m_fd;
     qint64 m_maxLine;
+    QByteArray m_path;
+    quint64 m_dev = 0;
+    quint64 m_ino = 0;
     QByteArray m_block;
     qsizetype m_pos = 0;
     qint64 m_offset = 0; // bytes of the file consumed into m_block so far

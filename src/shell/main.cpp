@@ -9,6 +9,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(kAppTitle);
+    // The windows end the program themselves, each in its own way.
     QApplication::setQuitOnLastWindowClosed(false);
 
     QtSerialComm serial;
@@ -22,6 +23,6 @@ int main(int argc, char** argv)
                       &clock,  &exit,  [] { return std::make_unique<QtFileDialog>(); }};
 
     Windows windows(services);
-    windows.showForm1();
+    windows.start();
     return app.exec();
 }

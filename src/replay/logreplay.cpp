@@ -1,0 +1,259 @@
+#include "logreplay.h"
+
+#include "diagnostics/signalgrid.h"
+#include "platform/colors.h"
+#include "platform/crlfedit.h"
+#include "platform/textbox.h"
+#include "platform/vtimer.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+
+namespace vantrel
+{
+
+namespace
+{
+const QString kSpeedLabel = QStringLiteral("VEL =   ");
+} // namespace
+
+LogReplay::LogReplay(const Controls& controls, const Services& services)
+    : m_c(controls), m_s(services), m_dialog(services.makeFileDialog())
+{
+    connect(m_c.HScroll1, &QScrollBar::valueChanged, this, &LogReplay::HScroll1_Change);
+    const auto onSelect = [this](QRadioButton* b, void (LogReplay::*handler)()) {
+        connect(b, &QRadioButton::toggled, this, [this, handler](bool on) {
+            if (on)
+                (this->*handler)();
+        });
+    };
+    onSelect(m_c.Option1, &LogReplay::Option1_Click);
+    onSelect(m_c.Option2, &LogReplay::Option2_Click);
+    onSelect(m_c.Option3, &LogReplay::Option3_Click);
+    onSelect(m_c.Option4, &LogReplay::Option4_Click);
+    connect(m_c.Command1, &QPushButton::clicked, this, &LogReplay::Command1_Click);
+    m_c.Command1->installEventFilter(this);
+    connect(m_c.Timer7, &VTimer::Timer, this, &LogReplay::Timer7_Timer);
+    connect(m_c.Timer1, &VTimer::Timer, this, &LogReplay::Timer1_Timer);
+    connect(m_c.Term, &CrLfEdit::Change, this, &LogReplay::Term_Change);
+    connect(m_c.MCloseLog, &QAction::triggered, this, &LogReplay::MCloseLog_Click);
+}
+
+LogReplay::~LogReplay()
+{
+    closeReader();
+}
+
+void LogReplay::Form_Load()
+{
+    m_c.Timer7->setInterval(m_c.HScroll1->value());
+    m_c.Text5->setText(QString::number(m_c.HScroll1->value()));
+}
+
+void LogReplay::MRplayLog_Click()
+{
+    FileDialog& d = *m_dialog;
+    d.DialogTitle = QStringLiteral("Open Communications Log File");
+    d.Filter = QStringLiteral("Log Files (*.LOG)|*.log|All Files (*.*)|*.*");
+    QString path;
+    for (;;) {
+        d.FileName.clear();
+        if (!d.ShowOpen())
+            return;
+        path = d.FileName;
+        bool found = false;
+        QString why;
+        if (!m_s.files->exists(path, &found, &why)) {
+            m_s.boxes->show(why, mb::OkWarning);
+            return;
+        }
+        if (found)
+            break;
+        m_s.boxes->show(path + QStringLiteral(" not found!"), mb::OkWarning);
+    }
+    const int fileNo = m_s.files->freeFile();
+    QString why;
+    if (!m_s.files->openRead(fileNo, path, &why)) {
+        m_s.boxes->show(why, mb::OkWarning);
+        return;
+    }
+    // The earlier log, if any, is no longer read.
+    closeReader();
+    m_log = fileNo;
+    m_path = path;
+    m_c.Timer7->setEnabled(true);
+    m_c.Timer1->setEnabled(true);
+    m_c.MCloseLog->setEnabled(true);
+    m_c.Command1->setEnabled(true);
+}
+
+void LogReplay::MCloseLog_Click()
+{
+    closeReader();
+    m_c.Timer7->setEnabled(false);
+    m_c.Timer1->setEnabled(false);
+    m_c.MCloseLog->setEnabled(false);
+    m_c.Command1->setEnabled(false);
+    if (m_c.form1)
+        m_c.form1->setWindowTitle(QStringLiteral("Comm Terminal"));
+}
+
+void LogReplay::MFileExit_Click()
+{
+    Form_Unload();
+}
+
+void LogReplay::Form_Unload()
+{
+    m_s.exit->endProgram(0);
+}
+
+void LogReplay::HScroll1_Change()
+{
+    const int value = m_c.HScroll1->value();
+    m_c.Timer7->setInterval(value);
+    m_c.Text5->setText(QString::number(value));
+    if (value == kPauseMs && m_c.Option1->isChecked()) {
+        // One button of the group may be cleared only outside its group.
+        m_c.Option1->setAutoExclusive(false);
+        m_c.Option1->setChecked(false);
+        m_c.Option1->setAutoExclusive(true);
+    }
+    if (value == kFastMs)
+        m_c.Option1->setChecked(true);
+}
+
+void LogReplay::Option1_Click()
+{
+    m_c.HScroll1->setValue(kFastMs);
+}
+
+void LogReplay::Option2_Click()
+{
+    m_c.HScroll1->setValue(kMedMs);
+}
+
+void LogReplay::Option3_Click()
+{
+    m_c.HScroll1->setValue(kSlowMs);
+}
+
+void LogReplay::Option4_Click()
+{
+    m_c.HScroll1->setValue(kPauseMs);
+}
+
+void LogReplay::Command1_KeyDown()
+{
+    bool failed = false;
+    if (readerAtEnd(&failed) && !failed) {
+        closeReader();
+        m_c.Command1->setEnabled(false);
+    }
+}
+
+void LogReplay::Command1_Click()
+{
+    bool failed = false;
+    if (readerAtEnd(&failed)) {
+        if (!failed) {
+            closeReader();
+            m_c.Command1->setEnabled(false);
+        }
+        return;
+    }
+    appendNextLine();
+}
+
+void LogReplay::Timer7_Timer()
+{
+    bool failed = false;
+    if (readerAtEnd(&failed)) {
+        if (!failed) {
+            m_c.Timer7->setEnabled(false);
+            m_c.Timer1->setEnabled(false);
+            m_c.Command1->setEnabled(false);
+            closeReader();
+        }
+        return;
+    }
+    appendNextLine();
+}
+
+void LogReplay::Timer1_Timer()
+{
+    // The hidden parse buffer is never fed on this screen, so this finds no dump.
+    FillSignalGrid(*m_c.grid, m_c.Text1->text());
+    setBackColor(m_c.Label3, color::LightGrey);
+}
+
+void LogReplay::Term_Change()
+{
+    CrLfEdit& term = *m_c.Term;
+    if (term.length() > kWindow)
+        term.setText(term.text().right(kWindow)); // runs this rule again, on the window
+    term.setSelStart(term.length());
+    const QString& text = term.text();
+    const qsizetype p = text.indexOf(kSpeedLabel);
+    if (p >= 0)
+        m_c.txtvel->setText(text.mid(p + kSpeedLabel.size(), 3));
+}
+
+bool LogReplay::eventFilter(QObject* watched, QEvent* e)
+{
+    if (watched == m_c.Command1 && e->type() == QEvent::KeyPress)
+        Command1_KeyDown();
+    return QObject::eventFilter(watched, e);
+}
+
+bool LogReplay::readerAtEnd(bool* failed)
+{
+    *failed = false;
+    if (m_log == 0)
+        return true; // closed by the step button: the same as the end
+    QString why;
+    bool end = m_s.files->atEnd(m_log, &why);
+    if (!why.isEmpty()) {
+        readFailed(why);
+        *failed = true;
+        return true;
+    }
+    return end;
+}
+
+void LogReplay::appendNextLine()
+{
+    QString line;
+    QString why;
+    if (!m_s.files->readLine(m_log, &line, &why)) {
+        readFailed(why);
+        return;
+    }
+    m_line = line;
+    m_c.Term->setText(m_c.Term->text() + QStringLiteral("\r\n") + m_line);
+    FillSignalGrid(*m_c.grid, m_c.Term->text());
+}
+
+void LogReplay::closeReader()
+{
+    if (m_log != 0)
+        m_s.files->close(m_log);
+    m_log = 0;
+}
+
+void LogReplay::readFailed(const QString& why)
+{
+    // Stopped before the box opens, so no tick reads the failing log meanwhile.
+    closeReader();
+    m_c.Timer7->setEnabled(false);
+    m_c.Timer1->setEnabled(false);
+    m_c.Command1->setEnabled(false);
+    m_s.boxes->show(why, mb::OkWarning);
+}
+
+} // namespace vantrel

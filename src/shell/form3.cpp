@@ -1,0 +1,59 @@
+#include "form3.h"
+
+#include "platform/twips.h"
+#include "windows.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QMenuBar>
+
+namespace vantrel
+{
+
+Form3::Form3(Windows& windows, QWidget* parent) : QMainWindow(parent), m_windows(windows)
+{
+    setObjectName(QStringLiteral("Form3"));
+    setWindowTitle(QStringLiteral("Vantrel Menu"));
+    QFont f(QStringLiteral("Sans Serif"));
+    f.setPointSizeF(8.25);
+    f.setBold(true);
+    setFont(f);
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+
+    const auto item = [this](const char* name, const char* caption) {
+        QAction* a = menuBar()->addAction(QLatin1String(caption));
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+    mnuCar = item("mnuCar", "&Car diagnostics");
+    mnuDispatch = item("mnuDispatch", "&dispatcher diagnostics");
+    mnuDispatch->setEnabled(false);
+    mnuReplay = item("mnuReplay", "&Replay");
+    mnuReplay->setEnabled(false);
+    connect(mnuCar, &QAction::triggered, this, &Form3::mnuCar_Click);
+    connect(mnuDispatch, &QAction::triggered, this, &Form3::mnuDispatch_Click);
+    connect(mnuReplay, &QAction::triggered, this, &Form3::mnuReplay_Click);
+
+    const Twips t(this);
+    resize(t(7365), t(6120) + menuBar()->sizeHint().height());
+}
+
+void Form3::mnuCar_Click()
+{
+    m_windows.showForm1();
+}
+
+void Form3::Form_Unload()
+{
+    m_windows.services().exit->endProgram(0);
+}
+
+void Form3::closeEvent(QCloseEvent* e)
+{
+    e->accept();
+    Form_Unload();
+}
+
+} // namespace vantrel

@@ -1,0 +1,143 @@
+#include "replayscreen.h"
+
+#include "diagnostics/cardiagnostics.h"
+#include "platform/crlfedit.h"
+#include "platform/textbox.h"
+#include "platform/twips.h"
+#include "platform/vtimer.h"
+#include "replay/logreplay.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+
+namespace vantrel
+{
+
+namespace
+{
+// Paints a control in the system's own window colour rather than the screen's grey.
+void useSystemWindowColour(QWidget* w)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, QApplication::palette().color(QPalette::Window));
+    p.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::WindowText));
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+} // namespace
+
+replay::replay(const Services& services, QWidget* carScreen, QWidget* parent)
+    : QMainWindow(parent), m_s(services)
+{
+    setObjectName(QStringLiteral("replay"));
+    setWindowTitle(QLatin1String(CarDiagnostics::kCaption));
+    setFont(carScreenFont());
+    buildLayout();
+    buildMenu();
+    Timer1 = new VTimer(250, false, this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer7 = new VTimer(100, false, this);
+    Timer7->setObjectName(QStringLiteral("Timer7"));
+
+    m_playback = std::make_unique<LogReplay>(
+        LogReplay::Controls{this,    carScreen, Term,    Text1,    txtvel,   grid,
+                            Label3,  Text5,     Option1, Option2,  Option3,  Option4,
+                            Command1, HScroll1, Timer1,  Timer7,   MCloseLog},
+        m_s);
+    connect(MRplayLog, &QAction::triggered, m_playback.get(), &LogReplay::MRplayLog_Click);
+    connect(MFileExit, &QAction::triggered, m_playback.get(), &LogReplay::MFileExit_Click);
+}
+
+replay::~replay() = default;
+
+void replay::buildLayout()
+{
+    client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+    buildCarScreenCommon(client, *this);
+    const Twips t(client);
+    resize(t(11070), t(7125) + menuBar()->sizeHint().height());
+
+    Text5 = new CrLfEdit(QStringLiteral("Text5"), client);
+    t.place(Text5, 1200, 4920, 1335, 495);
+    Text5->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+
+    const auto option = [&](const char* name, const char* caption, int l, int w) {
+        auto* b = new QRadioButton(QLatin1String(caption), client);
+        b->setObjectName(QLatin1String(name));
+        t.place(b, l, 5400, w, 375);
+        useSystemWindowColour(b);
+        return b;
+    };
+    Option1 = option("Option1", "Fast", 240, 615);
+    Option2 = option("Option2", "Med", 840, 615);
+    Option3 = option("Option3", "Slow", 1440, 735);
+    Option4 = option("Option4", "Pause", 2160, 975);
+    Option3->setChecked(true);
+
+    Command1 = new QPushButton(QStringLiteral("-->"), client);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    t.place(Command1, 3120, 5400, 495, 495);
+    Command1->setAutoDefault(false);
+    Command1->setEnabled(false);
+
+    // 1000 ms at the left end, 0 at the right; arrows and trough move it by 1.
+    HScroll1 = new QScrollBar(Qt::Horizontal, client);
+    HScroll1->setObjectName(QStringLiteral("HScroll1"));
+    t.place(HScroll1, 240, 5760, 2895, 255);
+    HScroll1->setRange(0, 1000);
+    HScroll1->setInvertedAppearance(true);
+    HScroll1->setSingleStep(1);
+    HScroll1->setPageStep(1);
+    HScroll1->setValue(1000);
+    HScroll1->setFocusPolicy(Qt::StrongFocus);
+
+    SerialComm1 = new QFrame(client);
+    SerialComm1->setObjectName(QStringLiteral("SerialComm1"));
+    t.place(SerialComm1, 720, 5280, 15, 15);
+    useSystemWindowColour(SerialComm1);
+    SerialComm1->setFocusPolicy(Qt::StrongFocus);
+
+    Picture1->raise();
+
+    QWidget* order[] = {Term,     txtvel,  txtpos,  Text2,   txtbbt,   txtdpc,   HScroll1,
+                        Option1,  Option2, Option3, Option4, Command1, Picture1, Text5,
+                        SerialComm1};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
+}
+
+void replay::buildMenu()
+{
+    MFile = menuBar()->addMenu(QStringLiteral("&File"));
+    MFile->setObjectName(QStringLiteral("MFile"));
+    const auto item = [this](const char* name, const char* caption) {
+        QAction* a = MFile->addAction(QLatin1String(caption));
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+    MCloseLog = item("MCloseLog", "&Close Log File");
+    MCloseLog->setEnabled(false);
+    MRplayLog = item("MRplayLog", "Replay Log File");
+    MFileExit = item("MFileExit", "E&xit");
+}
+
+void replay::Form_Load()
+{
+    m_playback->Form_Load();
+}
+
+void replay::closeEvent(QCloseEvent* e)
+{
+    e->accept();
+    m_playback->Form_Unload();
+}
+
+} // namespace vantrel
