@@ -55,7 +55,7 @@ frmLogin::frmLogin(Windows& windows, QWidget* parent) : QDialog(parent), m_windo
     t.place(cmdCancel, 2100, 1020, 1140, 360);
     cmdCancel->setAutoDefault(false);
     Label1 = label("Label1", QStringLiteral("Created 11/18/2008"), 840, 1680, 1935, 255);
-    Label2 = label("Label2", QStringLiteral("Vantrel service engineering"), 840, 2040, 2415, 255);
+    Label2 = label("Label2", QStringLiteral("Vantrel engineering"), 840, 2040, 2415, 255);
 
     // The password box comes first although the user name box sits above it.
     setTabOrder(txtPassword, txtUserName);
@@ -76,6 +76,7 @@ void frmLogin::cmdOK_Click()
     }
     m_windows.services().boxes->show(QStringLiteral("Invalid Password, try again!"), mb::OkOnly,
                                      QStringLiteral("Login"));
+    activateWindow(); // the keyboard comes back here from the box
     txtPassword->setFocus();
     txtPassword->setSelection(0, int(txtPassword->text().size()));
 }

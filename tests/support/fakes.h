@@ -119,6 +119,11 @@ public:
 
 // Services wired with fakes for the person and the wire and the real file system.
 struct FakeWorld {
+    // Ending the program closes every open file, as the real program's end does.
+    FakeWorld()
+    {
+        exit.addCloser([this] { files.closeAll(); });
+    }
     FakeSerialComm serial;
     ScriptedBoxes boxes;
     PosixFileSystem files;
