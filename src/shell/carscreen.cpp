@@ -8,7 +8,9 @@
 
 #include <QFrame>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
+#include <QMainWindow>
 
 namespace vantrel
 {
@@ -26,6 +28,15 @@ QLineEdit* makeLineEdit(QWidget* parent, const char* name)
     auto* e = new QLineEdit(parent);
     e->setObjectName(QLatin1String(name));
     return e;
+}
+
+void fitClientArea(QMainWindow* window, QWidget* client, const QSize& size)
+{
+    // The menu bar's height is known only once the window's layout has run.
+    window->resize(size);
+    window->layout()->activate();
+    window->resize(window->size() + size - client->size());
+    window->layout()->activate();
 }
 
 namespace

@@ -5,6 +5,8 @@
 class QFrame;
 class QLabel;
 class QLineEdit;
+class QMainWindow;
+class QSize;
 class QWidget;
 
 namespace vantrel
@@ -39,6 +41,9 @@ QFont carScreenFont();
 
 // Builds the shared controls on a client area (light grey, the window font).
 void buildCarScreenCommon(QWidget* client, CarScreenCommon& c);
+
+// Sizes a window so that its client area, under the menu bar, has the given size.
+void fitClientArea(QMainWindow* window, QWidget* client, const QSize& size);
 
 // A single-line text box with the given name.
 QLineEdit* makeLineEdit(QWidget* parent, const char* name);

@@ -68,7 +68,6 @@ void Form1::buildLayout()
     setCentralWidget(client);
     buildCarScreenCommon(client, *this);
     const Twips t(client);
-    resize(t(11070), t(7125) + menuBar()->sizeHint().height());
 
     const auto button = [&](const char* name, const char* caption, int l, int tp, int w, int h) {
         auto* b = new QPushButton(QLatin1String(caption), client);
@@ -134,6 +133,8 @@ void Form1::buildMenus()
     MOpen = item(MPort, "MOpen", "Port &Open");
     MOpen->setCheckable(true);
     MSettings = item(MPort, "MSettings", "&Settings...");
+    const Twips t(client);
+    fitClientArea(this, client, QSize(t(11070), t(7125)));
 }
 
 void Form1::Form_Load()

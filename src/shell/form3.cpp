@@ -1,5 +1,6 @@
 #include "form3.h"
 
+#include "carscreen.h"
 #include "platform/twips.h"
 #include "windows.h"
 
@@ -37,7 +38,7 @@ Form3::Form3(Windows& windows, QWidget* parent) : QMainWindow(parent), m_windows
     connect(mnuReplay, &QAction::triggered, this, &Form3::mnuReplay_Click);
 
     const Twips t(this);
-    resize(t(7365), t(6120) + menuBar()->sizeHint().height());
+    fitClientArea(this, client, QSize(t(7365), t(6120)));
 }
 
 void Form3::mnuCar_Click()

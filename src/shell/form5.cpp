@@ -17,8 +17,8 @@ namespace
 // When the program's code last changed, shown beside the original release date.
 constexpr const char* kLastChanged = "Last changed 12/07/2026";
 
-QLabel* splashLabel(QWidget* parent, const Twips& t, const char* name, const QString& text,
-                    int l, int tp, int w, int h, double points)
+QLabel* splashLabel(QWidget* parent, const Twips& t, const char* name, const QString& text, int l,
+                    int tp, int w, int h, double points)
 {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
@@ -46,12 +46,12 @@ Form5::Form5(Windows& windows, QWidget* parent) : QWidget(parent), m_windows(win
                          6735, 615, 18);
     Label2 = splashLabel(this, t, "Label2", QStringLiteral("Vantrel service engineering"), 1080,
                          1440, 4815, 495, 12);
-    Label5 = splashLabel(this, t, "Label5", QLatin1String(kLastChanged), 1800, 2040, 3495, 255,
-                         8.25);
-    Label3 = splashLabel(this, t, "Label3", QStringLiteral("03/19/2003"), 2520, 2400, 1695, 495,
-                         13.5);
-    Label4 = splashLabel(this, t, "Label4", QStringLiteral("VER 4.14.24"), 1800, 3000, 3015, 375,
-                         13.5);
+    Label5 =
+        splashLabel(this, t, "Label5", QLatin1String(kLastChanged), 1800, 2040, 3495, 255, 8.25);
+    Label3 =
+        splashLabel(this, t, "Label3", QStringLiteral("03/19/2003"), 2520, 2400, 1695, 495, 13.5);
+    Label4 =
+        splashLabel(this, t, "Label4", QStringLiteral("VER 4.14.24"), 1800, 3000, 3015, 375, 13.5);
     Timer1 = new VTimer(kSplashMs, true, this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     connect(Timer1, &VTimer::Timer, this, &Form5::Timer1_Timer);

@@ -46,9 +46,9 @@ replay::replay(const Services& services, QWidget* carScreen, QWidget* parent)
     Timer7->setObjectName(QStringLiteral("Timer7"));
 
     m_playback = std::make_unique<LogReplay>(
-        LogReplay::Controls{this,    carScreen, Term,    Text1,    txtvel,   grid,
-                            Label3,  Text5,     Option1, Option2,  Option3,  Option4,
-                            Command1, HScroll1, Timer1,  Timer7,   MCloseLog},
+        LogReplay::Controls{this, carScreen, Term, Text1, txtvel, grid, Label3, Text5, Option1,
+                            Option2, Option3, Option4, Command1, HScroll1, Timer1, Timer7,
+                            MCloseLog},
         m_s);
     connect(MRplayLog, &QAction::triggered, m_playback.get(), &LogReplay::MRplayLog_Click);
     connect(MFileExit, &QAction::triggered, m_playback.get(), &LogReplay::MFileExit_Click);
@@ -63,7 +63,6 @@ void replay::buildLayout()
     setCentralWidget(client);
     buildCarScreenCommon(client, *this);
     const Twips t(client);
-    resize(t(11070), t(7125) + menuBar()->sizeHint().height());
 
     Text5 = new CrLfEdit(QStringLiteral("Text5"), client);
     t.place(Text5, 1200, 4920, 1335, 495);
@@ -81,6 +80,14 @@ void replay::buildLayout()
     Option3 = option("Option3", "Slow", 1440, 735);
     Option4 = option("Option4", "Pause", 2160, 975);
     Option3->setChecked(true);
+    // The group is one Tab stop, at its selected button.
+    for (QRadioButton* b : {Option1, Option2, Option3, Option4}) {
+        const auto tabStop = [b](bool on) {
+            b->setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
+        };
+        tabStop(b->isChecked());
+        connect(b, &QRadioButton::toggled, b, tabStop);
+    }
 
     Command1 = new QPushButton(QStringLiteral("-->"), client);
     Command1->setObjectName(QStringLiteral("Command1"));
@@ -107,9 +114,8 @@ void replay::buildLayout()
 
     Picture1->raise();
 
-    QWidget* order[] = {Term,     txtvel,  txtpos,  Text2,   txtbbt,   txtdpc,   HScroll1,
-                        Option1,  Option2, Option3, Option4, Command1, Picture1, Text5,
-                        SerialComm1};
+    QWidget* order[] = {Term,    txtvel,  txtpos,  Text2,    txtbbt,   txtdpc, HScroll1,   Option1,
+                        Option2, Option3, Option4, Command1, Picture1, Text5,  SerialComm1};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 }
@@ -127,6 +133,8 @@ void replay::buildMenu()
     MCloseLog->setEnabled(false);
     MRplayLog = item("MRplayLog", "Replay Log File");
     MFileExit = item("MFileExit", "E&xit");
+    const Twips t(client);
+    fitClientArea(this, client, QSize(t(11070), t(7125)));
 }
 
 void replay::Form_Load()

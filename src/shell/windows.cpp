@@ -14,7 +14,7 @@ namespace vantrel
 
 namespace
 {
-constexpr int kGap = 8;    // pixels between windows side by side
+constexpr int kGap = 8;      // pixels between windows side by side
 constexpr int kCascade = 40; // offset when there is no room beside
 
 // Puts a new window to the right of another when the screen has room, else a little

@@ -1,8 +1,8 @@
 // The way from the splash through the password challenge to the menu and the car
 // screen, the one-window-each rule, and every way the program ends.
 #include "fakes.h"
-#include "shell/windows.h"
 #include "platform/vtimer.h"
+#include "shell/windows.h"
 #include "terminal/configscrn.h"
 
 #include <QAction>
