@@ -1,0 +1,398 @@
+// The replay screen: loading a capture log, the pace controls and playback into the
+// terminal window, the speed field and the signal grid.
+#include "diagnostics/pmidump.h"
+#include "diagnostics/signalgrid.h"
+#include "fakes.h"
+#include "platform/crlfedit.h"
+#include "platform/textbox.h"
+#include "platform/vtimer.h"
+#include "replay/logreplay.h"
+#include "shell/windows.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace vantrel;
+using namespace vantrel::test;
+
+namespace
+{
+QString fixtureRoot()
+{
+    return qEnvironmentVariable("VANTREL_TEST_DATA") + QStringLiteral("/replay");
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// cells.txt: "empty" (no cell ever written) or 75 lines "[value]", \r escaped.
+QStringList expectedCells(const QString& dir)
+{
+    const QString text = QString::fromLatin1(readAll(dir + QStringLiteral("/cells.txt")));
+    QStringList cells;
+    if (text.startsWith(QStringLiteral("empty"))) {
+        for (int i = 0; i < kGridCells; ++i)
+            cells << QString();
+        return cells;
+    }
+    for (QString line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        line = line.mid(1, line.size() - 2);
+        line.replace(QStringLiteral("\\r"), QStringLiteral("\r"));
+        cells << line;
+    }
+    return cells;
+}
+} // namespace
+
+class TestReplay : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<FakeWorld> w;
+    std::unique_ptr<Windows> windows;
+    replay* r = nullptr;
+    QTemporaryDir dir;
+
+    LogReplay& play() { return r->playback(); }
+    QStringList gridCells() const
+    {
+        QStringList out;
+        for (int i = 0; i < kGridCells; ++i)
+            out << r->grid->cell(i)->text();
+        return out;
+    }
+    QString logWith(const QByteArray& bytes, const QString& name = QStringLiteral("car.log"))
+    {
+        const QString path = dir.filePath(name);
+        writeFile(path, bytes);
+        return path;
+    }
+    void load(const QString& path)
+    {
+        w->dialogScript->push_back(path);
+        r->MRplayLog->trigger();
+    }
+    void pause() { r->Option4->click(); }
+
+private Q_SLOTS:
+    void init()
+    {
+        w = std::make_unique<FakeWorld>();
+        windows = std::make_unique<Windows>(w->services());
+        windows->showForm1();
+        r = windows->showReplay();
+    }
+    void cleanup()
+    {
+        windows.reset();
+        w.reset();
+        r = nullptr;
+    }
+
+    void fixtures_data()
+    {
+        QTest::addColumn<QString>("caseDir");
+        const QDir root(fixtureRoot());
+        const QStringList cases = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+        QVERIFY(cases.size() >= 10);
+        for (const QString& c : cases)
+            QTest::newRow(qPrintable(c)) << root.filePath(c);
+    }
+    void fixtures()
+    {
+        QFETCH(QString, caseDir);
+        load(caseDir + QStringLiteral("/capture.log"));
+        QVERIFY(play().logFile() != 0);
+        pause();
+        const int steps =
+            QString::fromLatin1(readAll(caseDir + QStringLiteral("/steps.txt"))).trimmed().toInt();
+        // Ticks and clicks take a line alike: alternate them.
+        for (int i = 0; i < steps; ++i) {
+            if (i % 2)
+                play().Timer7_Timer();
+            else
+                r->Command1->click();
+        }
+        QCOMPARE(r->Term->text(),
+                 QString::fromLatin1(readAll(caseDir + QStringLiteral("/term.txt"))));
+        QCOMPARE(r->txtvel->text(),
+                 QString::fromLatin1(readAll(caseDir + QStringLiteral("/txtvel.txt"))));
+        QCOMPARE(gridCells(), expectedCells(caseDir));
+        QCOMPARE(r->Term->selStart(), r->Term->length()); // newest text in view
+    }
+
+    void twoLinesThenTheTickFindsTheEnd()
+    {
+        load(logWith("A\r\nB\r\n"));
+        QVERIFY(r->Timer7->enabled() && r->Command1->isEnabled() && r->MCloseLog->isEnabled());
+        const int fileNo = play().logFile();
+        play().Timer7_Timer();
+        play().Timer7_Timer();
+        QCOMPARE(r->Term->text(), QStringLiteral("\r\nA\r\nB"));
+        QVERIFY(r->Timer7->enabled());
+        play().Timer7_Timer();
+        QVERIFY(!r->Timer7->enabled());
+        QVERIFY(!r->Command1->isEnabled());
+        QVERIFY(r->MCloseLog->isEnabled());
+        QCOMPARE(play().logFile(), 0);
+        QVERIFY(!w->files.isOpen(fileNo));
+        QCOMPARE(r->Term->text(), QStringLiteral("\r\nA\r\nB"));
+    }
+
+    void headerLineBlanksTheCellsBeyondTheWindow()
+    {
+        FillSignalGrid(*r->grid, kPmiHeader + QString(400, QLatin1Char('x')));
+        QCOMPARE(r->grid->cell(0)->text(), QStringLiteral("xx"));
+        load(logWith(kPmiHeader.toLatin1() + "\r\nL1     D E F\r\n"));
+        play().Timer7_Timer();
+        for (const QString& c : gridCells())
+            QVERIFY(c.isEmpty());
+        play().Timer7_Timer();
+        QCOMPARE(r->grid->cell(0)->text(), QStringLiteral("D "));
+    }
+
+    void pace_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<QString>("selected"); // the checked options, in order
+        QTest::newRow("Fast") << "Fast" << 100 << "1";
+        QTest::newRow("Med") << "Med" << 500 << "2";
+        QTest::newRow("Slow after Fast") << "Fast,Slow" << 1000 << "3";
+        QTest::newRow("Pause after Fast clears Fast") << "Fast,Pause" << 0 << "4";
+        QTest::newRow("scroll to exactly 100 selects Fast") << "100" << 100 << "1";
+        QTest::newRow("scroll to 500 leaves Slow selected") << "500" << 500 << "3";
+        QTest::newRow("scroll to 0 from Fast leaves none selected") << "Fast,0" << 0 << "";
+        QTest::newRow("scroll to 1000 from Pause leaves Pause") << "Pause,1000" << 1000 << "4";
+    }
+    void pace()
+    {
+        QFETCH(QString, action);
+        QFETCH(int, interval);
+        QFETCH(QString, selected);
+        QRadioButton* options[] = {r->Option1, r->Option2, r->Option3, r->Option4};
+        for (const QString& a : action.split(u',')) {
+            bool number = false;
+            const int value = a.toInt(&number);
+            if (number)
+                r->HScroll1->setValue(value);
+            for (QRadioButton* o : options)
+                if (o->text() == a)
+                    o->click();
+        }
+        QCOMPARE(r->HScroll1->value(), interval);
+        QCOMPARE(r->Timer7->interval(), interval);
+        QCOMPARE(r->Text5->text(), QString::number(interval));
+        QString checked;
+        for (int i = 0; i < 4; ++i)
+            if (options[i]->isChecked())
+                checked += QString::number(i + 1);
+        QCOMPARE(checked, selected);
+        QVERIFY(!r->Timer7->enabled()); // the pace alone starts nothing
+    }
+
+    void pausedStepsOneLinePerClickThenATickEndsIt()
+    {
+        load(logWith("one\r\ntwo\r\n"));
+        pause();
+        QVERIFY(r->Timer7->enabled());
+        QVERIFY(!r->Timer7->ticking());
+        r->Command1->click();
+        QCOMPARE(r->Term->text(), QStringLiteral("\r\none"));
+        r->Command1->click();
+        QCOMPARE(r->Term->text(), QStringLiteral("\r\none\r\ntwo"));
+        r->Command1->click(); // the end: closed, the button off, the timer left on
+        QCOMPARE(play().logFile(), 0);
+        QVERIFY(!r->Command1->isEnabled());
+        QVERIFY(r->Timer7->enabled());
+        r->Option1->click(); // Fast: the next real tick finds the log closed
+        QTRY_VERIFY_WITH_TIMEOUT(!r->Timer7->enabled(), 2000);
+        QCOMPARE(r->Term->text(), QStringLiteral("\r\none\r\ntwo"));
+    }
+
+    void playsByItselfAtThePaceChosen()
+    {
+        load(logWith("L1\r\nL2\r\nL3\r\n"));
+        r->Option1->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!r->Timer7->enabled(), 3000);
+        QCOMPARE(r->Term->text(), QStringLiteral("\r\nL1\r\nL2\r\nL3"));
+    }
+
+    void keyOnTheStepButtonClosesOnlyAtTheEnd()
+    {
+        load(logWith("only\r\n"));
+        pause();
+        r->Command1->setFocus();
+        QTest::keyClick(r->Command1, Qt::Key_A);
+        QVERIFY(play().logFile() != 0); // a key reads nothing
+        QVERIFY(r->Term->text().isEmpty());
+        r->Command1->click();
+        QTest::keyClick(r->Command1, Qt::Key_A);
+        QCOMPARE(play().logFile(), 0);
+        QVERIFY(!r->Command1->isEnabled());
+        QVERIFY(r->Timer7->enabled());
+    }
+
+    void emptyLogEndsAtTheFirstStep()
+    {
+        load(logWith(""));
+        QVERIFY(r->Command1->isEnabled() && r->Timer7->enabled());
+        play().Timer7_Timer();
+        QVERIFY(!r->Timer7->enabled() && !r->Command1->isEnabled());
+        QCOMPARE(play().logFile(), 0);
+    }
+
+    void cancellingTheDialogChangesNothing()
+    {
+        w->dialogScript->push_back(QString());
+        r->MRplayLog->trigger();
+        QVERIFY(!r->Command1->isEnabled());
+        QVERIFY(!r->MCloseLog->isEnabled());
+        QVERIFY(!r->Timer7->enabled());
+        QVERIFY(w->boxes.shown.isEmpty());
+    }
+
+    void missingPathsAskAgainUntilAFileIsChosen()
+    {
+        const QString missing = dir.filePath(QStringLiteral("gone.log"));
+        const QString folder = dir.path();
+        const QString good = logWith("x\r\n");
+        w->dialogScript->push_back(missing);
+        w->dialogScript->push_back(folder);
+        w->dialogScript->push_back(good);
+        r->MRplayLog->trigger();
+        QCOMPARE(w->boxes.shown.size(), 2);
+        QCOMPARE(w->boxes.shown[0].text, missing + QStringLiteral(" not found!"));
+        QCOMPARE(w->boxes.shown[0].buttons, mb::OkWarning);
+        QCOMPARE(w->boxes.shown[1].text, folder + QStringLiteral(" not found!"));
+        QCOMPARE(play().chosenPath(), good);
+        QVERIFY(r->Command1->isEnabled());
+    }
+
+    void unreadableLogSaysWhyAndEnablesNothing()
+    {
+        if (::geteuid() == 0)
+            QSKIP("file permissions do not hold for root; the shrinking and vanishing logs "
+                  "cover failures there");
+        const QString path = logWith("secret\r\n");
+        QFile::setPermissions(path, QFileDevice::Permissions());
+        load(path);
+        QCOMPARE(w->boxes.shown.size(), 1);
+        QVERIFY(w->boxes.shown[0].text.contains(QStringLiteral("Permission denied")));
+        QVERIFY(!r->Command1->isEnabled() && !r->Timer7->enabled());
+    }
+
+    void logThatShrinksOrVanishesWhilePlayingSaysWhy_data()
+    {
+        QTest::addColumn<bool>("vanish");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("shrinks") << false << "shorter";
+        QTest::newRow("vanishes") << true << "No such file or directory";
+    }
+    void logThatShrinksOrVanishesWhilePlayingSaysWhy()
+    {
+        QFETCH(bool, vanish);
+        QFETCH(QString, why);
+        QByteArray big;
+        for (int i = 0; i < 4000; ++i)
+            big += QByteArray("line ") + QByteArray::number(i) + QByteArray(30, 'z') + "\r\n";
+        const QString path = logWith(big);
+        load(path);
+        pause();
+        r->Command1->click();
+        if (vanish)
+            QVERIFY(QFile::remove(path));
+        else
+            QVERIFY(QFile::resize(path, 10));
+        for (int i = 0; i < 4000 && w->boxes.shown.isEmpty(); ++i)
+            r->Command1->click();
+        QCOMPARE(w->boxes.shown.size(), 1);
+        QVERIFY2(w->boxes.shown[0].text.contains(why), qPrintable(w->boxes.shown[0].text));
+        QCOMPARE(w->boxes.shown[0].buttons, mb::OkWarning);
+        QVERIFY(!r->Command1->isEnabled() && !r->Timer7->enabled());
+        QCOMPARE(play().logFile(), 0);
+        // The screen goes on: another log loads and plays.
+        load(logWith("next\r\n", QStringLiteral("next.log")));
+        r->Command1->click();
+        QVERIFY(r->Term->text().endsWith(QStringLiteral("\r\nnext")));
+    }
+
+    void loadingAgainContinuesBelowAndDropsTheOldLog()
+    {
+        load(logWith("old1\r\nold2\r\n"));
+        const int first = play().logFile();
+        play().Timer7_Timer();
+        load(logWith("new1\r\n", QStringLiteral("second.log")));
+        QVERIFY(!w->files.isOpen(first));
+        play().Timer7_Timer();
+        QCOMPARE(r->Term->text(), QStringLiteral("\r\nold1\r\nnew1"));
+    }
+
+    void closingTheLogStopsAndRenamesTheCarScreen()
+    {
+        load(logWith("a\r\nb\r\nc\r\n"));
+        r->Option1->click();
+        play().Timer7_Timer();
+        const int fileNo = play().logFile();
+        r->MCloseLog->trigger();
+        QVERIFY(!r->Timer7->enabled());
+        QVERIFY(!r->Command1->isEnabled());
+        QVERIFY(!r->MCloseLog->isEnabled());
+        QVERIFY(!w->files.isOpen(fileNo));
+        QCOMPARE(windows->form1()->windowTitle(), QStringLiteral("Comm Terminal"));
+        QCOMPARE(r->Term->text(), QStringLiteral("\r\na"));
+        QVERIFY(r->Option1->isChecked());
+        QCOMPARE(r->Text5->text(), QStringLiteral("100"));
+        r->MCloseLog->trigger(); // closing again is harmless
+        QCOMPARE(w->boxes.shown.size(), 0);
+    }
+
+    void aLineWithoutEndOfManyMegabytesKeepsItsTail()
+    {
+        QByteArray huge(8 * 1024 * 1024, 'x');
+        huge.append("THE END");
+        load(logWith(huge));
+        r->Command1->click();
+        QCOMPARE(r->Term->length(), 418);
+        QVERIFY(r->Term->text().endsWith(QStringLiteral("xxTHE END")));
+        r->Command1->click();
+        QVERIFY(!r->Command1->isEnabled());
+    }
+
+    void playbackNeverSendsAnything()
+    {
+        w->serial.sent.clear();
+        load(logWith("VEL =   12\r\n> PMII\r\n"));
+        play().Timer7_Timer();
+        play().Timer7_Timer();
+        play().Timer1_Timer();
+        QCOMPARE(w->serial.sent, QByteArray());
+        QVERIFY(r->Text1->text().isEmpty());
+        QVERIFY(r->txtbbt->text().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestReplay)
+#include "tst_replay.moc"
