@@ -143,7 +143,9 @@ bool CrLfEdit::event(QEvent* e)
 {
     if (e->type() == QEvent::ShortcutOverride && takesAllKeys && takesAllKeys()) {
         auto* k = static_cast<QKeyEvent*>(e);
-        if (!k->text().isEmpty() && k->key() != Qt::Key_Tab && k->key() != Qt::Key_Backtab) {
+        // Alt with a letter is a menu's access key, never a typed character.
+        if (!k->text().isEmpty() && k->key() != Qt::Key_Tab && k->key() != Qt::Key_Backtab &&
+            !(k->modifiers() & Qt::AltModifier)) {
             e->accept();
             return true;
         }
@@ -170,6 +172,10 @@ void CrLfEdit::keyPressEvent(QKeyEvent* e)
         return;
     }
     const QString t = e->text();
+    if (e->modifiers() & Qt::AltModifier) {
+        e->ignore();
+        return;
+    }
     if (t.isEmpty()) {
         QPlainTextEdit::keyPressEvent(e); // movement and selection
         return;

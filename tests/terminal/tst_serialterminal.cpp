@@ -336,6 +336,7 @@ private Q_SLOTS:
         QTest::keyClicks(form->Term, QStringLiteral("ab"));
         QTest::keyClick(form->Term, Qt::Key_C, Qt::ControlModifier);
         QTest::keyClick(form->Term, Qt::Key_Return);
+        QTest::keyClick(form->Term, Qt::Key_F, Qt::AltModifier); // the File menu's key
         QCOMPARE(w->serial.sent, QByteArray("ab\x03\r"));
         QVERIFY(form->Term->text().isEmpty());
 
