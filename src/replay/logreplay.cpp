@@ -58,8 +58,7 @@ void LogReplay::Form_Load()
 void LogReplay::MRplayLog_Click()
 {
     FileDialog& d = *m_dialog;
-    d.DialogTitle = QStringLiteral("Open Communications Log File");
-    d.Filter = QStringLiteral("Log Files (*.LOG)|*.log|All Files (*.*)|*.*");
+    prepareLogDialog(d);
     QString path;
     for (;;) {
         d.FileName.clear();

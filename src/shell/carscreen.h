@@ -36,7 +36,7 @@ struct CarScreenCommon {
     QLineEdit* Text2 = nullptr;
 };
 
-// The window font of both screens.
+// The windows' font, Sans Serif 8.25 pt bold (the splash sizes its labels itself).
 QFont carScreenFont();
 
 // Builds the shared controls on a client area (light grey, the window font).

@@ -15,10 +15,7 @@ Form3::Form3(Windows& windows, QWidget* parent) : QMainWindow(parent), m_windows
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Vantrel Menu"));
-    QFont f(QStringLiteral("Sans Serif"));
-    f.setPointSizeF(8.25);
-    f.setBold(true);
-    setFont(f);
+    setFont(carScreenFont());
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     setCentralWidget(client);

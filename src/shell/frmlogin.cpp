@@ -1,5 +1,6 @@
 #include "frmlogin.h"
 
+#include "carscreen.h"
 #include "platform/twips.h"
 #include "windows.h"
 
@@ -18,10 +19,7 @@ frmLogin::frmLogin(Windows& windows, QWidget* parent) : QDialog(parent), m_windo
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
     setSizeGripEnabled(false);
-    QFont f(QStringLiteral("Sans Serif"));
-    f.setPointSizeF(8.25);
-    f.setBold(true);
-    setFont(f);
+    setFont(carScreenFont());
     const Twips t(this);
     setFixedSize(t(3915), t(3525));
 

@@ -14,8 +14,7 @@ CaptureLog::CaptureLog(const Controls& controls, const Services& services)
 void CaptureLog::MOpenLog_Click()
 {
     FileDialog& d = *m_dialog;
-    d.DialogTitle = QStringLiteral("Open Communications Log File");
-    d.Filter = QStringLiteral("Log Files (*.LOG)|*.log|All Files (*.*)|*.*");
+    prepareLogDialog(d);
     QString path;
     for (;;) {
         d.FileName.clear();
