@@ -10,9 +10,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include <sys/resource.h>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
+#include <sys/resource.h>
 #include <vector>
 
 using namespace vantrel;
