@@ -13,7 +13,7 @@ cleanup() { kill "${pids[@]}" 2>/dev/null || true; rm -rf "$tmp"; }
 trap cleanup EXIT
 
 exec 3>"$tmp/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n 1 "$tmp/display")"

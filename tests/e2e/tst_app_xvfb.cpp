@@ -71,7 +71,8 @@ private Q_SLOTS:
         xvfb.start(QStringLiteral("Xvfb"),
                    {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
                     QStringLiteral("0"), QStringLiteral("1280x1024x24"),
-                    QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+                    QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                    QStringLiteral("-noreset")});
         QVERIFY(xvfb.waitForReadyRead(10000));
         display = QLatin1Char(':') + QString::fromLatin1(xvfb.readLine().trimmed());
     }
@@ -92,7 +93,8 @@ private Q_SLOTS:
         app->setProcessEnvironment(env);
         app->start(qEnvironmentVariable("VANTREL_BIN"), {});
         QVERIFY(app->waitForStarted(5000));
-        QVERIFY(!window(QStringLiteral("Vantrel")).isEmpty());
+        QVERIFY2(!window(QStringLiteral("Vantrel")).isEmpty(),
+                 app->readAllStandardError().constData());
     }
     void cleanup()
     {

@@ -49,7 +49,7 @@ private Q_SLOTS:
         form->Command1->click();
         // At rest on landing 1: door-closed signals and the landing bit are set.
         QTRY_COMPARE_WITH_TIMEOUT(form->grid->label(QStringLiteral("lbl3_1"))->text(),
-                                  QStringLiteral("1 "), 1000);
+                                  QStringLiteral("1 "), 5000);
         QCOMPARE(form->grid->label(QStringLiteral("lbl514"))->text(), QStringLiteral("0 "));
         QCOMPARE(form->grid->label(QStringLiteral("lbl13_2"))->text(), QStringLiteral("1 "));
         // At rest the speed is asked until it reads rest, which counts a stop.
