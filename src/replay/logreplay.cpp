@@ -93,11 +93,8 @@ void LogReplay::MRplayLog_Click()
 
 void LogReplay::MCloseLog_Click()
 {
-    closeReader();
-    m_c.Timer7->setEnabled(false);
-    m_c.Timer1->setEnabled(false);
+    stopPlayback();
     m_c.MCloseLog->setEnabled(false);
-    m_c.Command1->setEnabled(false);
     if (m_c.form1)
         m_c.form1->setWindowTitle(QStringLiteral("Comm Terminal"));
 }
@@ -173,12 +170,8 @@ void LogReplay::Timer7_Timer()
 {
     bool failed = false;
     if (readerAtEnd(&failed)) {
-        if (!failed) {
-            m_c.Timer7->setEnabled(false);
-            m_c.Timer1->setEnabled(false);
-            m_c.Command1->setEnabled(false);
-            closeReader();
-        }
+        if (!failed)
+            stopPlayback();
         return;
     }
     appendNextLine();
@@ -245,13 +238,18 @@ void LogReplay::closeReader()
     m_log = 0;
 }
 
-void LogReplay::readFailed(const QString& why)
+void LogReplay::stopPlayback()
 {
-    // Stopped before the box opens, so no tick reads the failing log meanwhile.
     closeReader();
     m_c.Timer7->setEnabled(false);
     m_c.Timer1->setEnabled(false);
     m_c.Command1->setEnabled(false);
+}
+
+void LogReplay::readFailed(const QString& why)
+{
+    // Stopped before the box opens, so no tick reads the failing log meanwhile.
+    stopPlayback();
     m_s.boxes->show(why, mb::OkWarning);
 }
 

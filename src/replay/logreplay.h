@@ -86,6 +86,8 @@ private:
     bool readerAtEnd(bool* failed);
     void appendNextLine();
     void closeReader();
+    // The log closed, the ticks and the step button stopped.
+    void stopPlayback();
     void readFailed(const QString& why);
 
     Controls m_c;
