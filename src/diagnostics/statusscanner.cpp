@@ -5,6 +5,7 @@
 #include "platform/crlfedit.h"
 #include "platform/textbox.h"
 #include "platform/vtimer.h"
+#include "statusscan.h"
 
 #include <QLineEdit>
 
@@ -12,19 +13,6 @@
 
 namespace vantrel
 {
-
-namespace
-{
-// The value that starts 8 characters after the marker's first character.
-bool valueAfter(const QString& text, QLatin1String marker, int length, QString* value)
-{
-    const qsizetype m = text.indexOf(marker);
-    if (m < 0)
-        return false;
-    *value = text.mid(m + 8, length);
-    return true;
-}
-} // namespace
 
 double leadingNumber(const QString& text)
 {
@@ -44,16 +32,18 @@ double leadingNumber(const QString& text)
 
 void CarDiagnostics::Text1_Change()
 {
-    if (!m_c.Text1->text().contains(QLatin1String("> PMII")))
+    // The boxes' own change handlers only send, so one look at the buffer serves all
+    // three values.
+    const StatusScan found = scanStatus(m_c.Text1->text());
+    if (!found.pmi)
         return;
     m_c.Timer1->setEnabled(true);
-    QString value;
-    if (valueAfter(m_c.Text1->text(), QLatin1String("VEL =   "), 3, &value))
-        m_c.txtvel->setText(value);
-    if (valueAfter(m_c.Text1->text(), QLatin1String("BBT"), 5, &value))
-        m_c.txtbbt->setText(value);
-    if (valueAfter(m_c.Text1->text(), QLatin1String("FLT0"), 76, &value))
-        m_c.Text5->setText(value);
+    if (found.speed)
+        m_c.txtvel->setText(*found.speed);
+    if (found.bbt)
+        m_c.txtbbt->setText(*found.bbt);
+    if (found.fault)
+        m_c.Text5->setText(*found.fault);
 }
 
 void CarDiagnostics::txtvel_Change()

@@ -1,6 +1,7 @@
 #include "logreplay.h"
 
 #include "diagnostics/signalgrid.h"
+#include "diagnostics/statusscan.h"
 #include "platform/colors.h"
 #include "platform/crlfedit.h"
 #include "platform/textbox.h"
@@ -16,11 +17,6 @@
 
 namespace vantrel
 {
-
-namespace
-{
-const QString kSpeedLabel = QStringLiteral("VEL =   ");
-} // namespace
 
 LogReplay::LogReplay(const Controls& controls, const Services& services)
     : m_c(controls), m_s(services), m_dialog(services.makeFileDialog())
@@ -190,10 +186,8 @@ void LogReplay::Term_Change()
     if (term.length() > kWindow)
         term.setText(term.text().right(kWindow)); // runs this rule again, on the window
     term.setSelStart(term.length());
-    const QString& text = term.text();
-    const qsizetype p = text.indexOf(kSpeedLabel);
-    if (p >= 0)
-        m_c.txtvel->setText(text.mid(p + kSpeedLabel.size(), 3));
+    if (const auto speed = valueAfter(term.text(), marker::Speed, marker::kSpeedLength))
+        m_c.txtvel->setText(*speed);
 }
 
 bool LogReplay::eventFilter(QObject* watched, QEvent* e)
