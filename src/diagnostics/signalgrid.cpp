@@ -96,7 +96,7 @@ QString valueName(int column, int row)
 }
 } // namespace
 
-SignalGrid::SignalGrid(QWidget* parent) : m_parent(parent)
+SignalGrid::SignalGrid(QWidget* parent) : QObject(parent), m_parent(parent)
 {
     const Twips t(parent);
     const QPalette system = QApplication::palette();

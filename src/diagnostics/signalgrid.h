@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 
 #include <array>
@@ -11,8 +12,8 @@ namespace vantrel
 {
 
 // The signal grid: 16 rows of name labels and value labels, the same on the car
-// diagnostics screen and the replay screen.
-class SignalGrid
+// diagnostics screen and the replay screen. It belongs to the client area it sits on.
+class SignalGrid final : public QObject
 {
 public:
     // Creates the 144 labels on the screen's client area.

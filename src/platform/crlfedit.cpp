@@ -34,7 +34,7 @@ void CrLfEdit::setText(const QString& text)
     m_text = text;
     m_selStart = 0;
     m_selLength = 0;
-    textChangedFrom(append);
+    noteChange(append);
 }
 
 bool CrLfEdit::setSelStart(int pos)
@@ -62,16 +62,21 @@ void CrLfEdit::setSelText(const QString& text)
     m_text.replace(m_selStart, m_selLength, text);
     m_selStart += text.size();
     m_selLength = 0;
-    textChangedFrom(append);
+    noteChange(append);
 }
 
-void CrLfEdit::textChangedFrom(bool pureAppend)
+void CrLfEdit::noteChange(bool pureAppend)
 {
-    if (!pureAppend)
+    // A cut followed by an append in one call leaves a view that was synced to the
+    // longer, older text: only the rebuild may follow, never a look at old positions.
+    if (!pureAppend) {
         m_full = true;
-    else if (m_synced > 0 && m_text.at(m_synced - 1) == QLatin1Char('\r') &&
-             m_synced < m_text.size() && m_text.at(m_synced) == QLatin1Char('\n'))
+        m_synced = 0;
+    } else if (!m_full && m_synced > 0 && m_text.at(m_synced - 1) == QLatin1Char('\r') &&
+               m_text.at(m_synced) == QLatin1Char('\n')) {
         m_full = true; // a CR LF split across the view's end
+        m_synced = 0;
+    }
     if (isVisible() && !m_redraw.isActive())
         m_redraw.start();
     Q_EMIT Change();
@@ -119,8 +124,7 @@ void CrLfEdit::editRange(int from, int to, const QString& with)
     m_text.replace(from, to - from, with);
     m_selStart = from + with.size();
     m_selLength = 0;
-    m_full = true;
-    Q_EMIT Change();
+    noteChange(false);
     flushView();
 }
 

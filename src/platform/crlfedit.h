@@ -52,7 +52,9 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
-    void textChangedFrom(bool pureAppend);
+    // Keeps the view's bookkeeping right after any change of the text: an append can be
+    // drawn as a tail, anything else makes the whole view stale.
+    void noteChange(bool pureAppend);
     void editRange(int from, int to, const QString& with);
     void typed(int key);
     QPair<int, int> viewSelection();
@@ -61,8 +63,11 @@ private:
     int m_selStart = 0;
     int m_selLength = 0;
     bool m_editable = true;
-    int m_synced = 0;   // text characters already in the view, unchanged since
-    bool m_full = true; // the view must be rebuilt whole
+    // Unless m_full says the view must be rebuilt whole, the view shows the first
+    // m_synced characters of the text, and they are unchanged since; so m_synced never
+    // exceeds the text's length while m_full is false.
+    int m_synced = 0;
+    bool m_full = true;
     QTimer m_redraw;
 };
 

@@ -1,6 +1,7 @@
 // What one received piece does to the terminal, the parse buffer and the capture log.
 #include "fakes.h"
 #include "platform/crlfedit.h"
+#include "platform/crlftext.h"
 #include "platform/textbox.h"
 #include "shell/form1.h"
 #include "terminal/serialterminal.h"
@@ -163,6 +164,22 @@ private Q_SLOTS:
             QCOMPARE(split.Term->text(), whole.Term->text());
             QCOMPARE(split.Text1->text(), whole.Text1->text());
         }
+    }
+
+    // The cut and the append land in one call, between two redraws of the view.
+    void cutAndAppendInOneCallRedrawTheView()
+    {
+        form->show();
+        QString text;
+        for (int i = 0; text.size() < SerialTerminal::kTerminalLimit; ++i)
+            text += QStringLiteral("line %1\r\n").arg(i);
+        form->Term->setText(text);
+        form->Term->flushView();
+        feed(QStringLiteral("after the cut\r"));
+        form->Term->flushView();
+        QCOMPARE(form->Term->text(),
+                 text.mid(SerialTerminal::kTerminalCut) + QStringLiteral("after the cut\r\n"));
+        QCOMPARE(form->Term->toPlainText(), crlf::toView(form->Term->text()));
     }
 
     void viewShowsEachLineBreakOnce()
