@@ -168,6 +168,66 @@ int PosixFileSystem::freeFile()
     return n;
 }
 
+namespace
+{
+// What a path is, in words, when it cannot hold a log.
+QString notALog(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return osError(EISDIR);
+    if (S_ISFIFO(mode))
+        return QStringLiteral("it is a named pipe, not a file");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("it is a socket, not a file");
+    if (S_ISBLK(mode))
+        return QStringLiteral("it is a disk device, not a file");
+    return {};
+}
+} // namespace
+
+bool PosixFileSystem::openForWriting(Entry& e, QString* error)
+{
+    const QByteArray name = native(e.path);
+    const auto refuse = [&](const QString& why) {
+        if (error)
+            *error = QStringLiteral("Cannot open %1: %2").arg(e.path, why);
+        return false;
+    };
+    // A named pipe with no reader, or a line that waits for its carrier, would hold
+    // the whole program in open(): look first, and never wait in the open itself.
+    struct stat st {
+    };
+    if (::stat(name.constData(), &st) == 0 && !notALog(st.st_mode).isEmpty())
+        return refuse(notALog(st.st_mode));
+    const int fd =
+        ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
+    if (fd < 0)
+        return refuse(osError(errno));
+    if (::fstat(fd, &st) != 0 || !notALog(st.st_mode).isEmpty()) {
+        const QString why = notALog(st.st_mode).isEmpty() ? osError(errno) : notALog(st.st_mode);
+        ::close(fd);
+        return refuse(why);
+    }
+    if (S_ISREG(st.st_mode))
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (e.fd >= 0)
+        ::close(e.fd);
+    e.fd = fd;
+    e.dev = quint64(st.st_dev);
+    e.ino = quint64(st.st_ino);
+    e.writePos = S_ISREG(st.st_mode) ? st.st_size : 0;
+    e.lost = false;
+    return true;
+}
+
+bool PosixFileSystem::stillAtPath(const Entry& e)
+{
+    struct stat st {
+    };
+    return ::stat(native(e.path).constData(), &st) == 0 && quint64(st.st_dev) == e.dev &&
+           quint64(st.st_ino) == e.ino;
+}
+
 bool PosixFileSystem::openAppend(int fileNo, const QString& path, QString* error)
 {
     if (m_files.count(fileNo)) {
@@ -175,21 +235,11 @@ bool PosixFileSystem::openAppend(int fileNo, const QString& path, QString* error
             *error = QStringLiteral("File already open");
         return false;
     }
-    const int fd = ::open(native(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        if (error)
-            *error = describe(QStringLiteral("Cannot open"), path, errno);
+    Entry e;
+    e.path = path;
+    if (!openForWriting(e, error))
         return false;
-    }
-    struct stat st {
-    };
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        if (error)
-            *error = describe(QStringLiteral("Cannot open"), path, EISDIR);
-        return false;
-    }
-    m_files[fileNo] = Entry{fd, path, nullptr};
+    m_files[fileNo] = std::move(e);
     return true;
 }
 
@@ -218,17 +268,7 @@ bool PosixFileSystem::openRead(int fileNo, const QString& path, QString* error)
     return true;
 }
 
-qint64 PosixFileSystem::length(int fileNo)
-{
-    auto it = m_files.find(fileNo);
-    struct stat st {
-    };
-    if (it == m_files.end() || ::fstat(it->second.fd, &st) != 0)
-        return 0;
-    return S_ISREG(st.st_mode) ? st.st_size : 0;
-}
-
-bool PosixFileSystem::write(int fileNo, qint64 pos, const QByteArray& bytes, QString* error)
+bool PosixFileSystem::write(int fileNo, const QByteArray& bytes, QString* error)
 {
     auto it = m_files.find(fileNo);
     if (it == m_files.end()) {
@@ -236,11 +276,29 @@ bool PosixFileSystem::write(int fileNo, qint64 pos, const QByteArray& bytes, QSt
             *error = QStringLiteral("Bad file number");
         return false;
     }
-    const Entry& e = it->second;
+    Entry& e = it->second;
+    if (e.lost && !openForWriting(e, error))
+        return false;
+    // Nothing goes into a file that was deleted or moved away from its path.
+    const auto gone = [&] {
+        e.lost = true;
+        if (error)
+            *error = QStringLiteral("Cannot write %1: the file was deleted or moved").arg(e.path);
+        return false;
+    };
+    if (!stillAtPath(e))
+        return gone();
     qint64 done = 0;
+    bool seekable = true;
     while (done < bytes.size()) {
-        const ssize_t n = ::pwrite(e.fd, bytes.constData() + done,
-                                   static_cast<size_t>(bytes.size() - done), pos + done);
+        const char* from = bytes.constData() + done;
+        const auto left = static_cast<size_t>(bytes.size() - done);
+        const ssize_t n =
+            seekable ? ::pwrite(e.fd, from, left, e.writePos + done) : ::write(e.fd, from, left);
+        if (n < 0 && errno == ESPIPE && seekable) {
+            seekable = false; // a line or a terminal takes bytes in order only
+            continue;
+        }
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -251,6 +309,12 @@ bool PosixFileSystem::write(int fileNo, qint64 pos, const QByteArray& bytes, QSt
         }
         done += n;
     }
+    // Deleted while the piece was written: the piece is not in any file anybody sees.
+    struct stat st {
+    };
+    if (::fstat(e.fd, &st) == 0 && st.st_nlink == 0)
+        return gone();
+    e.writePos += done;
     return true;
 }
 

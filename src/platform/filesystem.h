@@ -51,12 +51,16 @@ public:
     virtual bool exists(const QString& path, bool* found, QString* error) = 0;
     virtual bool remove(const QString& path, QString* error) = 0;
     virtual int freeFile() = 0;
-    // Opens for appending raw bytes, creating the file when needed.
+    // Opens for appending raw bytes, creating the file when needed; the write position
+    // follows the file's last byte. Never waits: a path that cannot take a log at once
+    // (a named pipe, a socket, a disk) is refused with the reason.
     virtual bool openAppend(int fileNo, const QString& path, QString* error) = 0;
     virtual bool openRead(int fileNo, const QString& path, QString* error) = 0;
-    virtual qint64 length(int fileNo) = 0;
-    // Writes bytes at the 0-based position; handed to the operating system at once.
-    virtual bool write(int fileNo, qint64 pos, const QByteArray& bytes, QString* error) = 0;
+    // Writes a whole piece at the write position, handed to the operating system at
+    // once; the position moves on only when all of it is written, so writing it again
+    // after a failure rewrites it from its start. A file that is no longer at its path
+    // (deleted or moved) fails the write; the next write creates it there again.
+    virtual bool write(int fileNo, const QByteArray& bytes, QString* error) = 0;
     virtual bool atEnd(int fileNo, QString* error) = 0;
     virtual bool readLine(int fileNo, QString* line, QString* error) = 0;
     virtual void close(int fileNo) = 0;
@@ -75,8 +79,7 @@ public:
     int freeFile() override;
     bool openAppend(int fileNo, const QString& path, QString* error) override;
     bool openRead(int fileNo, const QString& path, QString* error) override;
-    qint64 length(int fileNo) override;
-    bool write(int fileNo, qint64 pos, const QByteArray& bytes, QString* error) override;
+    bool write(int fileNo, const QByteArray& bytes, QString* error) override;
     bool atEnd(int fileNo, QString* error) override;
     bool readLine(int fileNo, QString* line, QString* error) override;
     void close(int fileNo) override;
@@ -88,7 +91,14 @@ private:
         int fd = -1;
         QString path;
         std::unique_ptr<LineFile> reader;
+        quint64 dev = 0; // the file the path named when it was opened
+        quint64 ino = 0;
+        qint64 writePos = 0;
+        bool lost = false; // no longer at its path: the next write creates it again
     };
+    // Opens a path for writing without waiting; false with the reason otherwise.
+    static bool openForWriting(Entry& e, QString* error);
+    static bool stillAtPath(const Entry& e);
     std::map<int, Entry> m_files;
 };
 

@@ -47,8 +47,7 @@ void CaptureLog::MOpenLog_Click()
         m_handle = 0;
         return;
     }
-    m_handle = fileNo;
-    m_pos = m_s.files->length(fileNo);
+    m_handle = fileNo; // writes go after the file's last byte
     m_c.form->setWindowTitle(QStringLiteral("Comm Terminal - ") + d.FileTitle);
     m_c.MOpenLog->setEnabled(false);
     m_c.MCloseLog->setEnabled(true);
@@ -63,7 +62,7 @@ void CaptureLog::write(const QString& piece)
         QString why;
         // A retry writes the whole piece again from its own start, so nothing that
         // was half written is doubled in the file.
-        if (!m_s.files->write(m_handle, m_pos, bytes, &why)) {
+        if (!m_s.files->write(m_handle, bytes, &why)) {
             answer = m_s.boxes->show(why, mb::RetryCancelStop);
             if (answer != mb::Retry) {
                 MCloseLog_Click();
@@ -71,7 +70,6 @@ void CaptureLog::write(const QString& piece)
             }
         }
     } while (answer == mb::Retry);
-    m_pos += bytes.size();
 }
 
 void CaptureLog::MCloseLog_Click()

@@ -35,7 +35,6 @@ private:
     Services m_s;
     std::unique_ptr<FileDialog> m_dialog; // OpenLog
     int m_handle = 0;
-    qint64 m_pos = 0; // where the next byte goes, from 0
 };
 
 } // namespace vantrel

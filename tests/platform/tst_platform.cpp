@@ -234,7 +234,7 @@ private Q_SLOTS:
         QVERIFY(!fs.openRead(1, QStringLiteral("/tmp"), &why));
         QVERIFY2(why.contains(QStringLiteral("directory")), qPrintable(why));
         QVERIFY(fs.openAppend(2, QStringLiteral("/dev/full"), &why));
-        QVERIFY(!fs.write(2, 0, "abc", &why));
+        QVERIFY(!fs.write(2, "abc", &why));
         QVERIFY2(why.contains(QStringLiteral("No space")), qPrintable(why));
     }
 };

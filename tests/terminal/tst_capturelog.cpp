@@ -5,9 +5,16 @@
 #include "terminal/serialterminal.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace vantrel;
 using namespace vantrel::test;
@@ -20,25 +27,28 @@ class FlakyFiles final : public FileSystem
 public:
     PosixFileSystem real;
     int failures = 0;
+    QString path;
     bool exists(const QString& p, bool* f, QString* e) override { return real.exists(p, f, e); }
     bool remove(const QString& p, QString* e) override { return real.remove(p, e); }
     int freeFile() override { return real.freeFile(); }
     bool openAppend(int n, const QString& p, QString* e) override
     {
+        path = p;
         return real.openAppend(n, p, e);
     }
     bool openRead(int n, const QString& p, QString* e) override { return real.openRead(n, p, e); }
-    qint64 length(int n) override { return real.length(n); }
-    bool write(int n, qint64 pos, const QByteArray& b, QString* e) override
+    bool write(int n, const QByteArray& b, QString* e) override
     {
         if (failures > 0) {
             --failures;
             // Half the piece reaches the disk before the failure.
-            real.write(n, pos, b.left(b.size() / 2), e);
+            QFile f(path);
+            f.open(QIODevice::Append);
+            f.write(b.left(b.size() / 2));
             *e = QStringLiteral("Cannot write: No space left on device");
             return false;
         }
-        return real.write(n, pos, b, e);
+        return real.write(n, b, e);
     }
     bool atEnd(int n, QString* e) override { return real.atEnd(n, e); }
     bool readLine(int n, QString* l, QString* e) override { return real.readLine(n, l, e); }
@@ -46,6 +56,21 @@ public:
     void closeAll() override { real.closeAll(); }
     bool isOpen(int n) const override { return real.isOpen(n); }
 };
+
+// Leaves a socket file at the path, as a running service would.
+bool bindSocket(const QString& path)
+{
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const QByteArray name = QFile::encodeName(path);
+    if (size_t(name.size()) >= sizeof addr.sun_path)
+        return false;
+    std::memcpy(addr.sun_path, name.constData(), size_t(name.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    ::close(fd);
+    return ok;
+}
 
 QByteArray contents(const QString& path)
 {
@@ -162,6 +187,92 @@ private Q_SLOTS:
                  qPrintable(w->boxes.shown[0].text));
         QCOMPARE(form->terminal().captureLog().handle(), 0);
         QVERIFY(form->MOpenLog->isEnabled());
+    }
+
+    // Opening must never wait for a reader; what cannot hold a log is named with why.
+    void pathsThatCannotHoldALogAreRefusedAtOnce_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("named pipe nobody reads") << "fifo"
+                                                 << "named pipe";
+        QTest::newRow("socket") << "socket"
+                                << "socket";
+        QTest::newRow("folder") << "folder"
+                                << "Is a directory";
+    }
+    void pathsThatCannotHoldALogAreRefusedAtOnce()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, why);
+        QTemporaryDir here;
+        const QString p = here.filePath(QStringLiteral("not-a-file"));
+        if (kind == u"fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(p).constData(), 0644), 0);
+        else if (kind == u"socket")
+            QVERIFY(bindSocket(p));
+        else
+            QVERIFY(QDir(here.path()).mkdir(QStringLiteral("not-a-file")));
+        w->dialogScript->push_back(p);
+        form->MOpenLog->trigger();
+        QCOMPARE(w->boxes.shown.size(), 1);
+        QCOMPARE(w->boxes.shown[0].buttons, mb::OkExclamation);
+        QVERIFY2(w->boxes.shown[0].text.contains(p) && w->boxes.shown[0].text.contains(why),
+                 qPrintable(w->boxes.shown[0].text));
+        QCOMPARE(form->terminal().captureLog().handle(), 0);
+        QCOMPARE(form->windowTitle(), QStringLiteral("Vantrel Car"));
+    }
+
+    // A log deleted or moved while open is found at the next piece; Retry makes it
+    // again at the same path and goes on with that piece, Cancel closes the log.
+    void logThatLeftItsPathIsMadeAgainOrClosed_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QList<int>>("answers");
+        QTest::addColumn<QByteArray>("atPath");
+        QTest::addColumn<bool>("stillLogging");
+        QTest::newRow("deleted, Retry")
+            << "delete" << QList<int>{mb::Retry} << QByteArray("twothree") << true;
+        QTest::newRow("moved, Retry")
+            << "move" << QList<int>{mb::Retry} << QByteArray("twothree") << true;
+        QTest::newRow("deleted, Cancel")
+            << "delete" << QList<int>{mb::Cancel} << QByteArray() << false;
+        QTest::newRow("folder removed, Retry fails, Cancel")
+            << "rmdir" << QList<int>{mb::Retry, mb::Cancel} << QByteArray() << false;
+    }
+    void logThatLeftItsPathIsMadeAgainOrClosed()
+    {
+        QFETCH(QString, how);
+        QFETCH(QList<int>, answers);
+        QFETCH(QByteArray, atPath);
+        QFETCH(bool, stillLogging);
+        QTemporaryDir here;
+        QVERIFY(QDir(here.path()).mkdir(QStringLiteral("sub")));
+        const QString p = here.filePath(QStringLiteral("sub/car.log"));
+        w->dialogScript->push_back(p);
+        form->MOpenLog->trigger();
+        receive(QStringLiteral("one"));
+        if (how == u"move")
+            QVERIFY(QFile::rename(p, here.filePath(QStringLiteral("sub/moved.log"))));
+        else
+            QVERIFY(QFile::remove(p));
+        if (how == u"rmdir")
+            QVERIFY(QDir(here.path()).rmdir(QStringLiteral("sub")));
+        w->boxes.answers.assign(answers.begin(), answers.end());
+        receive(QStringLiteral("two"));
+        QCOMPARE(w->boxes.shown.size(), answers.size());
+        QCOMPARE(w->boxes.shown[0].buttons, mb::RetryCancelStop);
+        QVERIFY2(w->boxes.shown[0].text.contains(p) &&
+                     w->boxes.shown[0].text.contains(QStringLiteral("deleted or moved")),
+                 qPrintable(w->boxes.shown[0].text));
+        if (how == u"rmdir")
+            QVERIFY2(w->boxes.shown[1].text.contains(QStringLiteral("No such file")),
+                     qPrintable(w->boxes.shown[1].text));
+        receive(QStringLiteral("three"));
+        QCOMPARE(form->terminal().captureLog().handle() != 0, stillLogging);
+        QCOMPARE(contents(p), atPath);
+        if (how == u"move")
+            QCOMPARE(contents(here.filePath(QStringLiteral("sub/moved.log"))), QByteArray("one"));
     }
 
     void fullDeviceCancelClosesTheLogAndTheTextStillShows()
