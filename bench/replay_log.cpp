@@ -105,6 +105,8 @@ int main(int argc, char** argv)
     double mark = cpu0;
     while (screen.Command1->isEnabled() && screen.Timer7->enabled()) {
         play.Timer7_Timer();
+        while (play.waiting()) // the reading thread is a few lines ahead, mostly
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (!screen.Timer7->enabled())
             break; // that tick found the end
         ++done;

@@ -39,12 +39,37 @@ LineFile::LineFile(int fd, qint64 maxLine, const QByteArray& path)
     }
 }
 
-LineFile::~LineFile() = default;
+LineFile::~LineFile()
+{
+    ::close(m_fd);
+}
+
+LineFile::Next LineFile::next(QString* text)
+{
+    QString why;
+    if (atEnd(&why)) {
+        if (why.isEmpty())
+            return Next::End;
+        *text = why;
+        return Next::Failed;
+    }
+    if (!readLine(text, &why)) {
+        *text = why;
+        return Next::Failed;
+    }
+    return Next::Line;
+}
 
 bool LineFile::fill(QString* error)
 {
     if (m_eof)
         return true;
+    if (m_cancel) {
+        if (error)
+            *error = QStringLiteral("Reading the log file was stopped");
+        m_eof = true;
+        return false;
+    }
     // A log that shrinks under us would otherwise read as a silent end.
     struct stat st {
     };
@@ -250,7 +275,8 @@ bool PosixFileSystem::openRead(int fileNo, const QString& path, QString* error)
             *error = QStringLiteral("File already open");
         return false;
     }
-    const int fd = ::open(native(path).constData(), O_RDONLY | O_CLOEXEC);
+    // Not waiting for a writer: a named pipe put at the path is refused, not read.
+    const int fd = ::open(native(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (error)
             *error = describe(QStringLiteral("Cannot open"), path, errno);
@@ -258,14 +284,26 @@ bool PosixFileSystem::openRead(int fileNo, const QString& path, QString* error)
     }
     struct stat st {
     };
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
         ::close(fd);
         if (error)
-            *error = describe(QStringLiteral("Cannot open"), path, EISDIR);
+            *error = QStringLiteral("Cannot open %1: %2")
+                         .arg(path, notALog(st.st_mode).isEmpty() ? QStringLiteral("not a file")
+                                                                  : notALog(st.st_mode));
         return false;
     }
-    m_files[fileNo] = Entry{fd, path, std::make_unique<LineFile>(fd, kMaxLine, native(path))};
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    Entry e;
+    e.path = path;
+    e.reader = std::make_shared<LineFile>(fd, kMaxLine, native(path));
+    m_files[fileNo] = std::move(e);
     return true;
+}
+
+std::shared_ptr<LineFile> PosixFileSystem::lines(int fileNo)
+{
+    auto it = m_files.find(fileNo);
+    return it == m_files.end() ? nullptr : it->second.reader;
 }
 
 bool PosixFileSystem::write(int fileNo, const QByteArray& bytes, QString* error)
@@ -318,23 +356,12 @@ bool PosixFileSystem::write(int fileNo, const QByteArray& bytes, QString* error)
     return true;
 }
 
-bool PosixFileSystem::atEnd(int fileNo, QString* error)
+void PosixFileSystem::release(Entry& e)
 {
-    auto it = m_files.find(fileNo);
-    if (it == m_files.end() || !it->second.reader)
-        return true;
-    return it->second.reader->atEnd(error);
-}
-
-bool PosixFileSystem::readLine(int fileNo, QString* line, QString* error)
-{
-    auto it = m_files.find(fileNo);
-    if (it == m_files.end() || !it->second.reader) {
-        if (error)
-            *error = QStringLiteral("Bad file number");
-        return false;
-    }
-    return it->second.reader->readLine(line, error);
+    if (e.reader)
+        e.reader->cancel(); // its descriptor closes with the last holder
+    else
+        ::close(e.fd);
 }
 
 void PosixFileSystem::close(int fileNo)
@@ -342,14 +369,14 @@ void PosixFileSystem::close(int fileNo)
     auto it = m_files.find(fileNo);
     if (it == m_files.end())
         return;
-    ::close(it->second.fd);
+    release(it->second);
     m_files.erase(it);
 }
 
 void PosixFileSystem::closeAll()
 {
     for (auto& [no, e] : m_files)
-        ::close(e.fd);
+        release(e);
     m_files.clear();
 }
 

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <map>
 #include <memory>
 
@@ -11,11 +12,12 @@ namespace vantrel
 
 // Reads a text file line by line without ever holding more than one block and one
 // bounded line. A line ends at CR (a CR LF pair is consumed whole); a line longer
-// than the bound keeps its last characters only.
+// than the bound keeps its last characters only. It owns the file descriptor.
 class LineFile
 {
 public:
     static constexpr qint64 kBlockBytes = 64 * 1024;
+    enum class Next { Line, End, Failed };
 
     // The path, when given, is checked on each block: a log that is deleted or
     // replaced while it is read is reported instead of being read on unseen.
@@ -24,12 +26,17 @@ public:
     LineFile(const LineFile&) = delete;
     LineFile& operator=(const LineFile&) = delete;
 
-    bool atEnd(QString* error);
-    bool readLine(QString* line, QString* error);
+    // The next line, the end of the file, or a failure with its reason in *text.
+    Next next(QString* text);
+    // May be called from any thread: a read in progress stops at its next block.
+    void cancel() { m_cancel = true; }
 
 private:
+    bool atEnd(QString* error);
+    bool readLine(QString* line, QString* error);
     bool fill(QString* error);
 
+    std::atomic<bool> m_cancel{false};
     int m_fd;
     qint64 m_maxLine;
     QByteArray m_path;
@@ -56,13 +63,14 @@ public:
     // (a named pipe, a socket, a disk) is refused with the reason.
     virtual bool openAppend(int fileNo, const QString& path, QString* error) = 0;
     virtual bool openRead(int fileNo, const QString& path, QString* error) = 0;
+    // The lines of a file opened for reading; closing the number stops a reader that
+    // still holds them at its next block.
+    virtual std::shared_ptr<LineFile> lines(int fileNo) = 0;
     // Writes a whole piece at the write position, handed to the operating system at
     // once; the position moves on only when all of it is written, so writing it again
     // after a failure rewrites it from its start. A file that is no longer at its path
     // (deleted or moved) fails the write; the next write creates it there again.
     virtual bool write(int fileNo, const QByteArray& bytes, QString* error) = 0;
-    virtual bool atEnd(int fileNo, QString* error) = 0;
-    virtual bool readLine(int fileNo, QString* line, QString* error) = 0;
     virtual void close(int fileNo) = 0;
     virtual void closeAll() = 0;
     virtual bool isOpen(int fileNo) const = 0;
@@ -80,8 +88,7 @@ public:
     bool openAppend(int fileNo, const QString& path, QString* error) override;
     bool openRead(int fileNo, const QString& path, QString* error) override;
     bool write(int fileNo, const QByteArray& bytes, QString* error) override;
-    bool atEnd(int fileNo, QString* error) override;
-    bool readLine(int fileNo, QString* line, QString* error) override;
+    std::shared_ptr<LineFile> lines(int fileNo) override;
     void close(int fileNo) override;
     void closeAll() override;
     bool isOpen(int fileNo) const override { return m_files.count(fileNo) != 0; }
@@ -90,8 +97,8 @@ private:
     struct Entry {
         int fd = -1;
         QString path;
-        std::unique_ptr<LineFile> reader;
-        quint64 dev = 0; // the file the path named when it was opened
+        std::shared_ptr<LineFile> reader; // owns its own descriptor
+        quint64 dev = 0;                  // the file the path named when it was opened
         quint64 ino = 0;
         qint64 writePos = 0;
         bool lost = false; // no longer at its path: the next write creates it again
@@ -99,6 +106,7 @@ private:
     // Opens a path for writing without waiting; false with the reason otherwise.
     static bool openForWriting(Entry& e, QString* error);
     static bool stillAtPath(const Entry& e);
+    static void release(Entry& e);
     std::map<int, Entry> m_files;
 };
 

@@ -2,6 +2,7 @@
 
 #include "diagnostics/signalgrid.h"
 #include "diagnostics/statusscan.h"
+#include "logreader.h"
 #include "platform/colors.h"
 #include "platform/crlfedit.h"
 #include "platform/textbox.h"
@@ -14,6 +15,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+
+#include <algorithm>
 
 namespace vantrel
 {
@@ -77,9 +80,12 @@ void LogReplay::MRplayLog_Click()
         m_s.boxes->show(why, mb::OkWarning);
         return;
     }
-    // The earlier log, if any, is no longer read.
+    // The earlier log, if any, is no longer read, nor is anything it still owed.
     closeReader();
+    m_asks.clear();
     m_log = fileNo;
+    m_reader = std::make_unique<LogReader>(m_s.files->lines(fileNo));
+    connect(m_reader.get(), &LogReader::lineArrived, this, &LogReplay::serve);
     m_path = path;
     m_c.Timer7->setEnabled(true);
     m_c.Timer1->setEnabled(true);
@@ -90,6 +96,7 @@ void LogReplay::MRplayLog_Click()
 void LogReplay::MCloseLog_Click()
 {
     stopPlayback();
+    m_asks.clear();
     m_c.MCloseLog->setEnabled(false);
     if (m_c.form1)
         m_c.form1->setWindowTitle(QStringLiteral("Comm Terminal"));
@@ -142,35 +149,60 @@ void LogReplay::Option4_Click()
 
 void LogReplay::Command1_KeyDown()
 {
-    bool failed = false;
-    if (readerAtEnd(&failed) && !failed) {
-        closeReader();
-        m_c.Command1->setEnabled(false);
-    }
+    ask(Ask::Key);
 }
 
 void LogReplay::Command1_Click()
 {
-    bool failed = false;
-    if (readerAtEnd(&failed)) {
-        if (!failed) {
-            closeReader();
-            m_c.Command1->setEnabled(false);
-        }
-        return;
-    }
-    appendNextLine();
+    ask(Ask::Click);
 }
 
 void LogReplay::Timer7_Timer()
 {
-    bool failed = false;
-    if (readerAtEnd(&failed)) {
-        if (!failed)
-            stopPlayback();
+    ask(Ask::Tick);
+}
+
+void LogReplay::ask(Ask what)
+{
+    // Ticks do not pile up behind a slow read, as a busy window's timer would not.
+    if (what == Ask::Tick && std::find(m_asks.begin(), m_asks.end(), Ask::Tick) != m_asks.end())
         return;
+    m_asks.push_back(what);
+    serve();
+}
+
+void LogReplay::serve()
+{
+    if (m_serving) // a box opened by an answer lets the reader report meanwhile
+        return;
+    m_serving = true;
+    while (!m_asks.empty() && (!m_reader || m_reader->ready())) {
+        const Ask what = m_asks.front();
+        m_asks.pop_front();
+        answer(what);
     }
-    appendNextLine();
+    m_serving = false;
+}
+
+void LogReplay::answer(Ask what)
+{
+    // A log closed by the step button counts as its end.
+    QString text;
+    const LineFile::Next next = m_reader ? m_reader->peek(&text) : LineFile::Next::End;
+    if (next == LineFile::Next::Failed) {
+        readFailed(text);
+    } else if (next == LineFile::Next::End) {
+        if (what == Ask::Tick) {
+            stopPlayback();
+        } else {
+            closeReader();
+            m_c.Command1->setEnabled(false);
+        }
+    } else if (what != Ask::Key) { // a key only looks for the end
+        m_reader->take(&m_line);
+        m_c.Term->setText(m_c.Term->text() + QStringLiteral("\r\n") + m_line);
+        FillSignalGrid(*m_c.grid, m_c.Term->text());
+    }
 }
 
 void LogReplay::Timer1_Timer()
@@ -197,36 +229,9 @@ bool LogReplay::eventFilter(QObject* watched, QEvent* e)
     return QObject::eventFilter(watched, e);
 }
 
-bool LogReplay::readerAtEnd(bool* failed)
-{
-    *failed = false;
-    if (m_log == 0)
-        return true; // closed by the step button: the same as the end
-    QString why;
-    bool end = m_s.files->atEnd(m_log, &why);
-    if (!why.isEmpty()) {
-        readFailed(why);
-        *failed = true;
-        return true;
-    }
-    return end;
-}
-
-void LogReplay::appendNextLine()
-{
-    QString line;
-    QString why;
-    if (!m_s.files->readLine(m_log, &line, &why)) {
-        readFailed(why);
-        return;
-    }
-    m_line = line;
-    m_c.Term->setText(m_c.Term->text() + QStringLiteral("\r\n") + m_line);
-    FillSignalGrid(*m_c.grid, m_c.Term->text());
-}
-
 void LogReplay::closeReader()
 {
+    m_reader.reset();
     if (m_log != 0)
         m_s.files->close(m_log);
     m_log = 0;

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+#include <deque>
 #include <memory>
 
 class QAction;
@@ -18,6 +19,7 @@ namespace vantrel
 {
 
 class CrLfEdit;
+class LogReader;
 class SignalGrid;
 class TextBox;
 class VTimer;
@@ -75,6 +77,8 @@ public:
 
     // The file number of the log being read, 0 when none is open.
     int logFile() const { return m_log; }
+    // True while a tick, click or key waits for its line to be read.
+    bool waiting() const { return !m_asks.empty(); }
     const QString& chosenPath() const { return m_path; }
     const QString& currentLine() const { return m_line; }
 
@@ -82,9 +86,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
-    // True when nothing is left to read; a read failure stops playback and says why.
-    bool readerAtEnd(bool* failed);
-    void appendNextLine();
+    // What asked for the next line. Each is answered in turn once its line has been
+    // read; until then the window goes on.
+    enum class Ask { Tick, Click, Key };
+    void ask(Ask what);
+    void serve();
+    void answer(Ask what);
     void closeReader();
     // The log closed, the ticks and the step button stopped.
     void stopPlayback();
@@ -94,6 +101,9 @@ private:
     Services m_s;
     std::unique_ptr<FileDialog> m_dialog;
     int m_log = 0;
+    std::unique_ptr<LogReader> m_reader;
+    std::deque<Ask> m_asks;
+    bool m_serving = false;
     QString m_path;
     QString m_line;
 };

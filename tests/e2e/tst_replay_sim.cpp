@@ -94,6 +94,7 @@ private Q_SLOTS:
         int steps = 0;
         while (r->Command1->isEnabled() && steps < 1000000) {
             r->Command1->click();
+            QVERIFY(QTest::qWaitFor([r] { return !r->playback().waiting(); }, 10000));
             seen.insert(cells(*r->grid).join(u'|'));
             ++steps;
         }

@@ -179,12 +179,12 @@ private Q_SLOTS:
         PosixFileSystem fs;
         QString why;
         QVERIFY(fs.openRead(1, writeFile(dir, bytes), &why));
+        LineFile& file = *fs.lines(1);
         QStringList got;
-        while (!fs.atEnd(1, &why)) {
-            QString line;
-            QVERIFY(fs.readLine(1, &line, &why));
+        QString line;
+        while (file.next(&line) == LineFile::Next::Line)
             got << line;
-        }
+        QCOMPARE(file.next(&line), LineFile::Next::End);
         QCOMPARE(got, lines);
     }
 
@@ -197,13 +197,14 @@ private Q_SLOTS:
         PosixFileSystem fs;
         QString why;
         QVERIFY(fs.openRead(1, writeFile(dir, big + "\r\nnext"), &why));
+        LineFile& file = *fs.lines(1);
         QString line;
-        QVERIFY(fs.readLine(1, &line, &why));
+        QCOMPARE(file.next(&line), LineFile::Next::Line);
         QCOMPARE(line.size(), int(PosixFileSystem::kMaxLine));
         QCOMPARE(line, QString::fromLatin1(big.right(PosixFileSystem::kMaxLine)));
-        QVERIFY(fs.readLine(1, &line, &why));
+        QCOMPARE(file.next(&line), LineFile::Next::Line);
         QCOMPARE(line, QStringLiteral("next"));
-        QVERIFY(fs.atEnd(1, &why));
+        QCOMPARE(file.next(&line), LineFile::Next::End);
     }
 
     void crLfSplitAcrossBlocksIsOneLineEnd()
@@ -214,9 +215,10 @@ private Q_SLOTS:
         PosixFileSystem fs;
         QString why;
         QVERIFY(fs.openRead(1, writeFile(dir, bytes), &why));
+        LineFile& file = *fs.lines(1);
         QString line;
-        QVERIFY(fs.readLine(1, &line, &why));
-        QVERIFY(fs.readLine(1, &line, &why));
+        QCOMPARE(file.next(&line), LineFile::Next::Line);
+        QCOMPARE(file.next(&line), LineFile::Next::Line);
         QCOMPARE(line, QStringLiteral("B"));
     }
 

@@ -4,6 +4,7 @@
 #include "diagnostics/signalgrid.h"
 #include "fakes.h"
 #include "platform/crlfedit.h"
+#include "platform/filesystem.h"
 #include "platform/textbox.h"
 #include "platform/vtimer.h"
 #include "replay/logreplay.h"
@@ -19,7 +20,9 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace vantrel;
@@ -45,6 +48,70 @@ void writeFile(const QString& path, const QByteArray& bytes)
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// A log on a slow medium: its lines come when the test writes them into a pipe.
+class SlowMedium final : public FileSystem
+{
+public:
+    PosixFileSystem real;
+    ~SlowMedium() override
+    {
+        if (m_feed >= 0)
+            ::close(m_feed);
+    }
+    void write(const QByteArray& bytes)
+    {
+        QCOMPARE(::write(m_feed, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+    }
+    bool exists(const QString&, bool* found, QString*) override
+    {
+        *found = true;
+        return true;
+    }
+    bool remove(const QString& p, QString* e) override { return real.remove(p, e); }
+    int freeFile() override { return real.freeFile(); }
+    bool openAppend(int n, const QString& p, QString* e) override
+    {
+        return real.openAppend(n, p, e);
+    }
+    bool openRead(int n, const QString&, QString*) override
+    {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0)
+            return false;
+        m_feed = fds[1];
+        m_no = n;
+        m_lines = std::make_shared<LineFile>(fds[0], PosixFileSystem::kMaxLine);
+        return true;
+    }
+    std::shared_ptr<LineFile> lines(int n) override { return n == m_no ? m_lines : nullptr; }
+    bool write(int n, const QByteArray& b, QString* e) override { return real.write(n, b, e); }
+    void close(int n) override
+    {
+        if (n != m_no)
+            return real.close(n);
+        m_lines->cancel();
+        m_lines.reset();
+        m_no = 0;
+    }
+    void closeAll() override { real.closeAll(); }
+    bool isOpen(int n) const override { return n == m_no || real.isOpen(n); }
+
+private:
+    int m_feed = -1;
+    int m_no = 0;
+    std::shared_ptr<LineFile> m_lines;
+};
+
+qint64 residentKilobytes()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    f.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    return 0;
 }
 
 // cells.txt: "empty" (no cell ever written) or 75 lines "[value]", \r escaped.
@@ -95,6 +162,26 @@ class TestReplay : public QObject
         r->MRplayLog->trigger();
     }
     void pause() { r->Option4->click(); }
+    // A tick, a click or a key, and the wait for the line it asked for.
+    void settle()
+    {
+        QVERIFY(QTest::qWaitFor([this] { return !play().waiting(); }, 60000));
+    }
+    void tick()
+    {
+        play().Timer7_Timer();
+        settle();
+    }
+    void step()
+    {
+        r->Command1->click();
+        settle();
+    }
+    void key()
+    {
+        QTest::keyClick(r->Command1, Qt::Key_A);
+        settle();
+    }
 
 private Q_SLOTS:
     void init()
@@ -131,9 +218,9 @@ private Q_SLOTS:
         // Ticks and clicks take a line alike: alternate them.
         for (int i = 0; i < steps; ++i) {
             if (i % 2)
-                play().Timer7_Timer();
+                tick();
             else
-                r->Command1->click();
+                step();
         }
         QCOMPARE(r->Term->text(),
                  QString::fromLatin1(readAll(caseDir + QStringLiteral("/term.txt"))));
@@ -148,11 +235,11 @@ private Q_SLOTS:
         load(logWith("A\r\nB\r\n"));
         QVERIFY(r->Timer7->enabled() && r->Command1->isEnabled() && r->MCloseLog->isEnabled());
         const int fileNo = play().logFile();
-        play().Timer7_Timer();
-        play().Timer7_Timer();
+        tick();
+        tick();
         QCOMPARE(r->Term->text(), QStringLiteral("\r\nA\r\nB"));
         QVERIFY(r->Timer7->enabled());
-        play().Timer7_Timer();
+        tick();
         QVERIFY(!r->Timer7->enabled());
         QVERIFY(!r->Command1->isEnabled());
         QVERIFY(r->MCloseLog->isEnabled());
@@ -166,10 +253,10 @@ private Q_SLOTS:
         FillSignalGrid(*r->grid, kPmiHeader + QString(400, QLatin1Char('x')));
         QCOMPARE(r->grid->cell(0)->text(), QStringLiteral("xx"));
         load(logWith(kPmiHeader.toLatin1() + "\r\nL1     D E F\r\n"));
-        play().Timer7_Timer();
+        tick();
         for (const QString& c : gridCells())
             QVERIFY(c.isEmpty());
-        play().Timer7_Timer();
+        tick();
         QCOMPARE(r->grid->cell(0)->text(), QStringLiteral("D "));
     }
 
@@ -219,11 +306,11 @@ private Q_SLOTS:
         pause();
         QVERIFY(r->Timer7->enabled());
         QVERIFY(!r->Timer7->ticking());
-        r->Command1->click();
+        step();
         QCOMPARE(r->Term->text(), QStringLiteral("\r\none"));
-        r->Command1->click();
+        step();
         QCOMPARE(r->Term->text(), QStringLiteral("\r\none\r\ntwo"));
-        r->Command1->click(); // the end: closed, the button off, the timer left on
+        step(); // the end: closed, the button off, the timer left on
         QCOMPARE(play().logFile(), 0);
         QVERIFY(!r->Command1->isEnabled());
         QVERIFY(r->Timer7->enabled());
@@ -245,11 +332,11 @@ private Q_SLOTS:
         load(logWith("only\r\n"));
         pause();
         r->Command1->setFocus();
-        QTest::keyClick(r->Command1, Qt::Key_A);
+        key();
         QVERIFY(play().logFile() != 0); // a key reads nothing
         QVERIFY(r->Term->text().isEmpty());
-        r->Command1->click();
-        QTest::keyClick(r->Command1, Qt::Key_A);
+        step();
+        key();
         QCOMPARE(play().logFile(), 0);
         QVERIFY(!r->Command1->isEnabled());
         QVERIFY(r->Timer7->enabled());
@@ -259,7 +346,7 @@ private Q_SLOTS:
     {
         load(logWith(""));
         QVERIFY(r->Command1->isEnabled() && r->Timer7->enabled());
-        play().Timer7_Timer();
+        tick();
         QVERIFY(!r->Timer7->enabled() && !r->Command1->isEnabled());
         QCOMPARE(play().logFile(), 0);
     }
@@ -321,13 +408,13 @@ private Q_SLOTS:
         const QString path = logWith(big);
         load(path);
         pause();
-        r->Command1->click();
+        step();
         if (vanish)
             QVERIFY(QFile::remove(path));
         else
             QVERIFY(QFile::resize(path, 10));
         for (int i = 0; i < 4000 && w->boxes.shown.isEmpty(); ++i)
-            r->Command1->click();
+            step();
         QCOMPARE(w->boxes.shown.size(), 1);
         QVERIFY2(w->boxes.shown[0].text.contains(why), qPrintable(w->boxes.shown[0].text));
         QCOMPARE(w->boxes.shown[0].buttons, mb::OkWarning);
@@ -335,7 +422,7 @@ private Q_SLOTS:
         QCOMPARE(play().logFile(), 0);
         // The screen goes on: another log loads and plays.
         load(logWith("next\r\n", QStringLiteral("next.log")));
-        r->Command1->click();
+        step();
         QVERIFY(r->Term->text().endsWith(QStringLiteral("\r\nnext")));
     }
 
@@ -343,18 +430,18 @@ private Q_SLOTS:
     {
         load(logWith("old1\r\nold2\r\n"));
         const int first = play().logFile();
-        play().Timer7_Timer();
+        tick();
         load(logWith("new1\r\n", QStringLiteral("second.log")));
         QVERIFY(!w->files.isOpen(first));
-        play().Timer7_Timer();
+        tick();
         QCOMPARE(r->Term->text(), QStringLiteral("\r\nold1\r\nnew1"));
     }
 
     void closingTheLogStopsAndRenamesTheCarScreen()
     {
         load(logWith("a\r\nb\r\nc\r\n"));
-        r->Option1->click();
-        play().Timer7_Timer();
+        tick();
+        r->Option1->click(); // Fast: its first tick is due well after the close
         const int fileNo = play().logFile();
         r->MCloseLog->trigger();
         QVERIFY(!r->Timer7->enabled());
@@ -374,19 +461,84 @@ private Q_SLOTS:
         QByteArray huge(8 * 1024 * 1024, 'x');
         huge.append("THE END");
         load(logWith(huge));
-        r->Command1->click();
+        step();
         QCOMPARE(r->Term->length(), 418);
         QVERIFY(r->Term->text().endsWith(QStringLiteral("xxTHE END")));
-        r->Command1->click();
+        step();
         QVERIFY(!r->Command1->isEnabled());
+    }
+
+    // The window goes on while a line is read from a slow medium; the line is appended
+    // when it has come, ticks that came meanwhile count once, and closing never waits.
+    void aSlowMediumNeverHoldsTheWindow()
+    {
+        SlowMedium slow;
+        Services s = w->services();
+        s.files = &slow;
+        Windows screens(s);
+        screens.showForm1();
+        replay* sr = screens.showReplay();
+        w->dialogScript->push_back(QStringLiteral("/media/usb/car.log"));
+        sr->MRplayLog->trigger();
+        sr->Option4->click();
+        sr->Command1->click();
+        QVERIFY(sr->playback().waiting());
+        QTest::qWait(100);
+        QVERIFY(sr->Term->text().isEmpty());
+        slow.write("first\r\n");
+        QTRY_COMPARE(sr->Term->text(), QStringLiteral("\r\nfirst"));
+        for (int i = 0; i < 3; ++i)
+            sr->playback().Timer7_Timer();
+        QVERIFY(sr->playback().waiting());
+        slow.write("second\r\nthird\r\n");
+        QTRY_VERIFY(!sr->playback().waiting());
+        QCOMPARE(sr->Term->text(), QStringLiteral("\r\nfirst\r\nsecond"));
+        sr->Command1->click();
+        sr->Command1->click();
+        QVERIFY(sr->playback().waiting());
+        sr->MCloseLog->trigger();
+        QVERIFY(!sr->playback().waiting());
+        QCOMPARE(sr->playback().logFile(), 0);
+        QCOMPARE(sr->Term->text(), QStringLiteral("\r\nfirst\r\nsecond\r\nthird"));
+    }
+
+    // A log of two gigabytes without a line end: the click returns at once, the window
+    // goes on, and the line's last characters arrive later; memory stays flat.
+    void aLineOfGigabytesIsReadWhileTheWindowGoesOn()
+    {
+        const QString path = dir.filePath(QStringLiteral("huge.log"));
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.resize(qint64(2) << 30)); // sparse: zeros, no line end
+            QVERIFY(f.seek(f.size()));
+            f.write("\r\nTAIL");
+        }
+        const qint64 before = residentKilobytes();
+        load(path);
+        pause();
+        int beats = 0;
+        QTimer beat;
+        beat.callOnTimeout([&] { ++beats; });
+        beat.start(10);
+        r->Command1->click();
+        QVERIFY(r->Term->text().isEmpty());
+        QVERIFY(QTest::qWaitFor([this] { return !play().waiting(); }, 240000));
+        QVERIFY(beats > 0);
+        QCOMPARE(r->Term->text(), QString(418, QChar(0)));
+        step();
+        QCOMPARE(r->Term->text().right(6), QStringLiteral("\r\nTAIL"));
+        QVERIFY2(residentKilobytes() - before < 64 * 1024,
+                 qPrintable(QString::number(residentKilobytes() - before)));
+        QFile::remove(path);
     }
 
     void playbackNeverSendsAnything()
     {
         w->serial.sent.clear();
         load(logWith("VEL =   12\r\n> PMII\r\n"));
-        play().Timer7_Timer();
-        play().Timer7_Timer();
+        tick();
+        tick();
         play().Timer1_Timer();
         QCOMPARE(w->serial.sent, QByteArray());
         QVERIFY(r->Text1->text().isEmpty());

@@ -50,8 +50,7 @@ public:
         }
         return real.write(n, b, e);
     }
-    bool atEnd(int n, QString* e) override { return real.atEnd(n, e); }
-    bool readLine(int n, QString* l, QString* e) override { return real.readLine(n, l, e); }
+    std::shared_ptr<LineFile> lines(int n) override { return real.lines(n); }
     void close(int n) override { real.close(n); }
     void closeAll() override { real.closeAll(); }
     bool isOpen(int n) const override { return real.isOpen(n); }
