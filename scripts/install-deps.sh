@@ -3,7 +3,8 @@
 # Quiet and quick when everything is already there.
 set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev fonts-dejavu-core
-          xvfb xauth xdotool imagemagick clang-format)
+          xvfb xauth xdotool imagemagick clang-format
+          librsvg2-bin)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
