@@ -21,12 +21,12 @@ version=$(cache CMAKE_PROJECT_VERSION)
 id=$(cache VANTREL_APP_ID)
 font=$(cache VANTREL_FONT_PACKAGE)
 name="vantrel_${version}_$(dpkg --print-architecture).deb"
-rm -rf "$tree/cpack"
+# The package reaches build/ only once every check below has passed.
+rm -rf "$tree/cpack" "build/$name"
 cpack --config "$tree/CPackConfig.cmake" -B "$PWD/$tree/cpack" >"$tree/cpack.log" 2>&1 ||
   { cat "$tree/cpack.log" >&2; fail "cpack failed"; }
-[ -f "$tree/cpack/$name" ] || { cat "$tree/cpack.log" >&2; fail "cpack made no $name"; }
-mv "$tree/cpack/$name" "build/$name"
-deb="build/$name"
+deb="$tree/cpack/$name"
+[ -f "$deb" ] || { cat "$tree/cpack.log" >&2; fail "cpack made no $name"; }
 
 expected=(usr/bin/vantrel usr/bin/vantrel-sim
           "usr/share/applications/$id.desktop"
@@ -59,5 +59,6 @@ out=$(groff -man -ww -z "$tmp/usr/share/man/man1/vantrel-sim.1" 2>&1) && [ -z "$
 depends=$(dpkg-deb -f "$deb" Depends)
 grep -qE "(^|, )$font( |,|$)" <<<"$depends" || fail "Depends lacks $font: $depends"
 
+mv "$deb" "build/$name"
 echo "package: Depends: $depends"
-echo "package: $deb ($(du -k "$deb" | cut -f1) KiB, ${#expected[@]} files checked, ${SECONDS}s)"
+echo "package: build/$name ($(du -k "build/$name" | cut -f1) KiB, ${#expected[@]} files checked, ${SECONDS}s)"
