@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include "appicon.h"
 #include "diagnostics/cardiagnostics.h"
 #include "platform/colors.h"
 #include "platform/crlfedit.h"
@@ -22,6 +23,7 @@ Form1::Form1(const Services& services, QWidget* parent) : QMainWindow(parent), m
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QLatin1String(CarDiagnostics::kCaption));
+    setWindowIcon(appIcon());
     setFont(carScreenFont());
     buildLayout();
     buildMenus();

@@ -1,4 +1,5 @@
 #include "platform/qtserialcomm.h"
+#include "shell/appicon.h"
 #include "shell/windows.h"
 
 #include <QApplication>
@@ -9,6 +10,8 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(kAppTitle);
+    QApplication::setWindowIcon(appIcon());
+    QApplication::setDesktopFileName(desktopEntryName());
     // The windows end the program themselves, each in its own way.
     QApplication::setQuitOnLastWindowClosed(false);
 
