@@ -78,6 +78,7 @@ public:
     QString settings() const override { return real.settings(); }
     QString setSettings(const QString& s) override { return real.setSettings(s); }
     QString deviceName() const override { return real.deviceName(); }
+    QList<NumberedPort> ports() override { return real.ports(); }
     void release() override { real.release(); }
 };
 

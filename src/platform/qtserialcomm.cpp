@@ -1,41 +1,29 @@
 #include "qtserialcomm.h"
 
+#include <QFileInfo>
 #include <QtGlobal>
 
 namespace vantrel
 {
 
-namespace
-{
-constexpr int kReadBufferBytes = 64 * 1024; // Qt stops reading the device past this
-constexpr int kLinePollMs = 100;
-
-QString errorText(const QSerialPort& port, const QString& device)
-{
-    return QStringLiteral("Cannot open %1: %2").arg(device, port.errorString());
-}
-} // namespace
-
 QString deviceForPort(int port)
 {
-    const QByteArray name = "VANTREL_COM" + QByteArray::number(port);
-    const QString mapped = qEnvironmentVariable(name.constData());
-    if (!mapped.isEmpty())
-        return mapped;
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(port);
-#else
-    return QStringLiteral("/dev/ttyS%1").arg(port - 1);
-#endif
+    return PortMap(PortMap::environmentOverrides()).deviceFor(port);
 }
 
-QtSerialComm::QtSerialComm(QObject* parent) : SerialComm(parent)
+QtSerialComm::QtSerialComm(QObject* parent, std::unique_ptr<PortEnumerator> enumerator,
+                           std::unique_ptr<LineCounterSource> counters)
+    : SerialComm(parent),
+      m_enumerator(enumerator ? std::move(enumerator) : std::make_unique<SystemPorts>()),
+      m_counters(counters ? std::move(counters) : std::make_unique<DriverCounters>())
 {
-    m_port.setReadBufferSize(kReadBufferBytes);
-    connect(&m_port, &QSerialPort::readyRead, this, &QtSerialComm::scheduleDelivery);
+    m_port.setReadBufferSize(kReadAheadBytes);
+    connect(&m_port, &QSerialPort::readyRead, this, &QtSerialComm::onReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialComm::onError);
-    m_linePoll.setInterval(kLinePollMs);
-    connect(&m_linePoll, &QTimer::timeout, this, &QtSerialComm::pollLines);
+    m_watch.setInterval(kWatchMs);
+    connect(&m_watch, &QTimer::timeout, this, &QtSerialComm::watchLine);
+    m_reconnect.setInterval(kReconnectMs);
+    connect(&m_reconnect, &QTimer::timeout, this, &QtSerialComm::tryReconnect);
 }
 
 QtSerialComm::~QtSerialComm()
@@ -45,25 +33,48 @@ QtSerialComm::~QtSerialComm()
 
 void QtSerialComm::release()
 {
-    m_linePoll.stop();
-    if (m_port.isOpen())
-        m_port.close();
+    m_reconnect.stop();
+    close();
+}
+
+PortMap& QtSerialComm::map() const
+{
+    m_map.setOverrides(PortMap::environmentOverrides());
+    // Numbers beyond the built-in ports mean nothing until the machine was looked at.
+    if (!m_map.updated() && m_portNumber > PortMap::kBuiltIn)
+        m_map.update(m_enumerator->ports());
+    return m_map;
+}
+
+QString QtSerialComm::deviceName() const
+{
+    return map().deviceFor(m_portNumber);
+}
+
+QList<NumberedPort> QtSerialComm::ports()
+{
+    map().update(m_enumerator->ports());
+    return m_map.rows();
 }
 
 QString QtSerialComm::setPortOpen(bool open)
 {
+    m_reconnect.stop(); // the user decides from now on
     if (!open) {
-        m_linePoll.stop();
-        if (m_port.isOpen())
-            m_port.close();
+        close();
         return {};
     }
     if (m_port.isOpen())
         return QStringLiteral("Port already open");
+    return this->open();
+}
+
+QString QtSerialComm::open()
+{
     const QString device = deviceName();
     m_port.setPortName(device);
     if (!m_port.open(QIODevice::ReadWrite)) {
-        const QString why = errorText(m_port, device);
+        const QString why = QStringLiteral("Cannot open %1: %2").arg(device, m_port.errorString());
         m_port.clearError();
         return why;
     }
@@ -73,14 +84,25 @@ QString QtSerialComm::setPortOpen(bool open)
         m_port.clearError();
         return QStringLiteral("Cannot open %1: %2").arg(device, why);
     }
-    // Modem lines are only watched where the device can report them.
+    // Modem lines and error counts are watched only where the device reports them;
+    // a pseudo-terminal has neither and costs nothing.
     m_lastPins = m_port.pinoutSignals();
-    if (m_port.error() == QSerialPort::NoError)
-        m_linePoll.start();
+    m_watchPins = m_port.error() == QSerialPort::NoError;
     m_port.clearError();
+    m_counts = m_counters->read(int(m_port.handle()));
+    if (m_watchPins || m_counts)
+        m_watch.start();
+    m_holdFullReported = false;
     if (m_port.bytesAvailable() > 0)
         scheduleDelivery();
     return {};
+}
+
+void QtSerialComm::close()
+{
+    m_watch.stop();
+    if (m_port.isOpen())
+        m_port.close();
 }
 
 QString QtSerialComm::applySettings(const LineSettings& s)
@@ -135,6 +157,8 @@ QString QtSerialComm::input()
     const QByteArray bytes = m_port.read(n);
     if (m_port.bytesAvailable() > 0)
         scheduleDelivery();
+    if (m_port.bytesAvailable() < kHoldBytes / 2)
+        m_holdFullReported = false;
     return QString::fromLatin1(bytes);
 }
 
@@ -149,8 +173,9 @@ QString QtSerialComm::setCommPort(int port)
 {
     if (m_port.isOpen())
         return QStringLiteral("Port already open");
-    if (port < 1 || port > 255)
+    if (port < 1 || port > PortMap::kMaxPort)
         return QStringLiteral("Invalid port number %1: must be 1 to 255").arg(port);
+    m_reconnect.stop();
     m_portNumber = port;
     return {};
 }
@@ -178,6 +203,17 @@ void QtSerialComm::raise(int event)
     Q_EMIT OnComm();
 }
 
+void QtSerialComm::onReadyRead()
+{
+    // The holding queue is full while a box is open: the device now waits (on a real
+    // line without flow control, what follows is lost), which is said once.
+    if (m_inReceive && m_port.bytesAvailable() >= kHoldBytes && !m_holdFullReported) {
+        m_holdFullReported = true;
+        raise(comm::ErRxOver);
+    }
+    scheduleDelivery();
+}
+
 void QtSerialComm::scheduleDelivery()
 {
     if (m_deliveryQueued)
@@ -188,14 +224,17 @@ void QtSerialComm::scheduleDelivery()
 
 // One notification per batch of waiting bytes. A receive handler that is still
 // running (it may show a message box) gets no second one nested inside it: the
-// bytes wait in the buffer until it returns.
+// bytes are held until it returns, and then handed over in order.
 void QtSerialComm::deliverReceived()
 {
     m_deliveryQueued = false;
     if (m_inReceive || !m_port.isOpen() || m_port.bytesAvailable() <= 0)
         return;
     m_inReceive = true;
+    // Only a handler that lets events run (a box) gives the port time to read ahead.
+    m_port.setReadBufferSize(kHoldBytes);
     raise(comm::EvReceive);
+    m_port.setReadBufferSize(kReadAheadBytes);
     m_inReceive = false;
     if (m_port.isOpen() && m_port.bytesAvailable() > 0)
         scheduleDelivery();
@@ -209,11 +248,12 @@ void QtSerialComm::onError(QSerialPort::SerialPortError error)
     case QSerialPort::ResourceError:
         if (m_port.isOpen()) {
             // A vanished device reports read errors in a busy loop while it still
-            // claims to be open: close it once and say so once.
-            m_linePoll.stop();
-            m_port.close();
+            // claims to be open: close it once, say so once, and wait for it.
+            m_lostDevice = deviceName();
+            close();
             m_port.clearError();
-            Q_EMIT deviceLost(deviceName());
+            m_reconnect.start();
+            Q_EMIT deviceLost(m_lostDevice);
         }
         break;
     default:
@@ -221,26 +261,51 @@ void QtSerialComm::onError(QSerialPort::SerialPortError error)
     }
 }
 
-void QtSerialComm::pollLines()
+void QtSerialComm::tryReconnect()
+{
+    if (m_port.isOpen() || !QFileInfo::exists(m_lostDevice))
+        return;
+    if (!open().isEmpty())
+        return; // still settling (permissions, a lock): try again shortly
+    m_reconnect.stop();
+    Q_EMIT deviceBack(m_lostDevice);
+}
+
+void QtSerialComm::watchLine()
 {
     if (!m_port.isOpen())
         return;
-    const QSerialPort::PinoutSignals pins = m_port.pinoutSignals();
-    if (m_port.error() != QSerialPort::NoError) {
-        m_port.clearError();
-        m_linePoll.stop();
-        return;
+    QList<int> events;
+    if (m_watchPins) {
+        const QSerialPort::PinoutSignals pins = m_port.pinoutSignals();
+        if (m_port.error() != QSerialPort::NoError) {
+            m_port.clearError();
+            m_watchPins = false;
+        } else {
+            const auto changed = pins ^ m_lastPins;
+            m_lastPins = pins;
+            if (changed & QSerialPort::ClearToSendSignal)
+                events << comm::EvCTS;
+            if (changed & QSerialPort::DataSetReadySignal)
+                events << comm::EvDSR;
+            if (changed & QSerialPort::DataCarrierDetectSignal)
+                events << comm::EvCD;
+            if ((changed & QSerialPort::RingIndicatorSignal) &&
+                (pins & QSerialPort::RingIndicatorSignal))
+                events << comm::EvRing;
+        }
     }
-    const auto changed = pins ^ m_lastPins;
-    m_lastPins = pins;
-    if (changed & QSerialPort::ClearToSendSignal)
-        raise(comm::EvCTS);
-    if (changed & QSerialPort::DataSetReadySignal)
-        raise(comm::EvDSR);
-    if (changed & QSerialPort::DataCarrierDetectSignal)
-        raise(comm::EvCD);
-    if ((changed & QSerialPort::RingIndicatorSignal) && (pins & QSerialPort::RingIndicatorSignal))
-        raise(comm::EvRing);
+    if (m_counts) {
+        if (const auto now = m_counters->read(int(m_port.handle()))) {
+            events << lineErrorEvents(*m_counts, *now);
+            m_counts = now;
+        }
+    }
+    if (!m_watchPins && !m_counts)
+        m_watch.stop();
+    // Taken before any is raised: a handler may close and reopen the port meanwhile.
+    for (int e : events)
+        raise(e);
 }
 
 } // namespace vantrel

@@ -1,10 +1,14 @@
 #pragma once
 
 #include "linesettings.h"
+#include "portmap.h"
 #include "serialcomm.h"
+#include "serialports.h"
 
 #include <QSerialPort>
 #include <QTimer>
+
+#include <memory>
 
 namespace vantrel
 {
@@ -17,8 +21,18 @@ public:
     // The most bytes one receive notification hands over: every bare CR may gain
     // an LF, so one piece never exceeds the terminal's cut of 4096 characters.
     static constexpr int kMaxRead = 2048;
+    // Read ahead of the screen in the normal run; a flood waits in the device.
+    static constexpr qint64 kReadAheadBytes = 64 * 1024;
+    // Held while a receive handler waits in a message box: about 24 minutes of a
+    // line at 115,200 baud, so a box left open loses nothing.
+    static constexpr qint64 kHoldBytes = 16 * 1024 * 1024;
+    static constexpr int kWatchMs = 100;
+    static constexpr int kReconnectMs = 500;
 
-    explicit QtSerialComm(QObject* parent = nullptr);
+    // The enumeration and the line counters come from the system unless given.
+    explicit QtSerialComm(QObject* parent = nullptr,
+                          std::unique_ptr<PortEnumerator> enumerator = nullptr,
+                          std::unique_ptr<LineCounterSource> counters = nullptr);
     ~QtSerialComm() override;
 
     bool portOpen() const override { return m_port.isOpen(); }
@@ -31,25 +45,42 @@ public:
     QString setCommPort(int port) override;
     QString settings() const override { return m_settings.toString(); }
     QString setSettings(const QString& settings) override;
-    QString deviceName() const override { return deviceForPort(m_portNumber); }
+    QString deviceName() const override;
+    QList<NumberedPort> ports() override;
     void release() override;
 
+    // Bytes read from the device that no receive notification has handed over yet.
+    qint64 held() const { return m_port.bytesAvailable(); }
+
 private:
+    QString open();
+    void close();
     void raise(int event);
     void deliverReceived();
+    void onReadyRead();
     void scheduleDelivery();
     void onError(QSerialPort::SerialPortError error);
-    void pollLines();
+    void watchLine();
+    void tryReconnect();
     QString applySettings(const LineSettings& s);
+    PortMap& map() const;
 
     QSerialPort m_port;
-    QTimer m_linePoll;
+    QTimer m_watch;     // modem lines and error counts, where the device has them
+    QTimer m_reconnect; // a lost device, until it is back
+    std::unique_ptr<PortEnumerator> m_enumerator;
+    std::unique_ptr<LineCounterSource> m_counters;
+    mutable PortMap m_map;
     int m_portNumber = 1;
     LineSettings m_settings;
     int m_event = 0;
     bool m_deliveryQueued = false;
     bool m_inReceive = false;
+    bool m_holdFullReported = false;
+    bool m_watchPins = false;
+    std::optional<LineCounts> m_counts;
     QSerialPort::PinoutSignals m_lastPins;
+    QString m_lostDevice;
 };
 
 } // namespace vantrel

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "portmap.h"
+
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -50,17 +53,23 @@ public:
     virtual QString setSettings(const QString& settings) = 0;
     // The device path the current port number names.
     virtual QString deviceName() const = 0;
+    // The machine's serial ports with their numbers, looked at afresh.
+    virtual QList<NumberedPort> ports() = 0;
     // Frees the operating-system resources at once (used when the program ends).
     virtual void release() = 0;
 
 Q_SIGNALS:
     // One per event; CommEvent tells which.
     void OnComm();
-    // The device went away while open; the port is closed already.
+    // The device went away while open; the port is closed already, and the service
+    // watches for the device to come back.
     void deviceLost(const QString& device);
+    // A lost device came back and was opened again with the settings in force.
+    void deviceBack(const QString& device);
 };
 
-// Maps a port number to its device: $VANTREL_COM<N> when set, else the platform's name.
+// Maps a port number to its device as a program that has not looked at the machine's
+// ports would: $VANTREL_COM<N> when set, else /dev/ttyS<N-1>.
 QString deviceForPort(int port);
 
 } // namespace vantrel

@@ -4,9 +4,12 @@
 #include "platform/twips.h"
 
 #include <QCloseEvent>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStringList>
+#include <QTimer>
+#include <QTreeWidget>
 
 namespace vantrel
 {
@@ -32,7 +35,24 @@ ConfigScrn::ConfigScrn(const Services& services, std::function<void()> portState
     Label2 = new QLabel(QStringLiteral("Comm Port"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
     t.place(Label2, 1920, 720, 1335, 255);
+    Label3 = new QLabel(QStringLiteral("Serial ports on this computer"), this);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    t.place(Label3, 240, 1560, 6885, 255);
+    List1 = new QTreeWidget(this);
+    List1->setObjectName(QStringLiteral("List1"));
+    t.place(List1, 240, 1800, 6885, 3480);
+    List1->setRootIsDecorated(false);
+    List1->setAllColumnsShowFocus(true);
+    List1->setHeaderLabels({QStringLiteral("Port"), QStringLiteral("Device"),
+                            QStringLiteral("Description"), QStringLiteral("Manufacturer"),
+                            QStringLiteral("Serial number"), QStringLiteral("Stable name")});
+    List1->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    connect(List1, &QTreeWidget::currentItemChanged, this, &ConfigScrn::portChosen);
     setTabOrder(Text1, Text2);
+    setTabOrder(Text2, List1);
+    m_refresh = new QTimer(this);
+    m_refresh->setInterval(kRefreshMs);
+    connect(m_refresh, &QTimer::timeout, this, &ConfigScrn::refreshPorts);
     Form_Load();
 }
 
@@ -40,6 +60,41 @@ void ConfigScrn::Form_Load()
 {
     Text1->setText(m_s.serial->settings());
     Text2->setText(QString::number(m_s.serial->commPort()));
+    refreshPorts();
+    m_refresh->start();
+}
+
+void ConfigScrn::refreshPorts()
+{
+    QList<QStringList> rows;
+    QString shown;
+    for (const NumberedPort& p : m_s.serial->ports()) {
+        QString description = p.note.isEmpty() ? p.info.description : p.note;
+        if (!p.present)
+            description = QStringLiteral("(unplugged) ") + description;
+        rows << QStringList{QString::number(p.number), p.info.device,       description,
+                            p.info.manufacturer,       p.info.serialNumber, p.info.stableName};
+        shown += rows.last().join(QLatin1Char('\t')) + QLatin1Char('\n');
+    }
+    if (shown == m_shown)
+        return;
+    m_shown = shown;
+    // Redrawn whole; the row the technician stands on stays chosen.
+    const QString current = List1->currentItem() ? List1->currentItem()->text(0) : QString();
+    m_filling = true;
+    List1->clear();
+    for (const QStringList& row : rows) {
+        auto* item = new QTreeWidgetItem(List1, row);
+        if (row.first() == current)
+            List1->setCurrentItem(item);
+    }
+    m_filling = false;
+}
+
+void ConfigScrn::portChosen()
+{
+    if (!m_filling && List1->currentItem())
+        Text2->setText(List1->currentItem()->text(0));
 }
 
 void ConfigScrn::Form_Unload()
@@ -74,6 +129,7 @@ void ConfigScrn::Form_Unload()
 
 void ConfigScrn::closeEvent(QCloseEvent* e)
 {
+    m_refresh->stop();
     Form_Unload();
     e->accept();
 }

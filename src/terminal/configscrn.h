@@ -8,6 +8,8 @@
 
 class QLabel;
 class QLineEdit;
+class QTimer;
+class QTreeWidget;
 
 namespace vantrel
 {
@@ -21,20 +23,32 @@ public:
     ConfigScrn(const Services& services, std::function<void()> portStateChanged,
                QWidget* parent = nullptr);
 
+    static constexpr int kRefreshMs = 1000;
+
     QLabel* Label1;
     QLabel* Label2;
     QLineEdit* Text1;
     QLineEdit* Text2;
+    // The machine's serial ports by number; choosing one puts its number in Text2.
+    QLabel* Label3;
+    QTreeWidget* List1;
 
     void Form_Load();
     void Form_Unload();
+    // Looks at the machine's ports again (also every second while the window is open).
+    void refreshPorts();
 
 protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    void portChosen();
+
     Services m_s;
     std::function<void()> m_portStateChanged;
+    QTimer* m_refresh;
+    QString m_shown; // what the list shows now, to redraw it only when it changed
+    bool m_filling = false;
 };
 
 } // namespace vantrel

@@ -20,6 +20,7 @@ SerialTerminal::SerialTerminal(const Controls& controls, const Services& service
 {
     connect(m_s.serial, &SerialComm::OnComm, this, &SerialTerminal::SerialComm1_OnComm);
     connect(m_s.serial, &SerialComm::deviceLost, this, &SerialTerminal::deviceLost);
+    connect(m_s.serial, &SerialComm::deviceBack, this, &SerialTerminal::deviceBack);
     connect(m_c.MOpen, &QAction::triggered, this, &SerialTerminal::MOpen_Click);
     connect(m_c.MOpenLog, &QAction::triggered, this, [this] { m_log.MOpenLog_Click(); });
     connect(m_c.MCloseLog, &QAction::triggered, this, [this] { m_log.MCloseLog_Click(); });
@@ -176,25 +177,42 @@ void SerialTerminal::messageStep()
         m_pendingStatus.clear();
         return;
     }
-    // One alert at a time: notifications that arrive while it is open keep their
-    // text pending instead of stacking a box per received piece.
-    if (m_pendingAlert.isEmpty() || m_alertShowing)
+    if (m_pendingAlert.isEmpty())
         return;
-    m_alertShowing = true;
-    m_s.boxes->beep();
-    const int answer = m_s.boxes->show(m_pendingAlert, mb::OkCancel,
-                                       QStringLiteral("Press Cancel to Quit, Ok to ignore."));
-    m_alertShowing = false;
-    m_pendingAlert.clear();
-    if (answer == mb::Cancel) {
-        m_s.serial->setPortOpen(false);
-        m_c.MOpen->setChecked(m_s.serial->portOpen());
+    // One alert box at a time: an alert raised while one is open is shown after it,
+    // unless it says the same as the open box or one already waiting.
+    if (m_alertShowing) {
+        if (m_pendingAlert != m_alertShown && !m_alertsAfter.contains(m_pendingAlert))
+            m_alertsAfter << m_pendingAlert;
+        m_pendingAlert.clear();
+        return;
+    }
+    while (!m_pendingAlert.isEmpty()) {
+        m_alertShowing = true;
+        m_alertShown = m_pendingAlert;
+        m_s.boxes->beep();
+        const int answer = m_s.boxes->show(m_pendingAlert, mb::OkCancel,
+                                           QStringLiteral("Press Cancel to Quit, Ok to ignore."));
+        m_alertShowing = false;
+        m_pendingAlert.clear();
+        if (answer == mb::Cancel) {
+            m_s.serial->setPortOpen(false);
+            m_c.MOpen->setChecked(m_s.serial->portOpen());
+        }
+        if (!m_alertsAfter.isEmpty())
+            m_pendingAlert = m_alertsAfter.takeFirst();
     }
 }
 
 void SerialTerminal::deviceLost(const QString& device)
 {
     m_c.Label1->setText(QStringLiteral("Port lost: %1 is gone").arg(device));
+    m_c.MOpen->setChecked(m_s.serial->portOpen());
+}
+
+void SerialTerminal::deviceBack(const QString& device)
+{
+    m_c.Label1->setText(QStringLiteral("Port back: %1 reopened").arg(device));
     m_c.MOpen->setChecked(m_s.serial->portOpen());
 }
 

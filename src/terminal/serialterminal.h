@@ -4,6 +4,7 @@
 #include "platform/services.h"
 
 #include <QObject>
+#include <QStringList>
 
 #include <functional>
 
@@ -65,6 +66,7 @@ private:
     void portRestart();
     void messageStep();
     void deviceLost(const QString& device);
+    void deviceBack(const QString& device);
     void reportServiceFailure(const QString& why);
 
     Controls m_c;
@@ -72,7 +74,11 @@ private:
     CaptureLog m_log;
     QString m_pendingStatus;
     QString m_pendingAlert;
+    // While an alert box is open: its text, and the different alerts raised meanwhile,
+    // to be shown after it (identical ones collapse into one box).
     bool m_alertShowing = false;
+    QString m_alertShown;
+    QStringList m_alertsAfter;
     bool m_unloading = false;
 };
 

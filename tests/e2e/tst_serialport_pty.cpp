@@ -39,20 +39,7 @@ class TestSerialPortPty : public QObject
 {
     Q_OBJECT
 
-    struct Session {
-        Pty pty;
-        QtSerialComm serial;
-        FakeWorld w;
-        std::unique_ptr<Form1> form;
-        Session()
-        {
-            qputenv("VANTREL_COM1", pty.path().toLocal8Bit());
-            Services s = w.services();
-            s.serial = &serial;
-            form = std::make_unique<Form1>(s);
-            form->Form_Load();
-        }
-    };
+    using Session = PtySession;
 
 private Q_SLOTS:
     void loadSendsOneCR()
@@ -60,7 +47,7 @@ private Q_SLOTS:
         Session s;
         QVERIFY(s.serial.portOpen());
         QVERIFY(s.form->MOpen->isChecked());
-        QCOMPARE(s.pty.collect(1), QByteArray("\r"));
+        QCOMPARE(s.pty->collect(1), QByteArray("\r"));
     }
 
     void controllerBytesReachTerminalExactly_data()
@@ -85,7 +72,7 @@ private Q_SLOTS:
         expected.remove(QLatin1Char('\n'));
         expected.replace(QLatin1Char('\r'), QStringLiteral("\r\n"));
 
-        writeInPieces(s.pty, bytes, maxPiece, 7);
+        writeInPieces(*s.pty, bytes, maxPiece, 7);
         QTRY_COMPARE_WITH_TIMEOUT(s.form->Term->length(), int(expected.size()), 5000);
         QCOMPARE(s.form->Term->text(), expected);
         QCOMPARE(s.form->Text1->text(), expected.right(418));
@@ -109,7 +96,7 @@ private Q_SLOTS:
         QByteArray expected = bytes;
         expected.replace("\n", "");
         expected.replace("\r", "\r\n");
-        writeInPieces(s.pty, bytes, maxPiece, 11);
+        writeInPieces(*s.pty, bytes, maxPiece, 11);
         QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(log).size(), qint64(expected.size()), 5000);
         QFile f(log);
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -121,21 +108,21 @@ private Q_SLOTS:
         Session s;
         s.form->show();
         QVERIFY(QTest::qWaitForWindowExposed(s.form.get()));
-        s.pty.collect(1);
+        s.pty->collect(1);
         s.form->Term->setFocus();
         QTest::keyClicks(s.form->Term, QStringLiteral("vel"));
         QTest::keyClick(s.form->Term, Qt::Key_Return);
-        QCOMPARE(s.pty.collect(4), QByteArray("vel\r"));
+        QCOMPARE(s.pty->collect(4), QByteArray("vel\r"));
         QVERIFY(s.form->Term->text().isEmpty());
     }
 
     void vanishedDeviceIsOneReportAndNoBusyLoop()
     {
         Session s;
-        s.pty.collect(1);
-        s.pty.closeMaster();
+        s.pty->collect(1);
+        s.pty->closeMaster();
         QTRY_VERIFY(!s.serial.portOpen());
-        QVERIFY(s.form->Label1->text().contains(s.pty.path()));
+        QVERIFY(s.form->Label1->text().contains(s.device()));
         QVERIFY(!s.form->MOpen->isChecked());
         QVERIFY(s.w.boxes.shown.isEmpty());
         const double cpu = processCpuSeconds();
@@ -170,12 +157,12 @@ private Q_SLOTS:
     void floodIsReadInBoundedPieces()
     {
         Session s;
-        s.pty.collect(1);
+        s.pty->collect(1);
         int longest = 0;
         QObject::connect(s.form->Term, &CrLfEdit::Change,
                          [&] { longest = qMax(longest, s.form->Term->length()); });
         // Every bare CR gains an LF: a flood of them is the worst case for growth.
-        s.pty.write(QByteArray(100000, '\r'));
+        s.pty->write(QByteArray(100000, '\r'));
         QTRY_VERIFY_WITH_TIMEOUT(s.form->Term->text().count(QLatin1Char('\r')) > 6000, 10000);
         QVERIFY2(longest < 16384 + 4096, qPrintable(QString::number(longest)));
     }

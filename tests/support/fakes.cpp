@@ -1,5 +1,6 @@
 #include "fakes.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 namespace vantrel::test
@@ -71,13 +72,15 @@ void FakeSerialComm::receive(const QString& text)
 int ScriptedBoxes::show(const QString& text, int buttons, const QString& title)
 {
     shown.append({text, buttons, title});
+    // The person's answer belongs to this box, even when another opens above it.
+    int answer = buttons == 0 || buttons == 48 ? mb::Ok : mb::Cancel;
+    if (!answers.empty()) {
+        answer = answers.front();
+        answers.pop_front();
+    }
     if (whileShown)
         whileShown();
-    if (answers.empty())
-        return buttons == 0 || buttons == 48 ? mb::Ok : mb::Cancel;
-    const int a = answers.front();
-    answers.pop_front();
-    return a;
+    return answer;
 }
 
 bool ScriptedFileDialog::ShowOpen()
@@ -92,6 +95,24 @@ bool ScriptedFileDialog::ShowOpen()
     FileName = path;
     FileTitle = QFileInfo(path).fileName();
     return true;
+}
+
+bool FailingFiles::openAppend(int n, const QString& p, QString* e)
+{
+    m_path = p;
+    return real.openAppend(n, p, e);
+}
+
+bool FailingFiles::write(int n, const QByteArray& b, QString* e)
+{
+    if (failures <= 0)
+        return real.write(n, b, e);
+    --failures;
+    QFile f(m_path);
+    if (f.open(QIODevice::Append))
+        f.write(b.left(b.size() / 2));
+    *e = QStringLiteral("Cannot write %1: No space left on device").arg(m_path);
+    return false;
 }
 
 Services FakeWorld::services()

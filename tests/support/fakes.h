@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/serialports.h"
 #include "platform/services.h"
 
 #include <QByteArray>
@@ -48,6 +49,8 @@ public:
     QString settings() const override { return lineSettings; }
     QString setSettings(const QString& s) override;
     QString deviceName() const override { return QStringLiteral("/dev/fake%1").arg(port); }
+    QList<NumberedPort> portList;
+    QList<NumberedPort> ports() override { return portList; }
     void release() override { open = false; }
 
     // Raises one notification with this event code.
@@ -115,6 +118,44 @@ public:
         ++calls;
         runClosers();
     }
+};
+
+// The real file system, but the next `failures` writes fail as a full disk would, after
+// half of the piece reached the file.
+class FailingFiles final : public FileSystem
+{
+public:
+    PosixFileSystem real;
+    int failures = 0;
+    bool exists(const QString& p, bool* f, QString* e) override { return real.exists(p, f, e); }
+    bool remove(const QString& p, QString* e) override { return real.remove(p, e); }
+    int freeFile() override { return real.freeFile(); }
+    bool openAppend(int n, const QString& p, QString* e) override;
+    bool openRead(int n, const QString& p, QString* e) override { return real.openRead(n, p, e); }
+    std::shared_ptr<LineFile> lines(int n) override { return real.lines(n); }
+    bool write(int n, const QByteArray& b, QString* e) override;
+    void close(int n) override { real.close(n); }
+    void closeAll() override { real.closeAll(); }
+    bool isOpen(int n) const override { return real.isOpen(n); }
+
+private:
+    QString m_path;
+};
+
+// The machine's serial ports as a test plugs and pulls them.
+class FakePorts final : public PortEnumerator
+{
+public:
+    QList<PortInfo> plugged;
+    QList<PortInfo> ports() override { return plugged; }
+};
+
+// A driver's error counts as a test sets them; none means a device without counts.
+class FakeCounters final : public LineCounterSource
+{
+public:
+    std::optional<LineCounts> counts = LineCounts{};
+    std::optional<LineCounts> read(int) override { return counts; }
 };
 
 // Services wired with fakes for the person and the wire and the real file system.

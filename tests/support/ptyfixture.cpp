@@ -1,7 +1,10 @@
 #include "ptyfixture.h"
 
+#include "shell/form1.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 
 #include <cerrno>
 #include <ctime>
@@ -54,6 +57,12 @@ void Pty::write(const QByteArray& bytes)
     }
 }
 
+qint64 Pty::offer(const QByteArray& bytes)
+{
+    const ssize_t n = ::write(m_master, bytes.constData(), size_t(bytes.size()));
+    return n < 0 ? 0 : n;
+}
+
 QByteArray Pty::readAvailable(int ms)
 {
     QByteArray out;
@@ -87,6 +96,43 @@ void Pty::closeMaster()
     if (m_master >= 0)
         ::close(m_master);
     m_master = -1;
+}
+
+PtySession::PtySession(std::unique_ptr<LineCounterSource> counters, FileSystem* files)
+    : serial(nullptr, nullptr, std::move(counters))
+{
+    plugIn();
+    qputenv("VANTREL_COM1", QFile::encodeName(device()));
+    Services s = w.services();
+    s.serial = &serial;
+    if (files)
+        s.files = files;
+    form = std::make_unique<Form1>(s);
+    form->Form_Load();
+}
+
+PtySession::~PtySession() = default;
+
+void PtySession::unplug()
+{
+    pty.reset();
+    QFile::remove(device());
+}
+
+void PtySession::plugIn()
+{
+    pty = std::make_unique<Pty>();
+    QFile::link(pty->path(), device());
+}
+
+double peakResidentMegabytes()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    f.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return 0;
 }
 
 double processCpuSeconds()

@@ -1,7 +1,13 @@
 #pragma once
 
+#include "fakes.h"
+#include "platform/qtserialcomm.h"
+
 #include <QByteArray>
 #include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
 
 namespace vantrel::test
 {
@@ -18,6 +24,8 @@ public:
     bool ok() const { return m_master >= 0; }
     QString path() const { return m_path; }
     void write(const QByteArray& bytes);
+    // Writes what the line takes now, without waiting: the bytes accepted.
+    qint64 offer(const QByteArray& bytes);
     // Everything that arrived so far, waiting up to ms for the first byte.
     QByteArray readAvailable(int ms = 0);
     // Runs the event loop and reads until `bytes` arrived or ms passed.
@@ -30,6 +38,41 @@ private:
     int m_slave = -1;
     QString m_path;
 };
+
+} // namespace vantrel::test
+
+namespace vantrel
+{
+class Form1;
+}
+
+namespace vantrel::test
+{
+
+// The car screen on the real port service, wired through a link (as udev makes them)
+// to a pseudo-terminal whose far side the test plays; the device can be pulled and
+// plugged in again at the same path.
+struct PtySession {
+    explicit PtySession(std::unique_ptr<LineCounterSource> counters = nullptr,
+                        FileSystem* files = nullptr);
+    ~PtySession();
+    PtySession(const PtySession&) = delete;
+    PtySession& operator=(const PtySession&) = delete;
+
+    // The path the program opens.
+    QString device() const { return folder.filePath(QStringLiteral("ttyV0")); }
+    void unplug();
+    void plugIn();
+
+    QTemporaryDir folder;
+    std::unique_ptr<Pty> pty;
+    FakeWorld w;
+    QtSerialComm serial;
+    std::unique_ptr<Form1> form;
+};
+
+// Peak resident memory of this process, in megabytes.
+double peakResidentMegabytes();
 
 // Process CPU time in seconds.
 double processCpuSeconds();

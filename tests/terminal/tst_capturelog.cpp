@@ -21,41 +21,6 @@ using namespace vantrel::test;
 
 namespace
 {
-// The real file system, but the first `failures` writes fail as a full disk would.
-class FlakyFiles final : public FileSystem
-{
-public:
-    PosixFileSystem real;
-    int failures = 0;
-    QString path;
-    bool exists(const QString& p, bool* f, QString* e) override { return real.exists(p, f, e); }
-    bool remove(const QString& p, QString* e) override { return real.remove(p, e); }
-    int freeFile() override { return real.freeFile(); }
-    bool openAppend(int n, const QString& p, QString* e) override
-    {
-        path = p;
-        return real.openAppend(n, p, e);
-    }
-    bool openRead(int n, const QString& p, QString* e) override { return real.openRead(n, p, e); }
-    bool write(int n, const QByteArray& b, QString* e) override
-    {
-        if (failures > 0) {
-            --failures;
-            // Half the piece reaches the disk before the failure.
-            QFile f(path);
-            f.open(QIODevice::Append);
-            f.write(b.left(b.size() / 2));
-            *e = QStringLiteral("Cannot write: No space left on device");
-            return false;
-        }
-        return real.write(n, b, e);
-    }
-    std::shared_ptr<LineFile> lines(int n) override { return real.lines(n); }
-    void close(int n) override { real.close(n); }
-    void closeAll() override { real.closeAll(); }
-    bool isOpen(int n) const override { return real.isOpen(n); }
-};
-
 // Leaves a socket file at the path, as a running service would.
 bool bindSocket(const QString& path)
 {
@@ -303,7 +268,7 @@ private Q_SLOTS:
 
     void retryAfterAFailureWritesThePieceOnce()
     {
-        FlakyFiles flaky;
+        FailingFiles flaky;
         Services s = w->services();
         s.files = &flaky;
         makeForm(s);

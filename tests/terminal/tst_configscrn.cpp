@@ -1,12 +1,15 @@
 // The port settings window: shows the port's values, applies them when closed.
 #include "fakes.h"
+#include "platform/qtserialcomm.h"
 #include "shell/form1.h"
 #include "terminal/configscrn.h"
 #include "terminal/serialterminal.h"
 
 #include <QAction>
 #include <QLineEdit>
+#include <QPointer>
 #include <QTest>
+#include <QTreeWidget>
 
 using namespace vantrel;
 using namespace vantrel::test;
@@ -128,6 +131,58 @@ private Q_SLOTS:
         c->close();
         QTRY_VERIFY(!form->configScrn()); // unloaded when closed
         QCOMPARE(openSettings()->Text1->text(), QStringLiteral("4800,n,8,1"));
+    }
+
+    // The machine's ports with their numbers: a plugged adapter appears while the
+    // window is open, a pulled one keeps its number, a row chosen with the mouse fills
+    // "Comm Port", and nothing reaches the port before the window closes.
+    void portListNumbersTheMachinesPortsAndFillsTheChosenNumber()
+    {
+        qunsetenv("VANTREL_COM1");
+        auto* machine = new FakePorts;
+        const PortInfo builtIn{QStringLiteral("/dev/ttyS0"), {}, {}, {}, {}};
+        const PortInfo ftdi{QStringLiteral("/dev/ttyUSB0"), QStringLiteral("FT232R USB UART"),
+                            QStringLiteral("FTDI"), QStringLiteral("A10K"),
+                            QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_A10K-if00-port0")};
+        const PortInfo ch340{QStringLiteral("/dev/ttyUSB1"),
+                             QStringLiteral("USB Serial"),
+                             QStringLiteral("1a86"),
+                             {},
+                             QStringLiteral("/dev/serial/by-id/usb-1a86_USB_Serial-if00-port0")};
+        machine->plugged = {builtIn, ftdi};
+        QtSerialComm serial(nullptr, std::unique_ptr<PortEnumerator>(machine));
+        Services s = w->services();
+        s.serial = &serial;
+        QPointer<ConfigScrn> c = new ConfigScrn(s, {}); // deleted when closed
+        c->show();
+        const auto rows = [c] {
+            QStringList out;
+            for (int i = 0; i < c->List1->topLevelItemCount(); ++i) {
+                const QTreeWidgetItem* it = c->List1->topLevelItem(i);
+                out << it->text(0) + QLatin1Char(' ') + it->text(2) + QLatin1Char(' ') +
+                           it->text(5);
+            }
+            return out;
+        };
+        QCOMPARE(rows(), (QStringList{"1  ", "5 FT232R USB UART " + ftdi.stableName}));
+        machine->plugged = {builtIn, ch340, ftdi};
+        QTRY_COMPARE_WITH_TIMEOUT(c->List1->topLevelItemCount(), 3, 2000);
+        QCOMPARE(rows().last(), "6 USB Serial " + ch340.stableName);
+        machine->plugged = {builtIn, ch340};
+        c->refreshPorts();
+        QCOMPARE(rows()[1], "5 (unplugged) FT232R USB UART " + ftdi.stableName);
+
+        const QTreeWidgetItem* six = c->List1->topLevelItem(2);
+        QTest::mouseClick(c->List1->viewport(), Qt::LeftButton, {},
+                          c->List1->visualItemRect(six).center());
+        QCOMPARE(c->Text2->text(), QStringLiteral("6"));
+        c->refreshPorts();
+        QCOMPARE(c->Text2->text(), QStringLiteral("6"));
+        QCOMPARE(serial.commPort(), 1);
+        c->close();
+        QTRY_VERIFY(!c);
+        QCOMPARE(serial.commPort(), 6);
+        QCOMPARE(serial.deviceName(), ch340.stableName);
     }
 
     void closingTheScreenAppliesNothing()

@@ -173,6 +173,42 @@ private Q_SLOTS:
         QCOMPARE(form->Term->text(), QStringLiteral("more"));
     }
 
+    // An alert raised while an alert box is open is shown after it; one that says what
+    // the open box or a waiting one says makes no box of its own.
+    void alertsRaisedDuringAnAlertFollowIt_data()
+    {
+        QTest::addColumn<QList<int>>("meanwhile");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::newRow("a different alert follows")
+            << QList<int>{1003} << QStringList{"CTS Timeout", "DSR Timeout"};
+        QTest::newRow("the same alert again collapses")
+            << QList<int>{1002, 1002} << QStringList{"CTS Timeout"};
+        QTest::newRow("two different, each once, in order")
+            << QList<int>{1010, 1003, 1010, 1002}
+            << QStringList{"CTS Timeout", "Transmit Buffer Full", "DSR Timeout"};
+        QTest::newRow("status messages meanwhile go to the status line")
+            << QList<int>{1004} << QStringList{"CTS Timeout"};
+    }
+    void alertsRaisedDuringAnAlertFollowIt()
+    {
+        QFETCH(QList<int>, meanwhile);
+        QFETCH(QStringList, boxes);
+        load();
+        w->boxes.whileShown = [&] {
+            if (w->boxes.shown.size() == 1)
+                for (int code : meanwhile)
+                    w->serial.raise(code);
+        };
+        w->boxes.answers = {mb::Ok, mb::Ok, mb::Ok, mb::Ok};
+        w->serial.raise(1002);
+        QStringList shown;
+        for (const auto& b : w->boxes.shown)
+            shown << b.text;
+        QCOMPARE(shown, boxes);
+        QCOMPARE(w->boxes.beeps, boxes.size());
+        QVERIFY(w->serial.open);
+    }
+
     void receivePathLampsAndTimers()
     {
         load();
@@ -215,6 +251,13 @@ private Q_SLOTS:
         QVERIFY(form->Label1->text().contains(QStringLiteral("/dev/fake1")));
         QVERIFY(!form->MOpen->isChecked());
         QVERIFY(w->boxes.shown.isEmpty());
+        // Back by itself: said in the status line, checked, and nothing sent.
+        w->serial.sent.clear();
+        w->serial.open = true;
+        Q_EMIT w->serial.deviceBack(QStringLiteral("/dev/fake1"));
+        QCOMPARE(form->Label1->text(), QStringLiteral("Port back: /dev/fake1 reopened"));
+        QVERIFY(form->MOpen->isChecked());
+        QCOMPARE(w->serial.sent, QByteArray());
     }
 
     void unloadWithEmptyQueueEndsAtOnce()

@@ -1,0 +1,104 @@
+// Port numbers: built-in ports 1 to 4, adapters from 5 in the order of their stable
+// names, each number kept by its port for the whole run.
+#include "platform/portmap.h"
+
+#include <QTest>
+
+using namespace vantrel;
+
+namespace
+{
+PortInfo adapter(const QString& tty, const QString& id)
+{
+    PortInfo p;
+    p.device = QStringLiteral("/dev/") + tty;
+    p.description = QStringLiteral("USB serial");
+    p.stableName = id.isEmpty() ? QString() : QStringLiteral("/dev/serial/by-id/") + id;
+    return p;
+}
+PortInfo builtIn(int n)
+{
+    PortInfo p;
+    p.device = QStringLiteral("/dev/ttyS%1").arg(n);
+    return p;
+}
+// "number=device" for each row, present ones only unless all is asked.
+QStringList numbers(const PortMap& map, bool all = false)
+{
+    QStringList out;
+    for (const NumberedPort& r : map.rows())
+        if (all || r.present)
+            out << QStringLiteral("%1=%2").arg(r.number).arg(map.deviceFor(r.number));
+    return out;
+}
+
+const PortInfo ftdi = adapter(QStringLiteral("ttyUSB0"), QStringLiteral("usb-FTDI_FT232R_A1-if00"));
+const PortInfo ch340 = adapter(QStringLiteral("ttyUSB1"), QStringLiteral("usb-1a86_CH340-if00"));
+const PortInfo acm = adapter(QStringLiteral("ttyACM0"), QString());
+} // namespace
+
+class TestPortMap : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void firstLookNumbersBuiltInsThenAdaptersByStableName()
+    {
+        PortMap map;
+        map.update({ftdi, builtIn(1), acm, builtIn(0), ch340});
+        QCOMPARE(numbers(map), (QStringList{"1=/dev/ttyS0", "2=/dev/ttyS1",
+                                            "5=/dev/serial/by-id/usb-1a86_CH340-if00",
+                                            "6=/dev/serial/by-id/usb-FTDI_FT232R_A1-if00",
+                                            "7=/dev/ttyACM0"})); // no stable name: its path
+    }
+
+    void theSameSetGetsTheSameNumbersInAnyOrderAndNextRun()
+    {
+        PortMap first;
+        first.update({ftdi, ch340, acm, builtIn(0)});
+        PortMap nextRun;
+        nextRun.update({acm, builtIn(0), ch340, ftdi});
+        QCOMPARE(numbers(nextRun), numbers(first));
+        first.update({acm, ftdi, builtIn(0), ch340}); // a refresh
+        QCOMPARE(numbers(first), numbers(nextRun));
+    }
+
+    void aNumberStaysWithItsAdapterWhileUnpluggedAndBack()
+    {
+        PortMap map;
+        map.update({ftdi, ch340});
+        map.update({ftdi}); // the CH340 is pulled
+        QCOMPARE(numbers(map), QStringList{"6=/dev/serial/by-id/usb-FTDI_FT232R_A1-if00"});
+        QCOMPARE(numbers(map, true).size(), 2);
+        PortInfo back = ch340;
+        back.device = QStringLiteral("/dev/ttyUSB3"); // the kernel gave it another name
+        const PortInfo newcomer =
+            adapter(QStringLiteral("ttyUSB2"), QStringLiteral("usb-0000-if00"));
+        map.update({ftdi, newcomer, back});
+        QCOMPARE(numbers(map), (QStringList{"5=/dev/serial/by-id/usb-1a86_CH340-if00",
+                                            "6=/dev/serial/by-id/usb-FTDI_FT232R_A1-if00",
+                                            "7=/dev/serial/by-id/usb-0000-if00"}));
+    }
+
+    void environmentNamesTheDeviceOfItsNumber()
+    {
+        PortMap map({{1, QStringLiteral("/dev/pts/7")}});
+        map.update({builtIn(0), ftdi});
+        QCOMPARE(map.deviceFor(1), QStringLiteral("/dev/pts/7"));
+        const QList<NumberedPort> rows = map.rows();
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0].info.device, QStringLiteral("/dev/pts/7"));
+        QCOMPARE(rows[0].note, QStringLiteral("set by VANTREL_COM1"));
+    }
+
+    void numbersNobodyHasKeepTheOldMeaning()
+    {
+        PortMap map;
+        QCOMPARE(map.deviceFor(1), QStringLiteral("/dev/ttyS0"));
+        map.update({ftdi});
+        QCOMPARE(map.deviceFor(9), QStringLiteral("/dev/ttyS8"));
+    }
+};
+
+QTEST_MAIN(TestPortMap)
+#include "tst_portmap.moc"
