@@ -264,7 +264,7 @@ void discardInput(int fd)
     }
 }
 
-timespec toTimespec(long long ns)
+timespec pointInTime(long long ns)
 {
     return timespec{time_t(ns / 1000000000), long(ns % 1000000000)};
 }
@@ -299,7 +299,7 @@ int runPaced(int master, int slave, const Options& o)
     const long long start = monotonicNs();
     while (!g_stop && (total < 0 || sent < total)) {
         const long long due = start + (long long)(double(pieces) * nsPerPiece);
-        const timespec at = toTimespec(due);
+        const timespec at = pointInTime(due);
         while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR &&
                !g_stop) {
         }
