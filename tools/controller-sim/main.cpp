@@ -2,6 +2,7 @@
 // without a controller and for the tests and benchmarks.
 #include "car.h"
 #include "flood.h"
+#include "traffic.h"
 
 #include <cerrno>
 #include <chrono>
@@ -16,6 +17,7 @@
 #include <string>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace
@@ -30,13 +32,19 @@ const char* kHelp =
     "  --no-echo          do not echo received characters\n"
     "  --cr-only          end dump lines with CR alone\n"
     "  --flood BYTES      after the first received byte, send BYTES of flood text\n"
-    "  --flood-file PATH  write the flood bytes to PATH as well (for comparisons)\n"
+    "  --flood-file PATH  write the flood or paced bytes to PATH as well (for comparisons)\n"
     "  --exit-after-flood end once the flood has been sent and read\n"
     "  --chunks           split replies into random pieces with short pauses\n"
     "  --noise            put random garbage bytes between replies\n"
     "  --cut-dump         cut PMI dumps short at a random place\n"
     "  --silent           answer nothing\n"
     "  --vanish-after MS  close the device MS ms after the first received byte\n"
+    "  --pace BYTES       from a SIGUSR1 on, send controller-like text (\"> PMII\" dumps,\n"
+    "                     speed, BBT, FLT0 and event lines) at BYTES a second, keeping an\n"
+    "                     absolute schedule; no echo and no replies. When done it prints\n"
+    "                     \"paced: ...\" with the bytes sent, once the program has read them\n"
+    "  --piece N          bytes per write in the paced mode (184 by default)\n"
+    "  --pace-seconds S   end the paced text after S seconds' worth (default: on SIGTERM)\n"
     "  --seed N           seed for the random choices\n"
     "  --help             this text\n";
 
@@ -52,6 +60,9 @@ struct Options {
     bool cutDump = false;
     bool silent = false;
     long vanishAfterMs = -1;
+    long long pace = 0;
+    long long piece = 184;
+    double paceSeconds = 0;
     unsigned seed = 1;
 };
 
@@ -59,6 +70,11 @@ volatile std::sig_atomic_t g_stop = 0;
 void onSignal(int)
 {
     g_stop = 1;
+}
+volatile std::sig_atomic_t g_go = 0;
+void onGo(int)
+{
+    g_go = 1;
 }
 
 using Clock = std::chrono::steady_clock;
@@ -240,6 +256,103 @@ int Controller::run()
     return 0;
 }
 
+// The program may send now and then (its first CR); nothing of it is answered.
+void discardInput(int fd)
+{
+    char buf[4096];
+    while (::read(fd, buf, sizeof buf) > 0) {
+    }
+}
+
+timespec pointInTime(long long ns)
+{
+    return timespec{time_t(ns / 1000000000), long(ns % 1000000000)};
+}
+
+long long monotonicNs()
+{
+    timespec t{};
+    ::clock_gettime(CLOCK_MONOTONIC, &t);
+    return (long long)t.tv_sec * 1000000000 + t.tv_nsec;
+}
+
+// What a serial adapter delivers at a fixed line rate: pieces of the same size at even
+// intervals. Piece k is due at start + k * piece / rate, so a late piece does not
+// push the later ones back.
+int runPaced(int master, int slave, const Options& o)
+{
+    while (!g_stop && !g_go) {
+        pollfd p{master, POLLIN, 0};
+        ::poll(&p, 1, 50);
+        discardInput(master);
+    }
+    if (g_stop)
+        return 0;
+    std::FILE* copy = o.floodFile.empty() ? nullptr : std::fopen(o.floodFile.c_str(), "wb");
+    sim::Traffic traffic(o.seed);
+    const long long total =
+        o.paceSeconds > 0 ? (long long)(double(o.pace) * o.paceSeconds + 0.5) : -1;
+    const double nsPerPiece = double(o.piece) * 1e9 / double(o.pace);
+    std::string pending;
+    long long sent = 0, pieces = 0, late = 0;
+    double maxLateMs = 0;
+    const long long start = monotonicNs();
+    while (!g_stop && (total < 0 || sent < total)) {
+        const long long due = start + (long long)(double(pieces) * nsPerPiece);
+        const timespec at = pointInTime(due);
+        while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR &&
+               !g_stop) {
+        }
+        const double lateMs = double(monotonicNs() - due) / 1e6;
+        if (lateMs > maxLateMs)
+            maxLateMs = lateMs;
+        if (lateMs > nsPerPiece / 1e6)
+            ++late;
+        size_t n = size_t(o.piece);
+        if (total >= 0 && (long long)n > total - sent)
+            n = size_t(total - sent);
+        if (pending.size() < n)
+            traffic.generate(pending, n - pending.size() + 4096);
+        // A reader that falls behind fills the device; the piece waits for room.
+        size_t done = 0;
+        while (done < n && !g_stop) {
+            const ssize_t w = ::write(master, pending.data() + done, n - done);
+            if (w > 0) {
+                done += size_t(w);
+            } else if (w < 0 && errno != EAGAIN && errno != EINTR) {
+                std::perror("vantrel-sim: write");
+                return 1;
+            } else {
+                pollfd p{master, POLLOUT, 0};
+                ::poll(&p, 1, 20);
+            }
+        }
+        if (copy)
+            std::fwrite(pending.data(), 1, done, copy);
+        pending.erase(0, done);
+        sent += (long long)done;
+        ++pieces;
+        discardInput(master);
+    }
+    if (copy)
+        std::fclose(copy);
+    const double fedSeconds = double(monotonicNs() - start) / 1e9;
+    // Done once the program has taken everything from the device.
+    int queued = 1;
+    while (!g_stop && ::ioctl(slave, FIONREAD, &queued) == 0 && queued > 0)
+        ::usleep(1000);
+    std::printf("paced: %lld bytes in %lld pieces over %.3f s, read by %.3f s; %lld pieces "
+                "late, at most %.1f ms\n",
+                sent, pieces, fedSeconds, double(monotonicNs() - start) / 1e9, late, maxLateMs);
+    std::fflush(stdout);
+    while (!g_stop) {
+        pollfd p{master, POLLIN, 0};
+        ::poll(&p, 1, 200);
+        discardInput(master);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -279,12 +392,22 @@ int main(int argc, char** argv)
             o.silent = true;
         } else if (a == "--vanish-after") {
             o.vanishAfterMs = std::atol(value());
+        } else if (a == "--pace") {
+            o.pace = std::atoll(value());
+        } else if (a == "--piece") {
+            o.piece = std::atoll(value());
+        } else if (a == "--pace-seconds") {
+            o.paceSeconds = std::atof(value());
         } else if (a == "--seed") {
             o.seed = unsigned(std::strtoul(value(), nullptr, 10));
         } else {
             std::fprintf(stderr, "vantrel-sim: unknown option %s (see --help)\n", a.c_str());
             return 2;
         }
+    }
+    if (o.pace < 0 || o.piece <= 0) {
+        std::fprintf(stderr, "vantrel-sim: --pace and --piece need positive numbers\n");
+        return 2;
     }
     int master = -1, slave = -1;
     char name[256];
@@ -304,13 +427,20 @@ int main(int argc, char** argv)
         if (::symlink(name, o.link.c_str()) != 0)
             std::perror("vantrel-sim: symlink");
     }
+    // Ready for the start of the paced text before anyone can know the device.
+    std::signal(SIGUSR1, onGo);
     std::printf("%s\n", name);
     std::fflush(stdout);
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
     std::signal(SIGHUP, onSignal);
-    Controller c(master, slave, o);
-    const int rc = c.run();
+    int rc = 0;
+    if (o.pace > 0) {
+        rc = runPaced(master, slave, o);
+    } else {
+        Controller c(master, slave, o);
+        rc = c.run();
+    }
     ::close(master);
     ::close(slave);
     if (!o.link.empty())

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "car.h"
+
+#include <cstdint>
+#include <string>
+
+namespace sim
+{
+
+// What a busy controller sends on its own: "> PMII" replies with their dumps, speed,
+// trip counter and fault lines, and event lines ending in CR LF, a bare CR or a bare
+// LF, while a car moves between landings. Printable text besides CR and LF (no
+// backspaces), so what the program's capture log makes of it is known: LF dropped,
+// CR followed by LF. The same seed gives the same bytes.
+class Traffic
+{
+public:
+    explicit Traffic(uint64_t seed) : m_state(seed ? seed : 1) {}
+    // Appends whole messages to out until it has grown by at least n bytes.
+    void generate(std::string& out, size_t n);
+
+private:
+    uint32_t next();
+    void message(std::string& out);
+
+    uint64_t m_state;
+    uint64_t m_line = 0;
+    Car m_car;
+};
+
+} // namespace sim
