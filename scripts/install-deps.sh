@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that the build, the tests and the run command need.
+# Installs the Debian packages that the build, the tests and the run command need,
+# and any more named as arguments (scripts/fuzz.sh adds clang and libFuzzer's).
 # Quiet and quick when everything is already there.
 set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev fonts-dejavu-core
-          xvfb xauth xdotool imagemagick clang-format)
+          xvfb xauth xdotool imagemagick clang-format "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
