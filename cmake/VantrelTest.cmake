@@ -12,8 +12,9 @@ function(vantrel_add_test)
     vantrel_target_defaults(${T_NAME} RELAXED)
     target_link_libraries(${T_NAME} PRIVATE vantrel_core vantrel_testsupport Qt6::Test ${T_LIBS})
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+    set(env "QT_QPA_PLATFORM=offscreen;VANTREL_SIM=$<TARGET_FILE:vantrel-sim>;VANTREL_BIN=$<TARGET_FILE:vantrel>;VANTREL_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
     set_tests_properties(${T_NAME} PROPERTIES
         LABELS ${T_LABEL}
         TIMEOUT ${T_TIMEOUT}
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VANTREL_SIM=$<TARGET_FILE:vantrel-sim>;VANTREL_BIN=$<TARGET_FILE:vantrel>;VANTREL_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
+        ENVIRONMENT "${env}")
 endfunction()

@@ -28,8 +28,8 @@ QByteArray native(const QString& path)
 }
 } // namespace
 
-LineFile::LineFile(int fd, qint64 maxLine, const QByteArray& path)
-    : m_fd(fd), m_maxLine(maxLine), m_path(path)
+LineFile::LineFile(int fd, qint64 maxLine, const QByteArray& path, qint64 blockBytes)
+    : m_fd(fd), m_maxLine(maxLine), m_path(path), m_blockBytes(blockBytes)
 {
     struct stat st {
     };
@@ -91,10 +91,10 @@ bool LineFile::fill(QString* error)
             return false;
         }
     }
-    m_block.resize(kBlockBytes);
+    m_block.resize(m_blockBytes);
     ssize_t n;
     do {
-        n = ::read(m_fd, m_block.data(), static_cast<size_t>(kBlockBytes));
+        n = ::read(m_fd, m_block.data(), static_cast<size_t>(m_blockBytes));
     } while (n < 0 && errno == EINTR);
     if (n < 0) {
         const int err = errno;

@@ -9,10 +9,21 @@ namespace vantrel
 
 namespace
 {
+// The toolkit's number reading stops at a NUL character: a field holding one (as
+// "8\0junk") would pass for its first part.
+int toNumber(const QString& text, bool* ok)
+{
+    if (text.contains(QChar(0))) {
+        *ok = false;
+        return 0;
+    }
+    return text.toInt(ok);
+}
+
 constexpr std::array<int, 19> kBaudRates{110,    300,    600,    1200,   2400,  4800,  9600,
                                          14400,  19200,  28800,  38400,  56000, 57600, 115200,
                                          128000, 230400, 256000, 460800, 921600};
-}
+} // namespace
 
 QString LineSettings::toString() const
 {
@@ -38,7 +49,7 @@ bool parseLineSettings(const QString& text, LineSettings* out, QString* error)
     LineSettings s;
     bool ok = false;
     const QString baudText = parts[0].trimmed();
-    s.baud = baudText.toInt(&ok);
+    s.baud = toNumber(baudText, &ok);
     if (!ok || std::find(kBaudRates.begin(), kBaudRates.end(), s.baud) == kBaudRates.end())
         return fail(QStringLiteral("\"%1\" is not a supported baud rate").arg(baudText));
 
@@ -48,7 +59,7 @@ bool parseLineSettings(const QString& text, LineSettings* out, QString* error)
     s.parity = parity[0].toLatin1();
 
     const QString dataText = parts[2].trimmed();
-    s.dataBits = dataText.toInt(&ok);
+    s.dataBits = toNumber(dataText, &ok);
     if (!ok || s.dataBits < 5 || s.dataBits > 8)
         return fail(QStringLiteral("data bits \"%1\" must be 5, 6, 7 or 8").arg(dataText));
 
@@ -70,7 +81,7 @@ bool parseLineSettings(const QString& text, LineSettings* out, QString* error)
 bool parsePortNumber(const QString& text, int* out, QString* error)
 {
     bool ok = false;
-    const int n = text.trimmed().toInt(&ok);
+    const int n = toNumber(text.trimmed(), &ok);
     if (!ok) {
         if (error)
             *error = QStringLiteral("Invalid port number \"%1\": not a number").arg(text);

@@ -109,7 +109,7 @@ void Form1::buildLayout()
 
 void Form1::buildMenus()
 {
-    const auto item = [this](QMenu* menu, const char* name, const char* caption) {
+    const auto item = [](QMenu* menu, const char* name, const char* caption) {
         QAction* a = menu->addAction(QLatin1String(caption));
         a->setObjectName(QLatin1String(name));
         return a;

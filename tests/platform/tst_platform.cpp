@@ -42,6 +42,10 @@ private Q_SLOTS:
         QTest::newRow("three stop bits") << "9600,n,8,3" << false << "stop bits";
         QTest::newRow("missing field") << "9600,n,8" << false << "baud,parity,data,stop";
         QTest::newRow("empty") << "" << false << "baud,parity,data,stop";
+        QTest::newRow("data bits hiding junk behind a NUL")
+            << QStringLiteral("9600,n,8%1junk,1").arg(QChar(0)) << false << "data bits";
+        QTest::newRow("baud hiding junk behind a NUL")
+            << QStringLiteral("9600%1x,n,8,1").arg(QChar(0)) << false << "baud";
     }
     void settings()
     {
