@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-300}
-bash scripts/install-deps.sh clang libclang-rt-14-dev
+bash scripts/install-deps.sh
 CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=ON \
     -DVANTREL_FUZZ=ON ${VANTREL_CMAKE_ARGS:-} >/dev/null
 cmake --build build-fuzz -j2 --target vantrel_fuzzers

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that the build, the tests, the run command and the
-# package script need, and any more named as arguments (scripts/fuzz.sh adds clang and
-# libFuzzer's). Quiet and quick when everything is already there.
+# Installs the Debian packages that the build, the tests (clang and its runtime for the
+# sanitizer build and the fuzzers), the run command and the package script need, and any
+# more named as arguments. Quiet and quick when everything is already there.
 set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev fonts-dejavu-core
           xvfb xauth xdotool imagemagick clang-format
-          librsvg2-bin dpkg-dev desktop-file-utils appstream groff-base "$@")
+          librsvg2-bin dpkg-dev desktop-file-utils appstream groff-base
+          clang libclang-rt-14-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

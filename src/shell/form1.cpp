@@ -61,7 +61,10 @@ Form1::Form1(const Services& services, QWidget* parent) : QMainWindow(parent), m
     });
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    delete m_config; // a window of its own, working on this screen's port
+}
 
 void Form1::buildLayout()
 {

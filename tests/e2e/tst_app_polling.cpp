@@ -47,7 +47,10 @@ private Q_SLOTS:
         const QString log = dir.filePath(QStringLiteral("polling.log"));
         x.focus(car);
         x.keys({QStringLiteral("alt+f"), QStringLiteral("o")});
-        QVERIFY(!x.window(QStringLiteral("Open Communications Log File")).isEmpty());
+        const QString dialog = x.window(QStringLiteral("Open Communications Log File"));
+        QVERIFY(!dialog.isEmpty());
+        x.focus(dialog);
+        QTest::qWait(500); // the dialog settles its own focus on the file name
         x.typeText(log);
         x.keys({QStringLiteral("Return")});
         QVERIFY(!x.window(QStringLiteral("Comm Terminal - polling.log")).isEmpty());

@@ -125,6 +125,21 @@ void PtySession::plugIn()
     QFile::link(pty->path(), device());
 }
 
+bool underAddressSanitizer()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return true;
+#else
+    return false;
+#endif
+#else
+    return false;
+#endif
+}
+
 double peakResidentMegabytes()
 {
     QFile f(QStringLiteral("/proc/self/status"));

@@ -71,6 +71,10 @@ struct PtySession {
     std::unique_ptr<Form1> form;
 };
 
+// Whether this build runs under AddressSanitizer, whose shadow memory makes resident
+// memory figures meaningless.
+bool underAddressSanitizer();
+
 // Peak resident memory of this process, in megabytes.
 double peakResidentMegabytes();
 
