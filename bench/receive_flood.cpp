@@ -62,8 +62,8 @@ public:
         connect(&real, &SerialComm::deviceLost, this, &SerialComm::deviceLost);
     }
     bool portOpen() const override { return real.portOpen(); }
-    QString setPortOpen(bool o) override { return real.setPortOpen(o); }
-    QString output(const QString& t) override { return real.output(t); }
+    Result<> setPortOpen(bool o) override { return real.setPortOpen(o); }
+    Result<> output(const QString& t) override { return real.output(t); }
     QString input() override
     {
         const QString piece = real.input();
@@ -74,9 +74,9 @@ public:
     int commEvent() const override { return real.commEvent(); }
     int outBufferCount() const override { return real.outBufferCount(); }
     int commPort() const override { return real.commPort(); }
-    QString setCommPort(int p) override { return real.setCommPort(p); }
+    Result<> setCommPort(int p) override { return real.setCommPort(p); }
     QString settings() const override { return real.settings(); }
-    QString setSettings(const QString& s) override { return real.setSettings(s); }
+    Result<> setSettings(const QString& s) override { return real.setSettings(s); }
     QString deviceName() const override { return real.deviceName(); }
     QList<NumberedPort> ports() override { return real.ports(); }
     void release() override { real.release(); }

@@ -5,6 +5,7 @@
 #include "platform/crlfedit.h"
 #include "platform/textbox.h"
 #include "platform/vtimer.h"
+#include "pmidump.h"
 #include "signalgrid.h"
 
 #include <QEvent>
@@ -89,7 +90,7 @@ bool CarDiagnostics::sendCommand(const QString& command)
 {
     if (!m_serial.portOpen())
         return false;
-    return m_serial.output(command + QLatin1Char('\r')).isEmpty();
+    return m_serial.output(command + QLatin1Char('\r')).ok();
 }
 
 bool CarDiagnostics::isStressRunning() const

@@ -97,7 +97,4 @@ private:
     qint16 m_stressPhase = 0;
 };
 
-// The leading number of a caption, blanks ignored; none counts as 0.
-double leadingNumber(const QString& text);
-
 } // namespace vantrel

@@ -35,4 +35,7 @@ constexpr int cellOffset(int line, int cell)
 // text of any length reads as a short one would.
 std::optional<std::array<QString, kGridCells>> readPmiDump(QStringView source);
 
+// The leading number of a cell's caption, blanks ignored; none counts as 0.
+double leadingNumber(const QString& text);
+
 } // namespace vantrel

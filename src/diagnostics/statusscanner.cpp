@@ -14,22 +14,6 @@
 namespace vantrel
 {
 
-double leadingNumber(const QString& text)
-{
-    QString s;
-    for (QChar c : text)
-        if (c != QLatin1Char(' ') && c != QLatin1Char('\t') && c != QLatin1Char('\n'))
-            s += c;
-    int i = 0;
-    if (i < s.size() && (s[i] == QLatin1Char('-') || s[i] == QLatin1Char('+')))
-        ++i;
-    while (i < s.size() && (s[i].isDigit() || s[i] == QLatin1Char('.')))
-        ++i;
-    bool ok = false;
-    const double v = s.left(i).toDouble(&ok);
-    return ok ? v : 0.0;
-}
-
 void CarDiagnostics::Text1_Change()
 {
     // The boxes' own change handlers only send, so one look at the buffer serves all

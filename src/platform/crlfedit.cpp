@@ -28,55 +28,18 @@ CrLfEdit::CrLfEdit(const QString& name, QWidget* parent) : QPlainTextEdit(parent
 
 void CrLfEdit::setText(const QString& text)
 {
-    if (text == m_text)
-        return;
-    const bool append = text.size() > m_text.size() && text.startsWith(m_text);
-    m_text = text;
-    m_selStart = 0;
-    m_selLength = 0;
-    noteChange(append);
-}
-
-bool CrLfEdit::setSelStart(int pos)
-{
-    if (pos < 0 || pos > m_text.size())
-        return false;
-    m_selStart = pos;
-    m_selLength = 0;
-    return true;
-}
-
-bool CrLfEdit::setSelLength(int len)
-{
-    if (len < 0)
-        return false;
-    m_selLength = qMin(len, int(m_text.size()) - m_selStart);
-    return true;
+    if (m_model.setText(text))
+        changed();
 }
 
 void CrLfEdit::setSelText(const QString& text)
 {
-    if (m_selLength == 0 && text.isEmpty())
-        return;
-    const bool append = m_selLength == 0 && m_selStart == m_text.size();
-    m_text.replace(m_selStart, m_selLength, text);
-    m_selStart += text.size();
-    m_selLength = 0;
-    noteChange(append);
+    if (m_model.setSelText(text))
+        changed();
 }
 
-void CrLfEdit::noteChange(bool pureAppend)
+void CrLfEdit::changed()
 {
-    // A cut followed by an append in one call leaves a view that was synced to the
-    // longer, older text: only the rebuild may follow, never a look at old positions.
-    if (!pureAppend) {
-        m_full = true;
-        m_synced = 0;
-    } else if (!m_full && m_synced > 0 && m_text.at(m_synced - 1) == QLatin1Char('\r') &&
-               m_text.at(m_synced) == QLatin1Char('\n')) {
-        m_full = true; // a CR LF split across the view's end
-        m_synced = 0;
-    }
     if (isVisible() && !m_redraw.isActive())
         m_redraw.start();
     Q_EMIT Change();
@@ -85,23 +48,25 @@ void CrLfEdit::noteChange(bool pureAppend)
 void CrLfEdit::flushView()
 {
     m_redraw.stop();
-    if (!m_full && m_synced == m_text.size())
+    const auto update = m_model.viewUpdate();
+    if (!update)
         return;
-    QScrollBar* bar = verticalScrollBar();
-    if (m_full) {
-        setPlainText(crlf::toView(m_text));
+    const QString& text = m_model.text();
+    if (update->whole) {
+        setPlainText(crlf::toView(text));
     } else {
         QTextCursor c(document());
         c.movePosition(QTextCursor::End);
-        c.insertText(crlf::toView(QStringView(m_text).mid(m_synced)));
+        c.insertText(crlf::toView(QStringView(text).mid(update->from)));
     }
-    m_full = false;
-    m_synced = m_text.size();
+    m_model.viewDrawn();
     QTextCursor caret = textCursor();
-    caret.setPosition(crlf::truthToView(m_text, m_selStart));
+    caret.setPosition(crlf::truthToView(text, m_model.selStart()));
     setTextCursor(caret);
-    if (m_selStart == m_text.size())
+    if (m_model.selStart() == text.size()) {
+        QScrollBar* bar = verticalScrollBar();
         bar->setValue(bar->maximum()); // the newest text in view
+    }
 }
 
 void CrLfEdit::showEvent(QShowEvent* e)
@@ -114,17 +79,15 @@ QPair<int, int> CrLfEdit::viewSelection()
 {
     flushView();
     const QTextCursor c = textCursor();
-    const int a = crlf::viewToTruth(m_text, c.selectionStart());
-    const int b = crlf::viewToTruth(m_text, c.selectionEnd());
+    const int a = crlf::viewToTruth(m_model.text(), c.selectionStart());
+    const int b = crlf::viewToTruth(m_model.text(), c.selectionEnd());
     return {a, b};
 }
 
 void CrLfEdit::editRange(int from, int to, const QString& with)
 {
-    m_text.replace(from, to - from, with);
-    m_selStart = from + with.size();
-    m_selLength = 0;
-    noteChange(false);
+    m_model.replace(from, to, with);
+    changed();
     flushView();
 }
 
@@ -133,7 +96,7 @@ void CrLfEdit::typed(int key)
     auto [a, b] = viewSelection();
     if (key == '\b') {
         if (a == b && a > 0)
-            a -= (a >= 2 && m_text.mid(a - 2, 2) == QLatin1String("\r\n")) ? 2 : 1;
+            a -= (a >= 2 && text().mid(a - 2, 2) == QLatin1String("\r\n")) ? 2 : 1;
         if (a != b)
             editRange(a, b, {});
     } else if (key == '\r') {
@@ -167,8 +130,8 @@ void CrLfEdit::keyPressEvent(QKeyEvent* e)
     if (k == Qt::Key_Delete) {
         if (m_editable) {
             auto [a, b] = viewSelection();
-            if (a == b && b < m_text.size())
-                b += m_text.mid(a, 2) == QLatin1String("\r\n") ? 2 : 1;
+            if (a == b && b < length())
+                b += text().mid(a, 2) == QLatin1String("\r\n") ? 2 : 1;
             if (a != b)
                 editRange(a, b, {});
         }

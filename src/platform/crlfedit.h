@@ -1,5 +1,7 @@
 #pragma once
 
+#include "crlftext.h"
+
 #include <QPlainTextEdit>
 #include <QTimer>
 
@@ -19,16 +21,16 @@ public:
 
     explicit CrLfEdit(const QString& name, QWidget* parent = nullptr);
 
-    const QString& text() const { return m_text; }
+    const QString& text() const { return m_model.text(); }
     void setText(const QString& text);
-    int length() const { return m_text.size(); }
+    int length() const { return m_model.length(); }
 
     // Insertion point and selection in text positions (CR LF counts two). Setting the
     // insertion point outside the text fails, returns false and changes nothing.
-    int selStart() const { return m_selStart; }
-    bool setSelStart(int pos);
-    int selLength() const { return m_selLength; }
-    bool setSelLength(int len);
+    int selStart() const { return m_model.selStart(); }
+    bool setSelStart(int pos) { return m_model.setSelStart(pos); }
+    int selLength() const { return m_model.selLength(); }
+    bool setSelLength(int len) { return m_model.setSelLength(len); }
     // Replaces the selection; the insertion point ends after the new text.
     void setSelText(const QString& text);
 
@@ -52,22 +54,13 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
-    // Keeps the view's bookkeeping right after any change of the text: an append can be
-    // drawn as a tail, anything else makes the whole view stale.
-    void noteChange(bool pureAppend);
+    void changed();
     void editRange(int from, int to, const QString& with);
     void typed(int key);
     QPair<int, int> viewSelection();
 
-    QString m_text;
-    int m_selStart = 0;
-    int m_selLength = 0;
+    CrLfText m_model;
     bool m_editable = true;
-    // Unless m_full says the view must be rebuilt whole, the view shows the first
-    // m_synced characters of the text, and they are unchanged since; so m_synced never
-    // exceeds the text's length while m_full is false.
-    int m_synced = 0;
-    bool m_full = true;
     QTimer m_redraw;
 };
 

@@ -96,3 +96,80 @@ QString normaliseBreaks(const QString& text)
 }
 
 } // namespace vantrel::crlf
+
+namespace vantrel
+{
+
+bool CrLfText::setText(const QString& text)
+{
+    if (text == m_text)
+        return false;
+    const bool append = text.size() > m_text.size() && text.startsWith(m_text);
+    m_text = text;
+    m_selStart = 0;
+    m_selLength = 0;
+    changed(append);
+    return true;
+}
+
+bool CrLfText::setSelStart(int pos)
+{
+    if (pos < 0 || pos > m_text.size())
+        return false;
+    m_selStart = pos;
+    m_selLength = 0;
+    return true;
+}
+
+bool CrLfText::setSelLength(int len)
+{
+    if (len < 0)
+        return false;
+    m_selLength = qMin(len, int(m_text.size()) - m_selStart);
+    return true;
+}
+
+bool CrLfText::setSelText(const QString& text)
+{
+    if (m_selLength == 0 && text.isEmpty())
+        return false;
+    const bool append = m_selLength == 0 && m_selStart == m_text.size();
+    m_text.replace(m_selStart, m_selLength, text);
+    m_selStart += int(text.size());
+    m_selLength = 0;
+    changed(append);
+    return true;
+}
+
+void CrLfText::replace(int from, int to, const QString& with)
+{
+    m_text.replace(from, to - from, with);
+    m_selStart = from + int(with.size());
+    m_selLength = 0;
+    changed(false);
+}
+
+// A cut followed by an append between two redraws leaves a view drawn from the older,
+// longer text: only a whole redraw may follow, never a look at its old positions.
+void CrLfText::changed(bool pureAppend)
+{
+    if (!pureAppend) {
+        m_full = true;
+        m_synced = 0;
+    } else if (!m_full && m_synced > 0 && m_text.at(m_synced - 1) == QLatin1Char('\r') &&
+               m_text.at(m_synced) == QLatin1Char('\n')) {
+        m_full = true; // a CR LF split across the view's end
+        m_synced = 0;
+    }
+}
+
+std::optional<CrLfText::ViewUpdate> CrLfText::viewUpdate() const
+{
+    if (m_full)
+        return ViewUpdate{};
+    if (m_synced == m_text.size())
+        return std::nullopt;
+    return ViewUpdate{false, m_synced};
+}
+
+} // namespace vantrel

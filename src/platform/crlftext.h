@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace vantrel::crlf
 {
 
@@ -17,3 +19,56 @@ int viewToTruth(const QString& truth, int viewPos);
 QString normaliseBreaks(const QString& text);
 
 } // namespace vantrel::crlf
+
+namespace vantrel
+{
+
+// A text box's text as the screens count it, CR LF as two characters: the text, its
+// insertion point and selection, and what of it a view (which shows each line break
+// once) has not drawn yet.
+class CrLfText
+{
+public:
+    const QString& text() const { return m_text; }
+    int length() const { return int(m_text.size()); }
+    // Whether the text changed.
+    bool setText(const QString& text);
+
+    // Insertion point and selection in text positions. Setting the insertion point
+    // outside the text fails, returns false and changes nothing.
+    int selStart() const { return m_selStart; }
+    bool setSelStart(int pos);
+    int selLength() const { return m_selLength; }
+    bool setSelLength(int len);
+    // Replaces the selection; the insertion point ends after the new text. Whether the
+    // text changed.
+    bool setSelText(const QString& text);
+    // Replaces the characters from `from` up to `to` (typing, pasting, deleting).
+    void replace(int from, int to, const QString& with);
+
+    // What a view must draw to show the text: its tail from a position, or all of it.
+    struct ViewUpdate {
+        bool whole = true;
+        int from = 0;
+    };
+    std::optional<ViewUpdate> viewUpdate() const;
+    // The view shows the whole text now.
+    void viewDrawn()
+    {
+        m_full = false;
+        m_synced = int(m_text.size());
+    }
+
+private:
+    void changed(bool pureAppend);
+
+    QString m_text;
+    int m_selStart = 0;
+    int m_selLength = 0;
+    // Unless m_full says the view must be drawn whole, the view shows the first
+    // m_synced characters, unchanged since; so m_synced never exceeds the length then.
+    int m_synced = 0;
+    bool m_full = true;
+};
+
+} // namespace vantrel

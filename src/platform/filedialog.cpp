@@ -38,10 +38,4 @@ bool QtFileDialog::ShowOpen()
     return true;
 }
 
-void prepareLogDialog(FileDialog& dialog)
-{
-    dialog.DialogTitle = QStringLiteral("Open Communications Log File");
-    dialog.Filter = QStringLiteral("Log Files (*.LOG)|*.log|All Files (*.*)|*.*");
-}
-
 } // namespace vantrel

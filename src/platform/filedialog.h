@@ -27,9 +27,6 @@ public:
     bool ShowOpen() override;
 };
 
-// Titles the dialog for choosing a capture log and offers log files first.
-void prepareLogDialog(FileDialog& dialog);
-
 // "Log Files (*.LOG)|*.log|All Files (*.*)|*.*" in the toolkit's own filter form.
 QString toQtFilter(const QString& filter);
 

@@ -35,12 +35,10 @@ QString LineSettings::toString() const
         .arg(stop);
 }
 
-bool parseLineSettings(const QString& text, LineSettings* out, QString* error)
+Result<LineSettings> parseLineSettings(const QString& text)
 {
     const auto fail = [&](const QString& why) {
-        if (error)
-            *error = QStringLiteral("Invalid port settings \"%1\": %2").arg(text, why);
-        return false;
+        return Failure(QStringLiteral("Invalid port settings \"%1\": %2").arg(text, why));
     };
     const QStringList parts = text.split(QLatin1Char(','));
     if (parts.size() != 4)
@@ -72,29 +70,18 @@ bool parseLineSettings(const QString& text, LineSettings* out, QString* error)
         s.stopBits = 20;
     else
         return fail(QStringLiteral("stop bits \"%1\" must be 1, 1.5 or 2").arg(stop));
-
-    if (out)
-        *out = s;
-    return true;
+    return s;
 }
 
-bool parsePortNumber(const QString& text, int* out, QString* error)
+Result<int> parsePortNumber(const QString& text)
 {
     bool ok = false;
     const int n = toNumber(text.trimmed(), &ok);
-    if (!ok) {
-        if (error)
-            *error = QStringLiteral("Invalid port number \"%1\": not a number").arg(text);
-        return false;
-    }
-    if (n < 1 || n > 255) {
-        if (error)
-            *error = QStringLiteral("Invalid port number %1: must be 1 to 255").arg(n);
-        return false;
-    }
-    if (out)
-        *out = n;
-    return true;
+    if (!ok)
+        return Failure(QStringLiteral("Invalid port number \"%1\": not a number").arg(text));
+    if (n < 1 || n > 255)
+        return Failure(QStringLiteral("Invalid port number %1: must be 1 to 255").arg(n));
+    return n;
 }
 
 } // namespace vantrel

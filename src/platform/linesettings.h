@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result.h"
+
 #include <QString>
 
 namespace vantrel
@@ -20,11 +22,11 @@ struct LineSettings {
     }
 };
 
-// Parses a settings string such as "9600,n,8,1". On failure returns false and sets
-// *error to a description that names the part that could not be used.
-bool parseLineSettings(const QString& text, LineSettings* out, QString* error);
+// Parses a settings string such as "9600,n,8,1"; a failure names the part that could
+// not be used.
+Result<LineSettings> parseLineSettings(const QString& text);
 
 // Parses a port number written as decimal text; 1..255.
-bool parsePortNumber(const QString& text, int* out, QString* error);
+Result<int> parsePortNumber(const QString& text);
 
 } // namespace vantrel

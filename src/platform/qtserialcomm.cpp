@@ -6,11 +6,6 @@
 namespace vantrel
 {
 
-QString deviceForPort(int port)
-{
-    return PortMap(PortMap::environmentOverrides()).deviceFor(port);
-}
-
 QtSerialComm::QtSerialComm(QObject* parent, std::unique_ptr<PortEnumerator> enumerator,
                            std::unique_ptr<LineCounterSource> counters)
     : SerialComm(parent),
@@ -57,32 +52,31 @@ QList<NumberedPort> QtSerialComm::ports()
     return m_map.rows();
 }
 
-QString QtSerialComm::setPortOpen(bool open)
+Result<> QtSerialComm::setPortOpen(bool open)
 {
     m_reconnect.stop(); // the user decides from now on
     if (!open) {
         close();
-        return {};
+        return done();
     }
     if (m_port.isOpen())
-        return QStringLiteral("Port already open");
+        return Failure(QStringLiteral("Port already open"));
     return this->open();
 }
 
-QString QtSerialComm::open()
+Result<> QtSerialComm::open()
 {
     const QString device = deviceName();
     m_port.setPortName(device);
     if (!m_port.open(QIODevice::ReadWrite)) {
         const QString why = QStringLiteral("Cannot open %1: %2").arg(device, m_port.errorString());
         m_port.clearError();
-        return why;
+        return Failure(why);
     }
-    const QString why = applySettings(m_settings);
-    if (!why.isEmpty()) {
+    if (const Result<> applied = applySettings(m_settings); !applied) {
         m_port.close();
         m_port.clearError();
-        return QStringLiteral("Cannot open %1: %2").arg(device, why);
+        return Failure(QStringLiteral("Cannot open %1: %2").arg(device, applied.why()));
     }
     // Modem lines and error counts are watched only where the device reports them;
     // a pseudo-terminal has neither and costs nothing.
@@ -95,7 +89,7 @@ QString QtSerialComm::open()
     m_holdFullReported = false;
     if (m_port.bytesAvailable() > 0)
         scheduleDelivery();
-    return {};
+    return done();
 }
 
 void QtSerialComm::close()
@@ -105,7 +99,7 @@ void QtSerialComm::close()
         m_port.close();
 }
 
-QString QtSerialComm::applySettings(const LineSettings& s)
+Result<> QtSerialComm::applySettings(const LineSettings& s)
 {
     bool ok = m_port.setBaudRate(s.baud);
     switch (s.parity) {
@@ -132,21 +126,22 @@ QString QtSerialComm::applySettings(const LineSettings& s)
     ok = ok && m_port.setStopBits(stop);
     ok = ok && m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (ok)
-        return {};
+        return done();
     const QString why = QStringLiteral("the device does not accept the settings \"%1\" (%2)")
                             .arg(s.toString(), m_port.errorString());
     m_port.clearError();
-    return why;
+    return Failure(why);
 }
 
-QString QtSerialComm::output(const QString& text)
+Result<> QtSerialComm::output(const QString& text)
 {
     if (!m_port.isOpen())
-        return QStringLiteral("Operation valid only when the port is open");
+        return Failure(QStringLiteral("Operation valid only when the port is open"));
     const QByteArray bytes = text.toLatin1();
     if (m_port.write(bytes) != bytes.size())
-        return QStringLiteral("Cannot send to %1: %2").arg(deviceName(), m_port.errorString());
-    return {};
+        return Failure(
+            QStringLiteral("Cannot send to %1: %2").arg(deviceName(), m_port.errorString()));
+    return done();
 }
 
 QString QtSerialComm::input()
@@ -169,32 +164,31 @@ int QtSerialComm::outBufferCount() const
     return static_cast<int>(qMin<qint64>(m_port.bytesToWrite(), 32767));
 }
 
-QString QtSerialComm::setCommPort(int port)
+Result<> QtSerialComm::setCommPort(int port)
 {
     if (m_port.isOpen())
-        return QStringLiteral("Port already open");
+        return Failure(QStringLiteral("Port already open"));
     if (port < 1 || port > PortMap::kMaxPort)
-        return QStringLiteral("Invalid port number %1: must be 1 to 255").arg(port);
+        return Failure(QStringLiteral("Invalid port number %1: must be 1 to 255").arg(port));
     m_reconnect.stop();
     m_portNumber = port;
-    return {};
+    return done();
 }
 
-QString QtSerialComm::setSettings(const QString& settings)
+Result<> QtSerialComm::setSettings(const QString& settings)
 {
-    LineSettings parsed;
-    QString why;
-    if (!parseLineSettings(settings, &parsed, &why))
-        return why;
+    const Result<LineSettings> parsed = parseLineSettings(settings);
+    if (!parsed)
+        return Failure(parsed.why());
     if (m_port.isOpen()) {
-        why = applySettings(parsed);
-        if (!why.isEmpty()) {
-            applySettings(m_settings);
-            return QStringLiteral("Invalid port settings \"%1\": %2").arg(settings, why);
+        if (const Result<> applied = applySettings(*parsed); !applied) {
+            applySettings(m_settings).skip(); // back to what worked
+            return Failure(
+                QStringLiteral("Invalid port settings \"%1\": %2").arg(settings, applied.why()));
         }
     }
-    m_settings = parsed;
-    return {};
+    m_settings = *parsed;
+    return done();
 }
 
 void QtSerialComm::raise(int event)
@@ -265,7 +259,7 @@ void QtSerialComm::tryReconnect()
 {
     if (m_port.isOpen() || !QFileInfo::exists(m_lostDevice))
         return;
-    if (!open().isEmpty())
+    if (!open())
         return; // still settling (permissions, a lock): try again shortly
     m_reconnect.stop();
     Q_EMIT deviceBack(m_lostDevice);

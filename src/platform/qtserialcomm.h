@@ -36,15 +36,15 @@ public:
     ~QtSerialComm() override;
 
     bool portOpen() const override { return m_port.isOpen(); }
-    QString setPortOpen(bool open) override;
-    QString output(const QString& text) override;
+    Result<> setPortOpen(bool open) override;
+    Result<> output(const QString& text) override;
     QString input() override;
     int commEvent() const override { return m_event; }
     int outBufferCount() const override;
     int commPort() const override { return m_portNumber; }
-    QString setCommPort(int port) override;
+    Result<> setCommPort(int port) override;
     QString settings() const override { return m_settings.toString(); }
-    QString setSettings(const QString& settings) override;
+    Result<> setSettings(const QString& settings) override;
     QString deviceName() const override;
     QList<NumberedPort> ports() override;
     void release() override;
@@ -53,7 +53,7 @@ public:
     qint64 held() const { return m_port.bytesAvailable(); }
 
 private:
-    QString open();
+    Result<> open();
     void close();
     void raise(int event);
     void deliverReceived();
@@ -62,7 +62,7 @@ private:
     void onError(QSerialPort::SerialPortError error);
     void watchLine();
     void tryReconnect();
-    QString applySettings(const LineSettings& s);
+    Result<> applySettings(const LineSettings& s);
     PortMap& map() const;
 
     QSerialPort m_port;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "portmap.h"
+#include "result.h"
 
 #include <QList>
 #include <QObject>
@@ -31,8 +32,7 @@ constexpr int ErTxFull = 1010;
 } // namespace comm
 
 // The serial port service: one port with the properties the car diagnostics screen
-// uses. Characters and bytes map one to one (Latin-1). Setters that can fail return
-// an empty string on success and the failure's description otherwise.
+// uses. Characters and bytes map one to one (Latin-1). What can fail says why.
 class SerialComm : public QObject
 {
     Q_OBJECT
@@ -41,16 +41,16 @@ public:
     ~SerialComm() override = default;
 
     virtual bool portOpen() const = 0;
-    virtual QString setPortOpen(bool open) = 0;
-    virtual QString output(const QString& text) = 0;
+    virtual Result<> setPortOpen(bool open) = 0;
+    virtual Result<> output(const QString& text) = 0;
     // Everything waiting in the receive buffer, at most one read's worth.
     virtual QString input() = 0;
     virtual int commEvent() const = 0;
     virtual int outBufferCount() const = 0;
     virtual int commPort() const = 0;
-    virtual QString setCommPort(int port) = 0;
+    virtual Result<> setCommPort(int port) = 0;
     virtual QString settings() const = 0;
-    virtual QString setSettings(const QString& settings) = 0;
+    virtual Result<> setSettings(const QString& settings) = 0;
     // The device path the current port number names.
     virtual QString deviceName() const = 0;
     // The machine's serial ports with their numbers, looked at afresh.
@@ -67,9 +67,5 @@ Q_SIGNALS:
     // A lost device came back and was opened again with the settings in force.
     void deviceBack(const QString& device);
 };
-
-// Maps a port number to its device as a program that has not looked at the machine's
-// ports would: $VANTREL_COM<N> when set, else /dev/ttyS<N-1>.
-QString deviceForPort(int port);
 
 } // namespace vantrel

@@ -7,6 +7,8 @@
 #include "platform/crlfedit.h"
 #include "platform/textbox.h"
 #include "platform/vtimer.h"
+#include "terminal/logdialog.h"
+#include "terminal/receivedtext.h"
 
 #include <QAction>
 #include <QEvent>
@@ -56,37 +58,27 @@ void LogReplay::Form_Load()
 
 void LogReplay::MRplayLog_Click()
 {
-    FileDialog& d = *m_dialog;
-    prepareLogDialog(d);
-    QString path;
-    for (;;) {
-        d.FileName.clear();
-        if (!d.ShowOpen())
-            return;
-        path = d.FileName;
-        bool found = false;
-        QString why;
-        if (!m_s.files->exists(path, &found, &why)) {
-            m_s.boxes->show(why, mb::OkWarning);
-            return;
-        }
-        if (found)
-            break;
-        m_s.boxes->show(path + QStringLiteral(" not found!"), mb::OkWarning);
-    }
+    const auto path =
+        askForLogPath(*m_dialog, *m_s.files, *m_s.boxes, [this](const QString& path, bool exists) {
+            if (exists)
+                return LogPathVerdict::Take;
+            m_s.boxes->show(path + QStringLiteral(" not found!"), mb::OkWarning);
+            return LogPathVerdict::AskAgain;
+        });
+    if (!path)
+        return;
     const int fileNo = m_s.files->freeFile();
-    QString why;
-    if (!m_s.files->openRead(fileNo, path, &why)) {
-        m_s.boxes->show(why, mb::OkWarning);
+    if (const Result<> opened = m_s.files->openRead(fileNo, *path); !opened) {
+        m_s.boxes->show(opened.why(), mb::OkWarning);
         return;
     }
     // The earlier log, if any, is no longer read, nor is anything it still owed.
     closeReader();
     m_asks.clear();
     m_log = fileNo;
+    m_path = *path;
     m_reader = std::make_unique<LogReader>(m_s.files->lines(fileNo));
     connect(m_reader.get(), &LogReader::lineArrived, this, &LogReplay::serve);
-    m_path = path;
     m_c.Timer7->setEnabled(true);
     m_c.Timer1->setEnabled(true);
     m_c.MCloseLog->setEnabled(true);
@@ -215,8 +207,8 @@ void LogReplay::Timer1_Timer()
 void LogReplay::Term_Change()
 {
     CrLfEdit& term = *m_c.Term;
-    if (term.length() > kWindow)
-        term.setText(term.text().right(kWindow)); // runs this rule again, on the window
+    if (term.length() > kParseBufferSize)
+        term.setText(term.text().right(kParseBufferSize)); // runs this rule again
     term.setSelStart(term.length());
     if (const auto speed = valueAfter(term.text(), marker::Speed, marker::kSpeedLength))
         m_c.txtvel->setText(*speed);

@@ -30,7 +30,6 @@ class LogReplay final : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int kWindow = 418;
     static constexpr int kFastMs = 100;
     static constexpr int kMedMs = 500;
     static constexpr int kSlowMs = 1000;

@@ -1,5 +1,7 @@
 #include "capturelog.h"
 
+#include "logdialog.h"
+
 #include <QAction>
 #include <QWidget>
 
@@ -13,42 +15,33 @@ CaptureLog::CaptureLog(const Controls& controls, const Services& services)
 
 void CaptureLog::MOpenLog_Click()
 {
-    FileDialog& d = *m_dialog;
-    prepareLogDialog(d);
-    QString path;
-    for (;;) {
-        d.FileName.clear();
-        if (!d.ShowOpen())
-            return;
-        path = d.FileName;
-        bool found = false;
-        QString why;
-        if (!m_s.files->exists(path, &found, &why)) {
-            m_s.boxes->show(why, mb::OkExclamation);
-            return;
-        }
-        if (!found)
-            break;
-        const int answer = m_s.boxes->show(QStringLiteral("Replace existing file - %1?").arg(path),
-                                           mb::YesNoCancelQuestion);
-        if (answer == mb::Cancel)
-            continue;
-        if (answer == mb::Yes && !m_s.files->remove(path, &why)) {
-            m_s.boxes->show(why, mb::OkExclamation);
-            return;
-        }
-        break;
-    }
+    const auto path =
+        askForLogPath(*m_dialog, *m_s.files, *m_s.boxes, [this](const QString& path, bool exists) {
+            if (!exists)
+                return LogPathVerdict::Take;
+            const int answer = m_s.boxes->show(
+                QStringLiteral("Replace existing file - %1?").arg(path), mb::YesNoCancelQuestion);
+            if (answer == mb::Cancel)
+                return LogPathVerdict::AskAgain;
+            if (answer == mb::Yes) {
+                if (const Result<> removed = m_s.files->remove(path); !removed) {
+                    m_s.boxes->show(removed.why(), mb::OkExclamation);
+                    return LogPathVerdict::Stop;
+                }
+            }
+            return LogPathVerdict::Take; // No appends to what is there
+        });
+    if (!path)
+        return;
     const int fileNo = m_s.files->freeFile();
-    QString why;
-    if (!m_s.files->openAppend(fileNo, path, &why)) {
-        m_s.boxes->show(why, mb::OkExclamation);
+    if (const Result<> opened = m_s.files->openAppend(fileNo, *path); !opened) {
+        m_s.boxes->show(opened.why(), mb::OkExclamation);
         m_s.files->close(fileNo);
         m_handle = 0;
         return;
     }
     m_handle = fileNo; // writes go after the file's last byte
-    m_c.form->setWindowTitle(QStringLiteral("Comm Terminal - ") + d.FileTitle);
+    m_c.form->setWindowTitle(logCaption(m_dialog->FileTitle));
     m_c.MOpenLog->setEnabled(false);
     m_c.MCloseLog->setEnabled(true);
 }
@@ -59,11 +52,10 @@ void CaptureLog::write(const QString& piece)
     int answer;
     do {
         answer = mb::Cancel;
-        QString why;
         // A retry writes the whole piece again from its own start, so nothing that
         // was half written is doubled in the file.
-        if (!m_s.files->write(m_handle, bytes, &why)) {
-            answer = m_s.boxes->show(why, mb::RetryCancelStop);
+        if (const Result<> written = m_s.files->write(m_handle, bytes); !written) {
+            answer = m_s.boxes->show(written.why(), mb::RetryCancelStop);
             if (answer != mb::Retry) {
                 MCloseLog_Click();
                 return;
@@ -78,7 +70,7 @@ void CaptureLog::MCloseLog_Click()
     m_handle = 0;
     m_c.MOpenLog->setEnabled(true);
     m_c.MCloseLog->setEnabled(false);
-    m_c.form->setWindowTitle(QStringLiteral("Comm Terminal"));
+    m_c.form->setWindowTitle(logCaption());
 }
 
 } // namespace vantrel

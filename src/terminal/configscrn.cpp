@@ -101,18 +101,16 @@ void ConfigScrn::Form_Unload()
 {
     SerialComm& port = *m_s.serial;
     QStringList failures;
-    const auto note = [&](const QString& why) {
-        if (!why.isEmpty())
-            failures << why;
+    const auto note = [&](const Result<>& done) {
+        if (!done)
+            failures << done.why();
     };
     const auto apply = [&] {
         note(port.setSettings(Text1->text()));
-        int number = 0;
-        QString why;
-        if (parsePortNumber(Text2->text(), &number, &why))
-            note(port.setCommPort(number));
+        if (const Result<int> number = parsePortNumber(Text2->text()))
+            note(port.setCommPort(*number));
         else
-            note(why);
+            failures << number.why();
     };
     if (port.portOpen()) {
         note(port.setPortOpen(false));

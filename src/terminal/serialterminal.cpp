@@ -1,10 +1,10 @@
 #include "serialterminal.h"
 
-#include "normalise.h"
 #include "platform/colors.h"
 #include "platform/crlfedit.h"
 #include "platform/textbox.h"
 #include "platform/vtimer.h"
+#include "receivedtext.h"
 
 #include <QAction>
 #include <QLabel>
@@ -30,9 +30,8 @@ SerialTerminal::SerialTerminal(const Controls& controls, const Services& service
 
 void SerialTerminal::togglePort()
 {
-    const QString why = m_s.serial->setPortOpen(!m_s.serial->portOpen());
-    if (!why.isEmpty())
-        m_s.boxes->show(why, mb::OkExclamation);
+    if (const Result<> toggled = m_s.serial->setPortOpen(!m_s.serial->portOpen()); !toggled)
+        m_s.boxes->show(toggled.why(), mb::OkExclamation);
     m_c.MOpen->setChecked(m_s.serial->portOpen());
 }
 
@@ -40,7 +39,7 @@ void SerialTerminal::Form_Load()
 {
     togglePort();
     if (m_s.serial->portOpen())
-        m_s.serial->output(QStringLiteral("\r"));
+        m_s.serial->output(QStringLiteral("\r")).skip();
 }
 
 void SerialTerminal::MOpen_Click()
@@ -78,7 +77,7 @@ void SerialTerminal::Form_Unload(int& cancel)
                 break;
             deadline = std::round(m_s.clock->nowSeconds() + kDrainWaitSeconds);
         }
-        m_s.serial->setPortOpen(false);
+        m_s.serial->setPortOpen(false).skip();
     }
     if (m_log.handle() != 0)
         m_log.MCloseLog_Click();
@@ -152,14 +151,14 @@ void SerialTerminal::receivePath()
 void SerialTerminal::portRestart()
 {
     m_c.Timer2->setEnabled(false);
-    QString why = m_s.serial->setPortOpen(!m_s.serial->portOpen());
-    if (why.isEmpty())
-        why = m_s.serial->setPortOpen(!m_s.serial->portOpen());
-    if (why.isEmpty())
-        why = m_s.serial->output(QStringLiteral("install\r"));
+    Result<> step = m_s.serial->setPortOpen(!m_s.serial->portOpen());
+    if (step)
+        step = m_s.serial->setPortOpen(!m_s.serial->portOpen());
+    if (step)
+        step = m_s.serial->output(QStringLiteral("install\r"));
     m_c.Timer2->setEnabled(true);
-    if (!why.isEmpty())
-        reportServiceFailure(why);
+    if (!step)
+        reportServiceFailure(step.why());
 }
 
 // A failure of the port inside a notification is shown in the status line; the
@@ -196,7 +195,7 @@ void SerialTerminal::messageStep()
         m_alertShowing = false;
         m_pendingAlert.clear();
         if (answer == mb::Cancel) {
-            m_s.serial->setPortOpen(false);
+            m_s.serial->setPortOpen(false).skip();
             m_c.MOpen->setChecked(m_s.serial->portOpen());
         }
         if (!m_alertsAfter.isEmpty())
@@ -220,7 +219,7 @@ void SerialTerminal::Term_KeyPress(int& key)
 {
     if (!m_s.serial->portOpen())
         return;
-    m_s.serial->output(QString(QChar(key)));
+    m_s.serial->output(QString(QChar(key))).skip();
     setBackColor(m_c.Label5, color::Green);
     key = 0;
 }

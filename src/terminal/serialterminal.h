@@ -25,9 +25,6 @@ class SerialTerminal final : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int kTerminalLimit = 16384;
-    static constexpr int kTerminalCut = 4096;
-    static constexpr int kParseBufferSize = 418;
     static constexpr double kDrainWaitSeconds = 10;
 
     struct Controls {

@@ -91,6 +91,16 @@ private Q_SLOTS:
         QCOMPARE(rows[0].note, QStringLiteral("set by VANTREL_COM1"));
     }
 
+    void environmentNamesANumbersDeviceBeforeAnyLook()
+    {
+        qputenv("VANTREL_COM7", "/dev/pts/99");
+        QCOMPARE(PortMap(PortMap::environmentOverrides()).deviceFor(7),
+                 QStringLiteral("/dev/pts/99"));
+        qunsetenv("VANTREL_COM7");
+        QCOMPARE(PortMap(PortMap::environmentOverrides()).deviceFor(7),
+                 QStringLiteral("/dev/ttyS6"));
+    }
+
     void numbersNobodyHasKeepTheOldMeaning()
     {
         PortMap map;

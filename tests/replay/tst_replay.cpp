@@ -64,29 +64,22 @@ public:
     {
         QCOMPARE(::write(m_feed, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
     }
-    bool exists(const QString&, bool* found, QString*) override
-    {
-        *found = true;
-        return true;
-    }
-    bool remove(const QString& p, QString* e) override { return real.remove(p, e); }
+    Result<bool> exists(const QString&) override { return true; }
+    Result<> remove(const QString& p) override { return real.remove(p); }
     int freeFile() override { return real.freeFile(); }
-    bool openAppend(int n, const QString& p, QString* e) override
-    {
-        return real.openAppend(n, p, e);
-    }
-    bool openRead(int n, const QString&, QString*) override
+    Result<> openAppend(int n, const QString& p) override { return real.openAppend(n, p); }
+    Result<> openRead(int n, const QString&) override
     {
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0)
-            return false;
+            return Failure(QStringLiteral("no pipe"));
         m_feed = fds[1];
         m_no = n;
         m_lines = std::make_shared<LineFile>(fds[0], PosixFileSystem::kMaxLine);
-        return true;
+        return done();
     }
     std::shared_ptr<LineFile> lines(int n) override { return n == m_no ? m_lines : nullptr; }
-    bool write(int n, const QByteArray& b, QString* e) override { return real.write(n, b, e); }
+    Result<> write(int n, const QByteArray& b) override { return real.write(n, b); }
     void close(int n) override
     {
         if (n != m_no)

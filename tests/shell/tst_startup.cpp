@@ -252,9 +252,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, how);
         QTemporaryDir dir;
-        QString why;
         const int fileNo = w->files.freeFile();
-        QVERIFY(w->files.openAppend(fileNo, dir.filePath(QStringLiteral("open.log")), &why));
+        QVERIFY(w->files.openAppend(fileNo, dir.filePath(QStringLiteral("open.log"))));
 
         if (how == QLatin1String("splashbox")) {
             windows->start();

@@ -6,7 +6,7 @@
 namespace vantrel::test
 {
 
-QString FakeSerialComm::setPortOpen(bool o)
+Result<> FakeSerialComm::setPortOpen(bool o)
 {
     if (!o) {
         if (open) {
@@ -14,47 +14,47 @@ QString FakeSerialComm::setPortOpen(bool o)
             history << QStringLiteral("close");
         }
         open = false;
-        return {};
+        return done();
     }
     if (open)
-        return QStringLiteral("Port already open");
+        return Failure(QStringLiteral("Port already open"));
     if (!openFailure.isEmpty())
-        return openFailure;
+        return Failure(openFailure);
     if (!reopenFailure.isEmpty() && opens > 0)
-        return reopenFailure;
+        return Failure(reopenFailure);
     open = true;
     ++opens;
     history << QStringLiteral("open");
-    return {};
+    return done();
 }
 
-QString FakeSerialComm::output(const QString& text)
+Result<> FakeSerialComm::output(const QString& text)
 {
     if (!open)
-        return QStringLiteral("Operation valid only when the port is open");
+        return Failure(QStringLiteral("Operation valid only when the port is open"));
     sent += text.toLatin1();
     writes << text;
-    return {};
+    return done();
 }
 
-QString FakeSerialComm::setCommPort(int p)
+Result<> FakeSerialComm::setCommPort(int p)
 {
     if (open)
-        return QStringLiteral("Port already open");
+        return Failure(QStringLiteral("Port already open"));
     if (p < 1 || p > 255)
-        return QStringLiteral("Invalid port number %1").arg(p);
+        return Failure(QStringLiteral("Invalid port number %1").arg(p));
     port = p;
     history << QStringLiteral("port=%1").arg(p);
-    return {};
+    return done();
 }
 
-QString FakeSerialComm::setSettings(const QString& s)
+Result<> FakeSerialComm::setSettings(const QString& s)
 {
     if (!s.contains(QLatin1Char(',')))
-        return QStringLiteral("Invalid port settings \"%1\"").arg(s);
+        return Failure(QStringLiteral("Invalid port settings \"%1\"").arg(s));
     lineSettings = s;
     history << QStringLiteral("settings=") + s;
-    return {};
+    return done();
 }
 
 void FakeSerialComm::raise(int code)
@@ -97,22 +97,21 @@ bool ScriptedFileDialog::ShowOpen()
     return true;
 }
 
-bool FailingFiles::openAppend(int n, const QString& p, QString* e)
+Result<> FailingFiles::openAppend(int n, const QString& p)
 {
     m_path = p;
-    return real.openAppend(n, p, e);
+    return real.openAppend(n, p);
 }
 
-bool FailingFiles::write(int n, const QByteArray& b, QString* e)
+Result<> FailingFiles::write(int n, const QByteArray& b)
 {
     if (failures <= 0)
-        return real.write(n, b, e);
+        return real.write(n, b);
     --failures;
     QFile f(m_path);
     if (f.open(QIODevice::Append))
         f.write(b.left(b.size() / 2));
-    *e = QStringLiteral("Cannot write %1: No space left on device").arg(m_path);
-    return false;
+    return Failure(QStringLiteral("Cannot write %1: No space left on device").arg(m_path));
 }
 
 Services FakeWorld::services()

@@ -34,8 +34,8 @@ public:
     QStringList history; // "open", "close", "settings=..", "port=.."
 
     bool portOpen() const override { return open; }
-    QString setPortOpen(bool o) override;
-    QString output(const QString& text) override;
+    Result<> setPortOpen(bool o) override;
+    Result<> output(const QString& text) override;
     QString input() override
     {
         QString t = waiting;
@@ -45,9 +45,9 @@ public:
     int commEvent() const override { return event; }
     int outBufferCount() const override { return open ? outQueue : 0; }
     int commPort() const override { return port; }
-    QString setCommPort(int p) override;
+    Result<> setCommPort(int p) override;
     QString settings() const override { return lineSettings; }
-    QString setSettings(const QString& s) override;
+    Result<> setSettings(const QString& s) override;
     QString deviceName() const override { return QStringLiteral("/dev/fake%1").arg(port); }
     QList<NumberedPort> portList;
     QList<NumberedPort> ports() override { return portList; }
@@ -127,13 +127,13 @@ class FailingFiles final : public FileSystem
 public:
     PosixFileSystem real;
     int failures = 0;
-    bool exists(const QString& p, bool* f, QString* e) override { return real.exists(p, f, e); }
-    bool remove(const QString& p, QString* e) override { return real.remove(p, e); }
+    Result<bool> exists(const QString& p) override { return real.exists(p); }
+    Result<> remove(const QString& p) override { return real.remove(p); }
     int freeFile() override { return real.freeFile(); }
-    bool openAppend(int n, const QString& p, QString* e) override;
-    bool openRead(int n, const QString& p, QString* e) override { return real.openRead(n, p, e); }
+    Result<> openAppend(int n, const QString& p) override;
+    Result<> openRead(int n, const QString& p) override { return real.openRead(n, p); }
     std::shared_ptr<LineFile> lines(int n) override { return real.lines(n); }
-    bool write(int n, const QByteArray& b, QString* e) override;
+    Result<> write(int n, const QByteArray& b) override;
     void close(int n) override { real.close(n); }
     void closeAll() override { real.closeAll(); }
     bool isOpen(int n) const override { return real.isOpen(n); }

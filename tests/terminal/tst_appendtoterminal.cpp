@@ -4,6 +4,7 @@
 #include "platform/crlftext.h"
 #include "platform/textbox.h"
 #include "shell/form1.h"
+#include "terminal/receivedtext.h"
 #include "terminal/serialterminal.h"
 
 #include <QRandomGenerator>
@@ -171,14 +172,13 @@ private Q_SLOTS:
     {
         form->show();
         QString text;
-        for (int i = 0; text.size() < SerialTerminal::kTerminalLimit; ++i)
+        for (int i = 0; text.size() < kTerminalLimit; ++i)
             text += QStringLiteral("line %1\r\n").arg(i);
         form->Term->setText(text);
         form->Term->flushView();
         feed(QStringLiteral("after the cut\r"));
         form->Term->flushView();
-        QCOMPARE(form->Term->text(),
-                 text.mid(SerialTerminal::kTerminalCut) + QStringLiteral("after the cut\r\n"));
+        QCOMPARE(form->Term->text(), text.mid(kTerminalCut) + QStringLiteral("after the cut\r\n"));
         QCOMPARE(form->Term->toPlainText(), crlf::toView(form->Term->text()));
     }
 

@@ -1,4 +1,4 @@
-#include "normalise.h"
+#include "receivedtext.h"
 
 namespace vantrel
 {

@@ -1,0 +1,119 @@
+#include "linefile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vantrel
+{
+
+QString osError(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+LineFile::LineFile(int fd, qint64 maxLine, const QByteArray& path, qint64 blockBytes)
+    : m_fd(fd), m_maxLine(maxLine), m_path(path), m_blockBytes(blockBytes)
+{
+    struct stat st {
+    };
+    if (::fstat(m_fd, &st) == 0) {
+        m_dev = quint64(st.st_dev);
+        m_ino = quint64(st.st_ino);
+    }
+}
+
+LineFile::~LineFile()
+{
+    ::close(m_fd);
+}
+
+Result<> LineFile::fill()
+{
+    if (m_eof)
+        return done();
+    const auto stop = [this](const QString& why) {
+        m_block.clear();
+        m_pos = 0;
+        m_eof = true;
+        return Failure(why);
+    };
+    if (m_cancel)
+        return stop(QStringLiteral("Reading the log file was stopped"));
+    // A log that shrinks under us would otherwise read as a silent end.
+    struct stat st {
+    };
+    if (::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size < m_offset)
+        return stop(QStringLiteral("The log file became shorter while it was being read"));
+    if (!m_path.isEmpty()) {
+        struct stat now {
+        };
+        const bool gone = ::stat(m_path.constData(), &now) != 0;
+        const int err = gone ? errno : ENOENT;
+        if (gone || quint64(now.st_dev) != m_dev || quint64(now.st_ino) != m_ino)
+            return stop(QStringLiteral("Cannot read the log file: %1").arg(osError(err)));
+    }
+    m_block.resize(m_blockBytes);
+    ssize_t n;
+    do {
+        n = ::read(m_fd, m_block.data(), static_cast<size_t>(m_blockBytes));
+    } while (n < 0 && errno == EINTR);
+    if (n < 0)
+        return stop(QStringLiteral("Cannot read the log file: %1").arg(osError(errno)));
+    m_block.resize(n);
+    m_pos = 0;
+    m_offset += n;
+    if (n == 0)
+        m_eof = true;
+    return done();
+}
+
+Result<bool> LineFile::more()
+{
+    if (m_pos < m_block.size())
+        return true;
+    if (const Result<> filled = fill(); !filled)
+        return Failure(filled.why());
+    return !m_block.isEmpty();
+}
+
+LineFile::Next LineFile::next(QString* text)
+{
+    const auto failed = [text](const QString& why) {
+        *text = why;
+        return Next::Failed;
+    };
+    Result<bool> left = more();
+    if (!left)
+        return failed(left.why());
+    if (!*left)
+        return Next::End;
+    QByteArray out;
+    while (*left) {
+        const char* begin = m_block.constData() + m_pos;
+        const qsizetype rest = m_block.size() - m_pos;
+        const char* cr = static_cast<const char*>(std::memchr(begin, '\r', rest));
+        const qsizetype take = cr ? cr - begin : rest;
+        out.append(begin, take);
+        if (out.size() > m_maxLine)
+            out.remove(0, out.size() - m_maxLine);
+        m_pos += take;
+        if (cr) {
+            ++m_pos; // the CR, and the LF of a CR LF pair even in the next block
+            const Result<bool> after = more();
+            if (!after)
+                return failed(after.why());
+            if (*after && m_block.at(m_pos) == '\n')
+                ++m_pos;
+            break;
+        }
+        left = more();
+        if (!left)
+            return failed(left.why());
+    }
+    *text = QString::fromLatin1(out);
+    return Next::Line;
+}
+
+} // namespace vantrel

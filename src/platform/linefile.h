@@ -1,0 +1,57 @@
+#pragma once
+
+#include "result.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+
+namespace vantrel
+{
+
+// Reads a text file line by line without ever holding more than one block and one
+// bounded line. A line ends at CR (a CR LF pair is consumed whole); a line longer
+// than the bound keeps its last characters only. Bytes are characters one to one
+// (Latin-1). It owns the file descriptor.
+class LineFile
+{
+public:
+    static constexpr qint64 kBlockBytes = 64 * 1024;
+    enum class Next { Line, End, Failed };
+
+    // The path, when given, is checked on each block: a log that is deleted or
+    // replaced while it is read is reported instead of being read on unseen.
+    // A smaller block lets a short file cross block boundaries (the fuzzer uses it).
+    LineFile(int fd, qint64 maxLine, const QByteArray& path = {}, qint64 blockBytes = kBlockBytes);
+    ~LineFile();
+    LineFile(const LineFile&) = delete;
+    LineFile& operator=(const LineFile&) = delete;
+
+    // The next line, the end of the file, or a failure with its reason in *text.
+    Next next(QString* text);
+    // May be called from any thread: a read in progress stops at its next block.
+    void cancel() { m_cancel = true; }
+
+private:
+    // Whether the block has something left, reading the next one when it has not.
+    Result<bool> more();
+    Result<> fill();
+
+    std::atomic<bool> m_cancel{false};
+    int m_fd;
+    qint64 m_maxLine;
+    QByteArray m_path;
+    qint64 m_blockBytes;
+    quint64 m_dev = 0;
+    quint64 m_ino = 0;
+    QByteArray m_block;
+    qsizetype m_pos = 0;
+    qint64 m_offset = 0; // bytes of the file consumed into m_block so far
+    bool m_eof = false;
+};
+
+// The operating system's description of errno.
+QString osError(int err);
+
+} // namespace vantrel

@@ -1,0 +1,39 @@
+#include "logdialog.h"
+
+namespace vantrel
+{
+
+QString logCaption(const QString& fileTitle)
+{
+    const QString caption = QStringLiteral("Comm Terminal");
+    return fileTitle.isEmpty() ? caption : caption + QStringLiteral(" - ") + fileTitle;
+}
+
+std::optional<QString>
+askForLogPath(FileDialog& dialog, FileSystem& files, MessageBoxes& boxes,
+              const std::function<LogPathVerdict(const QString& path, bool exists)>& judge)
+{
+    dialog.DialogTitle = QStringLiteral("Open Communications Log File");
+    dialog.Filter = QStringLiteral("Log Files (*.LOG)|*.log|All Files (*.*)|*.*");
+    for (;;) {
+        dialog.FileName.clear();
+        if (!dialog.ShowOpen())
+            return std::nullopt;
+        const QString path = dialog.FileName;
+        const Result<bool> exists = files.exists(path);
+        if (!exists) {
+            boxes.show(exists.why(), mb::OkExclamation);
+            return std::nullopt;
+        }
+        switch (judge(path, *exists)) {
+        case LogPathVerdict::Take:
+            return path;
+        case LogPathVerdict::Stop:
+            return std::nullopt;
+        case LogPathVerdict::AskAgain:
+            break;
+        }
+    }
+}
+
+} // namespace vantrel

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QChar>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+namespace vantrel::test
+{
+
+// A file's bytes; a file that cannot be read fails the running test.
+QByteArray readFile(const QString& path);
+// Makes or empties a file and writes the bytes; a failure fails the running test.
+void writeFile(const QString& path, const QByteArray& bytes);
+
+// The case folders of one kind of fixture, tests/data/<kind>/<case>/, by name, for a
+// data-driven test's rows; an empty or missing kind fails the running test.
+QStringList fixtureCases(const QString& kind);
+
+// The grid cells a fixture expects (cells.txt): "no header" (nothing to fill), "empty"
+// (75 empty cells), or 75 lines "[value]" with \r and \n written as escapes.
+std::optional<QStringList> readCells(const QString& path);
+
+// A PMI dump as the controller sends it: the header and eight data lines of 38
+// characters, each ending in CR LF; cell k of line n shows value(n, k) and a blank
+// (cell 16 the line's CR).
+QString pmiDump(const std::function<QChar(int line, int cell)>& value);
+
+} // namespace vantrel::test
