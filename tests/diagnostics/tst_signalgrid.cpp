@@ -7,9 +7,8 @@
 #include "platform/textbox.h"
 #include "platform/vtimer.h"
 #include "shell/form1.h"
+#include "testfiles.h"
 
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRandomGenerator>
@@ -20,45 +19,9 @@ using namespace vantrel::test;
 
 namespace
 {
-QString fixtureRoot()
-{
-    return qEnvironmentVariable("VANTREL_TEST_DATA") + QStringLiteral("/pmi");
-}
-
-QString readLatin1(const QString& path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return QString::fromLatin1(f.readAll());
-}
-
-// cells.txt: "no header", or 75 lines "[value]" with \r and \n escaped.
-std::optional<QStringList> expectedCells(const QString& dir)
-{
-    const QString text = readLatin1(dir + QStringLiteral("/cells.txt"));
-    if (text.startsWith(QStringLiteral("no header")))
-        return std::nullopt;
-    QStringList cells;
-    for (QString line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        line = line.mid(1, line.size() - 2);
-        line.replace(QStringLiteral("\\r"), QStringLiteral("\r"));
-        line.replace(QStringLiteral("\\n"), QStringLiteral("\n"));
-        cells << line;
-    }
-    return cells;
-}
-
 QString dumpText()
 {
-    QString s = kPmiHeader + QStringLiteral("\r\n");
-    for (int n = 1; n <= 8; ++n) {
-        QString line = QStringLiteral("L%1     ").arg(n).left(7);
-        for (int k = 1; k <= 16; ++k)
-            line += QString(QChar(QLatin1Char(char('a' + (n + k) % 26)))) +
-                    (k < 16 ? QStringLiteral(" ") : QString());
-        s += line + QStringLiteral("\r\n");
-    }
-    return s;
+    return pmiDump([](int n, int k) { return QChar(u'a' + (n + k) % 26); });
 }
 } // namespace
 
@@ -68,13 +31,6 @@ class TestSignalGrid : public QObject
 
     std::unique_ptr<FakeWorld> w;
     std::unique_ptr<Form1> form;
-    QStringList gridCaptions() const
-    {
-        QStringList out;
-        for (int i = 0; i < kGridCells; ++i)
-            out << form->grid->cell(i)->text();
-        return out;
-    }
 
 private Q_SLOTS:
     void init()
@@ -108,25 +64,22 @@ private Q_SLOTS:
                  QPoint(2880 / 15, (360 + 240 * 15) / 15));
     }
 
-    void fixtures_data()
+    // The fill writes the reader's 75 values; text without a header changes nothing;
+    // the five cells the dump never feeds stay empty.
+    void fillWritesTheDumpsCellsAndNothingElse()
     {
-        QTest::addColumn<QString>("dir");
-        const QDir root(fixtureRoot());
-        const QStringList cases = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-        QVERIFY2(!cases.isEmpty(), qPrintable(root.path()));
-        for (const QString& c : cases)
-            QTest::newRow(qPrintable(c)) << root.filePath(c);
-    }
-    void fixtures()
-    {
-        QFETCH(QString, dir);
-        const QString received = readLatin1(dir + QStringLiteral("/received.txt"));
-        const auto expected = expectedCells(dir);
-        const QStringList before = gridCaptions();
-        QCOMPARE(FillSignalGrid(*form->grid, received), expected.has_value());
-        QCOMPARE(gridCaptions(), expected ? *expected : before);
+        for (const char* never : {"lbl1_5", "lbl1_6", "lbl1_7", "lbl515", "lbl516"})
+            form->grid->label(QLatin1String(never))->setText(QString());
+        QVERIFY(!FillSignalGrid(*form->grid, QStringLiteral("no header here")));
+        QCOMPARE(gridCells(*form->grid), QStringList(kGridCells, QString()));
+        const QString dump = dumpText();
+        QVERIFY(FillSignalGrid(*form->grid, dump));
+        const auto values = readPmiDump(dump);
+        QCOMPARE(gridCells(*form->grid), QStringList(values->begin(), values->end()));
         for (const char* never : {"lbl1_5", "lbl1_6", "lbl1_7", "lbl515", "lbl516"})
             QVERIFY(form->grid->label(QLatin1String(never))->text().isEmpty());
+        QVERIFY(!FillSignalGrid(*form->grid, dump.toLower()));
+        QCOMPARE(gridCells(*form->grid), QStringList(values->begin(), values->end()));
     }
 
     void liveDumpInEveryChunkingFillsTheSameGrid()
@@ -200,14 +153,6 @@ private Q_SLOTS:
         QVERIFY(form->Timer1->enabled());
         QVERIFY(!form->Timer3->enabled());
         QVERIFY(w->serial.sent.isEmpty());
-    }
-
-    void textLongerThan16BitsReadsLikeAShortOne()
-    {
-        const QString longText = QString(40000, QLatin1Char('z')) + dumpText();
-        const auto values = readPmiDump(longText);
-        QVERIFY(values);
-        QCOMPARE(*values, *readPmiDump(dumpText()));
     }
 };
 

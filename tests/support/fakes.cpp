@@ -1,10 +1,22 @@
 #include "fakes.h"
 
+#include "diagnostics/pmidump.h"
+#include "diagnostics/signalgrid.h"
+
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 
 namespace vantrel::test
 {
+
+QStringList gridCells(const SignalGrid& grid)
+{
+    QStringList out;
+    for (int i = 0; i < kGridCells; ++i)
+        out << grid.cell(i)->text();
+    return out;
+}
 
 Result<> FakeSerialComm::setPortOpen(bool o)
 {

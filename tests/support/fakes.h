@@ -11,8 +11,16 @@
 #include <functional>
 #include <memory>
 
+namespace vantrel
+{
+class SignalGrid;
+}
+
 namespace vantrel::test
 {
+
+// The captions of a grid's 75 value cells, in the order the dump fills them.
+QStringList gridCells(const SignalGrid& grid);
 
 // The wire: records what is sent and lets a test raise notifications.
 class FakeSerialComm final : public SerialComm
