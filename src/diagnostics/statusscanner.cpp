@@ -1,6 +1,6 @@
-// The status text scanner: values after the markers in the parse buffer, the stop
-// counter and the follow-up requests.
-#include "cardiagnostics.h"
+#include "statusscanner.h"
+
+#include "commandsender.h"
 
 #include "platform/crlfedit.h"
 #include "platform/textbox.h"
@@ -14,7 +14,17 @@
 namespace vantrel
 {
 
-void CarDiagnostics::Text1_Change()
+StatusScanner::StatusScanner(const Form1Controls& controls, SerialComm& serial, QObject* parent)
+    : QObject(parent), m_c(controls), m_serial(serial)
+{
+    connect(m_c.Text1, &TextBox::Change, this, &StatusScanner::Text1_Change);
+    connect(m_c.txtvel, &QLineEdit::textChanged, this, &StatusScanner::txtvel_Change);
+    connect(m_c.Text2, &QLineEdit::textChanged, this, &StatusScanner::Text2_Change);
+    connect(m_c.txtbbt, &QLineEdit::textChanged, this, &StatusScanner::txtbbt_Change);
+    connect(m_c.txtpos, &QLineEdit::textChanged, this, &StatusScanner::txtpos_Change);
+}
+
+void StatusScanner::Text1_Change()
 {
     // The boxes' own change handlers only send, so one look at the buffer serves all
     // three values.
@@ -30,7 +40,7 @@ void CarDiagnostics::Text1_Change()
         m_c.Text5->setText(*found.fault);
 }
 
-void CarDiagnostics::txtvel_Change()
+void StatusScanner::txtvel_Change()
 {
     if (m_c.txtvel->text() != QLatin1String("  0"))
         return;
@@ -40,18 +50,18 @@ void CarDiagnostics::txtvel_Change()
     m_c.Text2->setText(QString::number(m_stopCount));
 }
 
-void CarDiagnostics::Text2_Change()
+void StatusScanner::Text2_Change()
 {
-    sendCommand(QStringLiteral("bbt"));
+    sendCommand(m_serial, QStringLiteral("bbt"));
 }
 
-void CarDiagnostics::txtbbt_Change()
+void StatusScanner::txtbbt_Change()
 {
     m_c.Timer5->setEnabled(false);
-    sendCommand(QStringLiteral("flt0"));
+    sendCommand(m_serial, QStringLiteral("flt0"));
 }
 
-void CarDiagnostics::txtpos_Change()
+void StatusScanner::txtpos_Change()
 {
     m_c.Timer5->setEnabled(false);
 }

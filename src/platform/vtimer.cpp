@@ -11,6 +11,12 @@ VTimer::VTimer(int intervalMs, bool enabled, QObject* parent)
     restart();
 }
 
+VTimer::VTimer(const char* name, int intervalMs, bool enabled, QObject* parent)
+    : VTimer(intervalMs, enabled, parent)
+{
+    setObjectName(QLatin1String(name));
+}
+
 void VTimer::setEnabled(bool on)
 {
     if (on == m_enabled)

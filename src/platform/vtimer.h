@@ -14,6 +14,8 @@ class VTimer final : public QObject
     Q_OBJECT
 public:
     explicit VTimer(int intervalMs, bool enabled, QObject* parent = nullptr);
+    // A screen's timer, found by its name.
+    VTimer(const char* name, int intervalMs, bool enabled, QObject* parent);
 
     bool enabled() const { return m_enabled; }
     void setEnabled(bool on);

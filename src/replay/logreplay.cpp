@@ -23,7 +23,7 @@
 namespace vantrel
 {
 
-LogReplay::LogReplay(const Controls& controls, const Services& services)
+LogReplay::LogReplay(const ReplayControls& controls, const Services& services)
     : m_c(controls), m_s(services), m_dialog(services.makeFileDialog())
 {
     connect(m_c.HScroll1, &QScrollBar::valueChanged, this, &LogReplay::HScroll1_Change);
@@ -90,8 +90,7 @@ void LogReplay::MCloseLog_Click()
     stopPlayback();
     m_asks.clear();
     m_c.MCloseLog->setEnabled(false);
-    if (m_c.form1)
-        m_c.form1->setWindowTitle(QStringLiteral("Comm Terminal"));
+    Q_EMIT logClosed();
 }
 
 void LogReplay::MFileExit_Click()

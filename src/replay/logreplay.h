@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/services.h"
+#include "replaycontrols.h"
 
 #include <QObject>
 #include <QString>
@@ -8,21 +9,10 @@
 #include <deque>
 #include <memory>
 
-class QAction;
-class QLabel;
-class QLineEdit;
-class QPushButton;
-class QRadioButton;
-class QScrollBar;
-
 namespace vantrel
 {
 
-class CrLfEdit;
 class LogReader;
-class SignalGrid;
-class TextBox;
-class VTimer;
 
 // Plays a capture log back into the replay screen, one line per tick or step: the
 // terminal keeps the last 418 characters, the speed and the grid are read from it.
@@ -35,27 +25,7 @@ public:
     static constexpr int kSlowMs = 1000;
     static constexpr int kPauseMs = 0;
 
-    struct Controls {
-        QWidget* form;
-        QWidget* form1; // the car diagnostics screen, whose caption closing sets
-        CrLfEdit* Term;
-        TextBox* Text1;
-        QLineEdit* txtvel;
-        SignalGrid* grid;
-        QLabel* Label3;
-        CrLfEdit* Text5;
-        QRadioButton* Option1;
-        QRadioButton* Option2;
-        QRadioButton* Option3;
-        QRadioButton* Option4;
-        QPushButton* Command1;
-        QScrollBar* HScroll1;
-        VTimer* Timer1;
-        VTimer* Timer7;
-        QAction* MCloseLog;
-    };
-
-    LogReplay(const Controls& controls, const Services& services);
+    LogReplay(const ReplayControls& controls, const Services& services);
     ~LogReplay() override;
 
     void Form_Load();
@@ -81,6 +51,10 @@ public:
     const QString& chosenPath() const { return m_path; }
     const QString& currentLine() const { return m_line; }
 
+Q_SIGNALS:
+    // "&Close Log File" was chosen: the car diagnostics screen shows it in its caption.
+    void logClosed();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
@@ -96,7 +70,7 @@ private:
     void stopPlayback();
     void readFailed(const QString& why);
 
-    Controls m_c;
+    const ReplayControls& m_c;
     Services m_s;
     std::unique_ptr<FileDialog> m_dialog;
     int m_log = 0;

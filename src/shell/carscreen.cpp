@@ -11,6 +11,8 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 
 namespace vantrel
 {
@@ -39,6 +41,18 @@ void fitClientArea(QMainWindow* window, QWidget* client, const QSize& size)
     window->layout()->activate();
 }
 
+void fitCarScreen(QMainWindow* window, QWidget* client)
+{
+    const Twips t(client);
+    fitClientArea(window, client, QSize(t(11070), t(7125)));
+}
+
+void setTabOrder(std::initializer_list<QWidget*> order)
+{
+    for (auto it = order.begin(); it + 1 != order.end(); ++it)
+        QWidget::setTabOrder(*it, *(it + 1));
+}
+
 namespace
 {
 QLabel* lamp(QWidget* parent, const char* name, const Twips& t, int left, int top)
@@ -52,8 +66,28 @@ QLabel* lamp(QWidget* parent, const char* name, const Twips& t, int left, int to
 }
 } // namespace
 
-void buildCarScreenCommon(QWidget* client, CarScreenCommon& c)
+QMenu* addMenu(QMenuBar* bar, const char* name, const char* caption)
 {
+    QMenu* m = bar->addMenu(QLatin1String(caption));
+    m->setObjectName(QLatin1String(name));
+    return m;
+}
+
+QAction* addItem(QMenu* menu, const char* name, const char* caption, bool enabled)
+{
+    QAction* a = caption ? menu->addAction(QLatin1String(caption)) : menu->addSeparator();
+    a->setObjectName(QLatin1String(name));
+    a->setEnabled(enabled);
+    return a;
+}
+
+void buildCarScreenCommon(QMainWindow* window, CarScreenCommon& c)
+{
+    c.form = window;
+    c.client = new QWidget(window);
+    c.client->setObjectName(QStringLiteral("client"));
+    window->setCentralWidget(c.client);
+    QWidget* client = c.client;
     const Twips t(client);
     setBackColor(client, color::LightGrey);
     client->setFont(carScreenFont());

@@ -1,7 +1,8 @@
 #include "form1.h"
 
 #include "appicon.h"
-#include "diagnostics/cardiagnostics.h"
+#include "diagnostics/carcommands.h"
+#include "diagnostics/statusscanner.h"
 #include "platform/colors.h"
 #include "platform/crlfedit.h"
 #include "platform/textbox.h"
@@ -22,43 +23,23 @@ namespace vantrel
 Form1::Form1(const Services& services, QWidget* parent) : QMainWindow(parent), m_s(services)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QLatin1String(CarDiagnostics::kCaption));
+    setWindowTitle(QLatin1String(CarCommands::kCaption));
     setWindowIcon(appIcon());
     setFont(carScreenFont());
     buildLayout();
     buildMenus();
+    Timer1 = new VTimer("Timer1", 250, false, this);
+    Timer2 = new VTimer("Timer2", 250, false, this);
+    Timer3 = new VTimer("Timer3", 8000, false, this);
+    Timer4 = new VTimer("Timer4", 1, true, this);
+    Timer5 = new VTimer("Timer5", 1000, false, this);
+    Timer7 = new VTimer("Timer7", 100, false, this);
 
-    Timer1 = new VTimer(250, false, this);
-    Timer2 = new VTimer(250, false, this);
-    Timer3 = new VTimer(8000, false, this);
-    Timer4 = new VTimer(1, true, this);
-    Timer5 = new VTimer(1000, false, this);
-    Timer7 = new VTimer(100, false, this);
-    for (auto [t, name] : {std::pair{Timer1, "Timer1"},
-                           {Timer2, "Timer2"},
-                           {Timer3, "Timer3"},
-                           {Timer4, "Timer4"},
-                           {Timer5, "Timer5"},
-                           {Timer7, "Timer7"}})
-        t->setObjectName(QLatin1String(name));
-
-    m_terminal = std::make_unique<SerialTerminal>(
-        SerialTerminal::Controls{this, Term, Text1, Label1, Label4, Label5, MOpen, MOpenLog,
-                                 MCloseLog, Timer2, Timer4, Timer5},
-        m_s);
-    m_diagnostics = std::make_unique<CarDiagnostics>(
-        CarDiagnostics::Controls{this,     Term,     Text1,    txtvel,   txtbbt,   txtpos,   Text2,
-                                 Text3,    Text4,    Text5,    Picture1, Label3,   Label4,   Label5,
-                                 Command1, Command2, Command3, Command4, Command5, Command6, Timer1,
-                                 Timer2,   Timer3,   Timer4,   Timer5,   grid},
-        *m_s.serial);
-
+    m_terminal = std::make_unique<SerialTerminal>(*this, m_s);
+    m_scanner = std::make_unique<StatusScanner>(*this, *m_s.serial);
+    m_commands = std::make_unique<CarCommands>(*this, *m_s.serial, *m_scanner);
     connect(MFileExit, &QAction::triggered, this, [this] { m_terminal->MFileExit_Click(); });
     connect(MSettings, &QAction::triggered, this, &Form1::MSettings_Click);
-    connect(MRplayLog, &QAction::triggered, this, [this] {
-        if (showReplay)
-            showReplay();
-    });
 }
 
 Form1::~Form1()
@@ -68,10 +49,7 @@ Form1::~Form1()
 
 void Form1::buildLayout()
 {
-    client = new QWidget(this);
-    client->setObjectName(QStringLiteral("client"));
-    setCentralWidget(client);
-    buildCarScreenCommon(client, *this);
+    buildCarScreenCommon(this, *this);
     const Twips t(client);
 
     const auto button = [&](const char* name, const char* caption, int l, int tp, int w, int h) {
@@ -103,43 +81,25 @@ void Form1::buildLayout()
     Text3->hide();
     Picture1->raise();
 
-    QWidget* order[] = {Term,  Command1, Command2, txtvel, txtpos, Command3,
-                        Text2, Command4, Command5, txtbbt, Text3,  Command6,
-                        Text4, txtdpc,   Picture1, Text5};
-    for (size_t i = 0; i + 1 < std::size(order); ++i)
-        setTabOrder(order[i], order[i + 1]);
+    vantrel::setTabOrder({Term, Command1, Command2, txtvel, txtpos, Command3, Text2, Command4,
+                          Command5, txtbbt, Text3, Command6, Text4, txtdpc, Picture1, Text5});
 }
 
 void Form1::buildMenus()
 {
-    const auto item = [](QMenu* menu, const char* name, const char* caption) {
-        QAction* a = menu->addAction(QLatin1String(caption));
-        a->setObjectName(QLatin1String(name));
-        return a;
-    };
-    const auto separator = [](QMenu* menu, const char* name) {
-        QAction* a = menu->addSeparator();
-        a->setObjectName(QLatin1String(name));
-        return a;
-    };
-    MFile = menuBar()->addMenu(QStringLiteral("&File"));
-    MFile->setObjectName(QStringLiteral("MFile"));
-    MOpenLog = item(MFile, "MOpenLog", "&Open Log File...");
-    MCloseLog = item(MFile, "MCloseLog", "&Close Log File");
-    MCloseLog->setEnabled(false);
-    MRplayLog = item(MFile, "MRplayLog", "Replay Log File");
-    M3 = separator(MFile, "M3");
-    MSendText = item(MFile, "MSendText", "&Transmit Text File...");
-    MSendText->setEnabled(false);
-    Bar2 = separator(MFile, "Bar2");
-    MFileExit = item(MFile, "MFileExit", "E&xit");
-    MPort = menuBar()->addMenu(QStringLiteral("&CommPort"));
-    MPort->setObjectName(QStringLiteral("MPort"));
-    MOpen = item(MPort, "MOpen", "Port &Open");
+    MFile = addMenu(menuBar(), "MFile", "&File");
+    MOpenLog = addItem(MFile, "MOpenLog", "&Open Log File...");
+    MCloseLog = addItem(MFile, "MCloseLog", "&Close Log File", false);
+    MRplayLog = addItem(MFile, "MRplayLog", "Replay Log File");
+    M3 = addItem(MFile, "M3", nullptr);
+    MSendText = addItem(MFile, "MSendText", "&Transmit Text File...", false);
+    Bar2 = addItem(MFile, "Bar2", nullptr);
+    MFileExit = addItem(MFile, "MFileExit", "E&xit");
+    MPort = addMenu(menuBar(), "MPort", "&CommPort");
+    MOpen = addItem(MPort, "MOpen", "Port &Open");
     MOpen->setCheckable(true);
-    MSettings = item(MPort, "MSettings", "&Settings...");
-    const Twips t(client);
-    fitClientArea(this, client, QSize(t(11070), t(7125)));
+    MSettings = addItem(MPort, "MSettings", "&Settings...");
+    fitCarScreen(this, client);
 }
 
 void Form1::Form_Load()

@@ -1,6 +1,6 @@
 #include "replayscreen.h"
 
-#include "diagnostics/cardiagnostics.h"
+#include "diagnostics/carcommands.h"
 #include "platform/crlfedit.h"
 #include "platform/textbox.h"
 #include "platform/twips.h"
@@ -32,24 +32,17 @@ void useSystemWindowColour(QWidget* w)
 }
 } // namespace
 
-replay::replay(const Services& services, QWidget* carScreen, QWidget* parent)
-    : QMainWindow(parent), m_s(services)
+replay::replay(const Services& services, QWidget* parent) : QMainWindow(parent), m_s(services)
 {
     setObjectName(QStringLiteral("replay"));
-    setWindowTitle(QLatin1String(CarDiagnostics::kCaption));
+    setWindowTitle(QLatin1String(CarCommands::kCaption));
     setFont(carScreenFont());
     buildLayout();
     buildMenu();
-    Timer1 = new VTimer(250, false, this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer7 = new VTimer(100, false, this);
-    Timer7->setObjectName(QStringLiteral("Timer7"));
+    Timer1 = new VTimer("Timer1", 250, false, this);
+    Timer7 = new VTimer("Timer7", 100, false, this);
 
-    m_playback = std::make_unique<LogReplay>(
-        LogReplay::Controls{this, carScreen, Term, Text1, txtvel, grid, Label3, Text5, Option1,
-                            Option2, Option3, Option4, Command1, HScroll1, Timer1, Timer7,
-                            MCloseLog},
-        m_s);
+    m_playback = std::make_unique<LogReplay>(*this, m_s);
     connect(MRplayLog, &QAction::triggered, m_playback.get(), &LogReplay::MRplayLog_Click);
     connect(MFileExit, &QAction::triggered, m_playback.get(), &LogReplay::MFileExit_Click);
 }
@@ -58,10 +51,7 @@ replay::~replay() = default;
 
 void replay::buildLayout()
 {
-    client = new QWidget(this);
-    client->setObjectName(QStringLiteral("client"));
-    setCentralWidget(client);
-    buildCarScreenCommon(client, *this);
+    buildCarScreenCommon(this, *this);
     const Twips t(client);
 
     Text5 = new CrLfEdit(QStringLiteral("Text5"), client);
@@ -114,27 +104,17 @@ void replay::buildLayout()
 
     Picture1->raise();
 
-    QWidget* order[] = {Term,    txtvel,  txtpos,  Text2,    txtbbt,   txtdpc, HScroll1,   Option1,
-                        Option2, Option3, Option4, Command1, Picture1, Text5,  SerialComm1};
-    for (size_t i = 0; i + 1 < std::size(order); ++i)
-        setTabOrder(order[i], order[i + 1]);
+    vantrel::setTabOrder({Term, txtvel, txtpos, Text2, txtbbt, txtdpc, HScroll1, Option1, Option2,
+                          Option3, Option4, Command1, Picture1, Text5, SerialComm1});
 }
 
 void replay::buildMenu()
 {
-    MFile = menuBar()->addMenu(QStringLiteral("&File"));
-    MFile->setObjectName(QStringLiteral("MFile"));
-    const auto item = [this](const char* name, const char* caption) {
-        QAction* a = MFile->addAction(QLatin1String(caption));
-        a->setObjectName(QLatin1String(name));
-        return a;
-    };
-    MCloseLog = item("MCloseLog", "&Close Log File");
-    MCloseLog->setEnabled(false);
-    MRplayLog = item("MRplayLog", "Replay Log File");
-    MFileExit = item("MFileExit", "E&xit");
-    const Twips t(client);
-    fitClientArea(this, client, QSize(t(11070), t(7125)));
+    MFile = addMenu(menuBar(), "MFile", "&File");
+    MCloseLog = addItem(MFile, "MCloseLog", "&Close Log File", false);
+    MRplayLog = addItem(MFile, "MRplayLog", "Replay Log File");
+    MFileExit = addItem(MFile, "MFileExit", "E&xit");
+    fitCarScreen(this, client);
 }
 
 void replay::Form_Load()

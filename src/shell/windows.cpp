@@ -6,6 +6,10 @@
 #include "frmlogin.h"
 #include "replayscreen.h"
 
+#include "replay/logreplay.h"
+#include "terminal/logdialog.h"
+
+#include <QAction>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -89,7 +93,8 @@ Form1* Windows::showForm1()
 {
     if (!m_form1) {
         m_form1 = new Form1(m_s);
-        m_form1->showReplay = [this] { showReplay(); };
+        QObject::connect(m_form1->MRplayLog, &QAction::triggered, m_form1,
+                         [this] { showReplay(); });
         placeBeside(m_form1, m_form3);
         m_form1->Form_Load();
         if (m_s.exit->ended())
@@ -102,7 +107,13 @@ Form1* Windows::showForm1()
 replay* Windows::showReplay()
 {
     if (!m_replay) {
-        m_replay = new replay(m_s, m_form1);
+        m_replay = new replay(m_s);
+        // Closing a replayed log shows in the car screen's caption, as closing a capture log
+        // would.
+        QObject::connect(&m_replay->playback(), &LogReplay::logClosed, m_replay, [this] {
+            if (m_form1)
+                m_form1->setWindowTitle(logCaption());
+        });
         placeBeside(m_replay, m_form1);
         m_replay->Form_Load();
     }

@@ -8,7 +8,7 @@
 namespace vantrel
 {
 
-CaptureLog::CaptureLog(const Controls& controls, const Services& services)
+CaptureLog::CaptureLog(const Form1Controls& controls, const Services& services)
     : m_c(controls), m_s(services), m_dialog(services.makeFileDialog())
 {
 }

@@ -1,11 +1,9 @@
 #pragma once
 
+#include "carscreencontrols.h"
 #include "platform/services.h"
 
 #include <QString>
-
-class QAction;
-class QWidget;
 
 namespace vantrel
 {
@@ -15,13 +13,7 @@ namespace vantrel
 class CaptureLog
 {
 public:
-    struct Controls {
-        QWidget* form = nullptr; // its caption names the log
-        QAction* MOpenLog = nullptr;
-        QAction* MCloseLog = nullptr;
-    };
-
-    CaptureLog(const Controls& controls, const Services& services);
+    CaptureLog(const Form1Controls& controls, const Services& services);
 
     // The file number of the open log, 0 when none is open.
     int handle() const { return m_handle; }
@@ -31,7 +23,7 @@ public:
     void write(const QString& piece);
 
 private:
-    Controls m_c;
+    const Form1Controls& m_c;
     Services m_s;
     std::unique_ptr<FileDialog> m_dialog; // OpenLog
     int m_handle = 0;

@@ -14,9 +14,9 @@
 namespace vantrel
 {
 
-SerialTerminal::SerialTerminal(const Controls& controls, const Services& services, QObject* parent)
-    : QObject(parent), m_c(controls), m_s(services),
-      m_log({controls.form, controls.MOpenLog, controls.MCloseLog}, services)
+SerialTerminal::SerialTerminal(const Form1Controls& controls, const Services& services,
+                               QObject* parent)
+    : QObject(parent), m_c(controls), m_s(services), m_log(controls, services)
 {
     connect(m_s.serial, &SerialComm::OnComm, this, &SerialTerminal::SerialComm1_OnComm);
     connect(m_s.serial, &SerialComm::deviceLost, this, &SerialTerminal::deviceLost);

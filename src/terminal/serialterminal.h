@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capturelog.h"
+#include "carscreencontrols.h"
 #include "platform/services.h"
 
 #include <QObject>
@@ -8,16 +9,10 @@
 
 #include <functional>
 
-class QAction;
-class QLabel;
-class QWidget;
-
 namespace vantrel
 {
 
 class CrLfEdit;
-class TextBox;
-class VTimer;
 
 // The car diagnostics screen's serial terminal: the port, the receive path, the
 // terminal text, the capture log, and the screen's load and unload.
@@ -27,22 +22,8 @@ class SerialTerminal final : public QObject
 public:
     static constexpr double kDrainWaitSeconds = 10;
 
-    struct Controls {
-        QWidget* form = nullptr;
-        CrLfEdit* Term = nullptr;
-        TextBox* Text1 = nullptr;
-        QLabel* Label1 = nullptr;
-        QLabel* Label4 = nullptr;
-        QLabel* Label5 = nullptr;
-        QAction* MOpen = nullptr;
-        QAction* MOpenLog = nullptr;
-        QAction* MCloseLog = nullptr;
-        VTimer* Timer2 = nullptr;
-        VTimer* Timer4 = nullptr;
-        VTimer* Timer5 = nullptr;
-    };
-
-    SerialTerminal(const Controls& controls, const Services& services, QObject* parent = nullptr);
+    SerialTerminal(const Form1Controls& controls, const Services& services,
+                   QObject* parent = nullptr);
 
     CaptureLog& captureLog() { return m_log; }
     const QString& pendingStatus() const { return m_pendingStatus; }
@@ -66,7 +47,7 @@ private:
     void deviceBack(const QString& device);
     void reportServiceFailure(const QString& why);
 
-    Controls m_c;
+    const Form1Controls& m_c;
     Services m_s;
     CaptureLog m_log;
     QString m_pendingStatus;

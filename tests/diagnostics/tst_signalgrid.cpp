@@ -1,11 +1,13 @@
 // The PMI dump read into the signal grid, from fixture folders and live pieces.
-#include "diagnostics/cardiagnostics.h"
+#include "diagnostics/carcommands.h"
 #include "diagnostics/pmidump.h"
 #include "diagnostics/signalgrid.h"
+#include "diagnostics/statusscanner.h"
 #include "fakes.h"
 #include "platform/colors.h"
 #include "platform/textbox.h"
 #include "platform/vtimer.h"
+#include "screens.h"
 #include "shell/form1.h"
 #include "testfiles.h"
 
@@ -25,26 +27,13 @@ QString dumpText()
 }
 } // namespace
 
-class TestSignalGrid : public QObject
+class TestSignalGrid : public QObject, public CarScreenFixture
 {
     Q_OBJECT
 
-    std::unique_ptr<FakeWorld> w;
-    std::unique_ptr<Form1> form;
-
 private Q_SLOTS:
-    void init()
-    {
-        w = std::make_unique<FakeWorld>();
-        form = std::make_unique<Form1>(w->services());
-        form->Form_Load();
-        w->serial.sent.clear();
-    }
-    void cleanup()
-    {
-        form.reset();
-        w.reset();
-    }
+    void init() { openScreen(); }
+    void cleanup() { closeScreen(); }
 
     void gridLabels()
     {
@@ -98,7 +87,7 @@ private Q_SLOTS:
                 at += n;
             }
             QVERIFY(form->Timer1->enabled());
-            form->diagnostics().Timer1_Timer();
+            form->commands().Timer1_Timer();
             for (int i = 0; i < kGridCells; ++i)
                 QCOMPARE(form->grid->cell(i)->text(), (*expected)[i]);
             QVERIFY(!form->Timer1->enabled());
@@ -136,7 +125,7 @@ private Q_SLOTS:
         w->serial.sent.clear();
         form->Text1->setText(dump);
         form->Timer1->setEnabled(true);
-        form->diagnostics().Timer1_Timer();
+        form->commands().Timer1_Timer();
         QCOMPARE(form->grid->label("lbl514")->text(), sm);
         QCOMPARE(w->serial.sent, sendsVel ? QByteArray("vel\r") : QByteArray());
     }
@@ -147,7 +136,7 @@ private Q_SLOTS:
         form->Timer2->setEnabled(true);
         setBackColor(form->Label3, color::DarkGreen);
         form->Text1->setText(QStringLiteral("> PMII but no dump"));
-        form->diagnostics().Timer1_Timer();
+        form->commands().Timer1_Timer();
         QVERIFY(!form->Timer2->enabled());
         QCOMPARE(backColor(form->Label3), color::LightGrey);
         QVERIFY(form->Timer1->enabled());

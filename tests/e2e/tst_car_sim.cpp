@@ -1,6 +1,7 @@
 // The car diagnostics screen against the simulated controller over a pseudo-terminal.
-#include "diagnostics/cardiagnostics.h"
+#include "diagnostics/carcommands.h"
 #include "diagnostics/signalgrid.h"
+#include "diagnostics/statusscanner.h"
 #include "fakes.h"
 #include "platform/crlfedit.h"
 #include "platform/qtserialcomm.h"
@@ -54,18 +55,18 @@ private Q_SLOTS:
         QCOMPARE(form->grid->label(QStringLiteral("lbl13_2"))->text(), QStringLiteral("1 "));
         // At rest the speed is asked until it reads rest, which counts a stop.
         QTRY_COMPARE_WITH_TIMEOUT(form->txtvel->text(), QStringLiteral("  0"), 3000);
-        QTRY_COMPARE_WITH_TIMEOUT(form->diagnostics().StopCount(), qint16(1), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(form->scanner().StopCount(), qint16(1), 3000);
     }
 
     void dobMovesTheCarAndTheScreenFollows()
     {
-        const int stopsBefore = form->diagnostics().StopCount();
+        const int stopsBefore = form->scanner().StopCount();
         QTest::keyClicks(form->txtpos, QStringLiteral("4"));
         form->Command3->click();
         QTRY_COMPARE_WITH_TIMEOUT(form->grid->label(QStringLiteral("lbl514"))->text(),
                                   QStringLiteral("1 "), 3000);
         QTRY_VERIFY_WITH_TIMEOUT(form->txtvel->text().trimmed().toInt() > 0, 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(form->diagnostics().StopCount() > stopsBefore, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(form->scanner().StopCount() > stopsBefore, 30000);
         QCOMPARE(form->txtvel->text(), QStringLiteral("  0"));
         QTRY_VERIFY_WITH_TIMEOUT(form->Text5->text().startsWith(QStringLiteral("ARRIVED AT 4")),
                                  15000);

@@ -21,21 +21,13 @@ using namespace vantrel::test;
 
 namespace
 {
-QStringList cells(const SignalGrid& g)
-{
-    QStringList out;
-    for (int i = 0; i < kGridCells; ++i)
-        out << g.cell(i)->text();
-    return out;
-}
-
 // The live grid once it has held still across a few polls.
 QStringList settledGrid(const SignalGrid& g)
 {
-    QStringList last = cells(g);
+    QStringList last = gridCells(g);
     for (int i = 0; i < 20; ++i) {
         QTest::qWait(700);
-        const QStringList now = cells(g);
+        const QStringList now = gridCells(g);
         if (now == last)
             return now;
         last = now;
@@ -77,7 +69,7 @@ private Q_SLOTS:
         car->Command3->click(); // DOB: the car travels
         QTRY_COMPARE_WITH_TIMEOUT(car->grid->label(QStringLiteral("lbl514"))->text(),
                                   QStringLiteral("1 "), 5000);
-        const QStringList travelling = cells(*car->grid);
+        const QStringList travelling = gridCells(*car->grid);
         QTRY_COMPARE_WITH_TIMEOUT(car->txtvel->text(), QStringLiteral("  0"), 30000);
         const QStringList atLanding3 = settledGrid(*car->grid);
         QVERIFY(atLanding1 != atLanding3);
@@ -95,7 +87,7 @@ private Q_SLOTS:
         while (r->Command1->isEnabled() && steps < 1000000) {
             r->Command1->click();
             QVERIFY(QTest::qWaitFor([r] { return !r->playback().waiting(); }, 10000));
-            seen.insert(cells(*r->grid).join(u'|'));
+            seen.insert(gridCells(*r->grid).join(u'|'));
             ++steps;
         }
         QVERIFY(steps > 20);

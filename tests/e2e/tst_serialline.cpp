@@ -5,6 +5,7 @@
 #include "platform/crlfedit.h"
 #include "ptyfixture.h"
 #include "shell/form1.h"
+#include "testfiles.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -27,12 +28,21 @@ QByteArray numberedLines(int from, int count)
     return out;
 }
 
-QByteArray contents(const QString& path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
+// A session logging to a file whose next write fails, so the capture log's Retry box
+// opens on the next piece received.
+struct FailingLogSession {
+    FailingFiles files;
+    PtySession s{nullptr, &files};
+    QTemporaryDir dir;
+    QString log = dir.filePath(QStringLiteral("car.log"));
+    FailingLogSession()
+    {
+        s.pty->collect(1);
+        s.w.dialogScript->push_back(log);
+        s.form->MOpenLog->trigger();
+        files.failures = 1;
+    }
+};
 
 // The notifications a session's screen saw, by code, in order.
 struct EventLog {
@@ -122,13 +132,9 @@ private Q_SLOTS:
     // Retry every line is in the log, in order.
     void aBoxOpenForSecondsLosesNothing()
     {
-        FailingFiles files;
-        PtySession s(nullptr, &files);
-        s.pty->collect(1);
-        QTemporaryDir dir;
-        const QString log = dir.filePath(QStringLiteral("car.log"));
-        s.w.dialogScript->push_back(log);
-        s.form->MOpenLog->trigger();
+        FailingLogSession logging;
+        PtySession& s = logging.s;
+        const QString& log = logging.log;
         const QByteArray talk = numberedLines(1, 9000); // more than 15 s of the line
         qint64 sent = 0;
         qint64 refused = 0;
@@ -143,7 +149,6 @@ private Q_SLOTS:
                 QTest::qWait(int(qMax<qint64>(0, tick * 16 - clock.elapsed())));
             }
         };
-        files.failures = 1;
         s.w.boxes.answers = {mb::Retry};
         s.pty->write("first\r\n");
         QTRY_COMPARE_WITH_TIMEOUT(s.w.boxes.shown.size(), 1, 30000);
@@ -151,20 +156,16 @@ private Q_SLOTS:
         QVERIFY(sent > 150000);
         const QByteArray expected = "first\r\n" + talk.left(sent);
         QTRY_COMPARE_WITH_TIMEOUT(QFile(log).size(), qint64(expected.size()), 10000);
-        QCOMPARE(contents(log), expected);
+        QCOMPARE(readFile(log), expected);
     }
 
     // Beyond the holding queue the line is made to wait and the overflow is said once;
     // memory stays bounded, and what was held still reaches the log.
     void aFloodBeyondTheQueueSaysSoOnce()
     {
-        FailingFiles files;
-        PtySession s(nullptr, &files);
-        s.pty->collect(1);
-        QTemporaryDir dir;
-        const QString log = dir.filePath(QStringLiteral("flood.log"));
-        s.w.dialogScript->push_back(log);
-        s.form->MOpenLog->trigger();
+        FailingLogSession logging;
+        PtySession& s = logging.s;
+        const QString& log = logging.log;
         const QByteArray block = numberedLines(0, 2000);
         qint64 sent = 0;
         s.w.boxes.whileShown = [&] {
@@ -180,7 +181,6 @@ private Q_SLOTS:
                 QTest::qWait(taken == 0 ? 20 : 0);
             }
         };
-        files.failures = 1;
         s.w.boxes.answers = {mb::Retry, mb::Ok};
         s.pty->write("x");
         QTRY_COMPARE_WITH_TIMEOUT(s.w.boxes.shown.size(), 2, 60000);

@@ -7,8 +7,11 @@
 #include "platform/filesystem.h"
 #include "platform/textbox.h"
 #include "platform/vtimer.h"
+#include "ptyfixture.h"
 #include "replay/logreplay.h"
+#include "screens.h"
 #include "shell/windows.h"
+#include "testfiles.h"
 
 #include <QAction>
 #include <QDir>
@@ -30,26 +33,6 @@ using namespace vantrel::test;
 
 namespace
 {
-QString fixtureRoot()
-{
-    return qEnvironmentVariable("VANTREL_TEST_DATA") + QStringLiteral("/replay");
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
-
 // A log on a slow medium: its lines come when the test writes them into a pipe.
 class SlowMedium final : public FileSystem
 {
@@ -97,52 +80,16 @@ private:
     std::shared_ptr<LineFile> m_lines;
 };
 
-qint64 residentKilobytes()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    f.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    return 0;
-}
-
-// cells.txt: "empty" (no cell ever written) or 75 lines "[value]", \r escaped.
-QStringList expectedCells(const QString& dir)
-{
-    const QString text = QString::fromLatin1(readAll(dir + QStringLiteral("/cells.txt")));
-    QStringList cells;
-    if (text.startsWith(QStringLiteral("empty"))) {
-        for (int i = 0; i < kGridCells; ++i)
-            cells << QString();
-        return cells;
-    }
-    for (QString line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        line = line.mid(1, line.size() - 2);
-        line.replace(QStringLiteral("\\r"), QStringLiteral("\r"));
-        cells << line;
-    }
-    return cells;
-}
 } // namespace
 
-class TestReplay : public QObject
+class TestReplay : public QObject, public WindowsFixture
 {
     Q_OBJECT
 
-    std::unique_ptr<FakeWorld> w;
-    std::unique_ptr<Windows> windows;
     replay* r = nullptr;
     QTemporaryDir dir;
 
     LogReplay& play() { return r->playback(); }
-    QStringList gridCells() const
-    {
-        QStringList out;
-        for (int i = 0; i < kGridCells; ++i)
-            out << r->grid->cell(i)->text();
-        return out;
-    }
     QString logWith(const QByteArray& bytes, const QString& name = QStringLiteral("car.log"))
     {
         const QString path = dir.filePath(name);
@@ -179,26 +126,23 @@ class TestReplay : public QObject
 private Q_SLOTS:
     void init()
     {
-        w = std::make_unique<FakeWorld>();
-        windows = std::make_unique<Windows>(w->services());
+        openWindows();
         windows->showForm1();
         r = windows->showReplay();
     }
     void cleanup()
     {
-        windows.reset();
-        w.reset();
+        closeWindows();
         r = nullptr;
     }
 
     void fixtures_data()
     {
         QTest::addColumn<QString>("caseDir");
-        const QDir root(fixtureRoot());
-        const QStringList cases = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+        const QStringList cases = fixtureCases(QStringLiteral("replay"));
         QVERIFY(cases.size() >= 10);
         for (const QString& c : cases)
-            QTest::newRow(qPrintable(c)) << root.filePath(c);
+            QTest::newRow(qPrintable(c.section(u'/', -1))) << c;
     }
     void fixtures()
     {
@@ -207,7 +151,7 @@ private Q_SLOTS:
         QVERIFY(play().logFile() != 0);
         pause();
         const int steps =
-            QString::fromLatin1(readAll(caseDir + QStringLiteral("/steps.txt"))).trimmed().toInt();
+            QString::fromLatin1(readFile(caseDir + QStringLiteral("/steps.txt"))).trimmed().toInt();
         // Ticks and clicks take a line alike: alternate them.
         for (int i = 0; i < steps; ++i) {
             if (i % 2)
@@ -216,17 +160,19 @@ private Q_SLOTS:
                 step();
         }
         QCOMPARE(r->Term->text(),
-                 QString::fromLatin1(readAll(caseDir + QStringLiteral("/term.txt"))));
+                 QString::fromLatin1(readFile(caseDir + QStringLiteral("/term.txt"))));
         QCOMPARE(r->txtvel->text(),
-                 QString::fromLatin1(readAll(caseDir + QStringLiteral("/txtvel.txt"))));
-        QCOMPARE(gridCells(), expectedCells(caseDir));
+                 QString::fromLatin1(readFile(caseDir + QStringLiteral("/txtvel.txt"))));
+        QCOMPARE(gridCells(*r->grid), *readCells(caseDir + QStringLiteral("/cells.txt")));
         QCOMPARE(r->Term->selStart(), r->Term->length()); // newest text in view
     }
 
     void twoLinesThenTheTickFindsTheEnd()
     {
         load(logWith("A\r\nB\r\n"));
-        QVERIFY(r->Timer7->enabled() && r->Command1->isEnabled() && r->MCloseLog->isEnabled());
+        QVERIFY(r->Timer7->enabled());
+        QVERIFY(r->Command1->isEnabled());
+        QVERIFY(r->MCloseLog->isEnabled());
         const int fileNo = play().logFile();
         tick();
         tick();
@@ -247,7 +193,7 @@ private Q_SLOTS:
         QCOMPARE(r->grid->cell(0)->text(), QStringLiteral("xx"));
         load(logWith(kPmiHeader.toLatin1() + "\r\nL1     D E F\r\n"));
         tick();
-        for (const QString& c : gridCells())
+        for (const QString& c : gridCells(*r->grid))
             QVERIFY(c.isEmpty());
         tick();
         QCOMPARE(r->grid->cell(0)->text(), QStringLiteral("D "));
@@ -338,9 +284,11 @@ private Q_SLOTS:
     void emptyLogEndsAtTheFirstStep()
     {
         load(logWith(""));
-        QVERIFY(r->Command1->isEnabled() && r->Timer7->enabled());
+        QVERIFY(r->Command1->isEnabled());
+        QVERIFY(r->Timer7->enabled());
         tick();
-        QVERIFY(!r->Timer7->enabled() && !r->Command1->isEnabled());
+        QVERIFY(!r->Timer7->enabled());
+        QVERIFY(!r->Command1->isEnabled());
         QCOMPARE(play().logFile(), 0);
     }
 
@@ -381,7 +329,8 @@ private Q_SLOTS:
         load(path);
         QCOMPARE(w->boxes.shown.size(), 1);
         QVERIFY(w->boxes.shown[0].text.contains(QStringLiteral("Permission denied")));
-        QVERIFY(!r->Command1->isEnabled() && !r->Timer7->enabled());
+        QVERIFY(!r->Command1->isEnabled());
+        QVERIFY(!r->Timer7->enabled());
     }
 
     void logThatShrinksOrVanishesWhilePlayingSaysWhy_data()
@@ -411,7 +360,8 @@ private Q_SLOTS:
         QCOMPARE(w->boxes.shown.size(), 1);
         QVERIFY2(w->boxes.shown[0].text.contains(why), qPrintable(w->boxes.shown[0].text));
         QCOMPARE(w->boxes.shown[0].buttons, mb::OkWarning);
-        QVERIFY(!r->Command1->isEnabled() && !r->Timer7->enabled());
+        QVERIFY(!r->Command1->isEnabled());
+        QVERIFY(!r->Timer7->enabled());
         QCOMPARE(play().logFile(), 0);
         // The screen goes on: another log loads and plays.
         load(logWith("next\r\n", QStringLiteral("next.log")));
@@ -507,7 +457,7 @@ private Q_SLOTS:
             QVERIFY(f.seek(f.size()));
             f.write("\r\nTAIL");
         }
-        const qint64 before = residentKilobytes();
+        const double before = residentMegabytes();
         load(path);
         pause();
         int beats = 0;
@@ -521,8 +471,8 @@ private Q_SLOTS:
         QCOMPARE(r->Term->text(), QString(418, QChar(0)));
         step();
         QCOMPARE(r->Term->text().right(6), QStringLiteral("\r\nTAIL"));
-        QVERIFY2(residentKilobytes() - before < 64 * 1024,
-                 qPrintable(QString::number(residentKilobytes() - before)));
+        QVERIFY2(residentMegabytes() - before < 64,
+                 qPrintable(QString::number(residentMegabytes() - before)));
         QFile::remove(path);
     }
 

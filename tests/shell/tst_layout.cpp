@@ -6,6 +6,7 @@
 #include "platform/textbox.h"
 #include "platform/twips.h"
 #include "platform/vtimer.h"
+#include "screens.h"
 #include "shell/windows.h"
 
 #include <QAction>
@@ -146,24 +147,13 @@ void checkMenus(QMainWindow* screen, const MenuItem* items, size_t n)
 }
 } // namespace
 
-class TestLayout : public QObject
+class TestLayout : public QObject, public WindowsFixture
 {
     Q_OBJECT
 
-    std::unique_ptr<FakeWorld> w;
-    std::unique_ptr<Windows> windows;
-
 private Q_SLOTS:
-    void init()
-    {
-        w = std::make_unique<FakeWorld>();
-        windows = std::make_unique<Windows>(w->services());
-    }
-    void cleanup()
-    {
-        windows.reset();
-        w.reset();
-    }
+    void init() { openWindows(); }
+    void cleanup() { closeWindows(); }
 
     void twipsFollowTheScreensDpi_data()
     {
@@ -308,7 +298,8 @@ private Q_SLOTS:
         replay* r = windows->showReplay();
         QWidget* mine = r->client->findChild<QWidget*>(name);
         QWidget* theirs = car->client->findChild<QWidget*>(name);
-        QVERIFY(mine && theirs);
+        QVERIFY2(mine, qPrintable(name));
+        QVERIFY2(theirs, qPrintable(name));
         QCOMPARE(mine->geometry(), theirs->geometry());
         QCOMPARE(mine->isVisible(), theirs->isVisible());
         QCOMPARE(QLatin1String(mine->metaObject()->className()),
@@ -347,17 +338,21 @@ private Q_SLOTS:
                  144);
         QCOMPARE(r->Text5->text(), QStringLiteral("1000"));
         QVERIFY(r->Option3->isChecked());
-        QVERIFY(!r->Option1->isChecked() && !r->Option2->isChecked() && !r->Option4->isChecked());
+        QVERIFY(!r->Option1->isChecked());
+        QVERIFY(!r->Option2->isChecked());
+        QVERIFY(!r->Option4->isChecked());
         QCOMPARE(r->Command1->text(), QStringLiteral("-->"));
         QCOMPARE(r->HScroll1->value(), 1000);
         QCOMPARE(r->HScroll1->minimum(), 0);
         QCOMPARE(r->HScroll1->maximum(), 1000);
         QCOMPARE(r->HScroll1->singleStep(), 1);
         QCOMPARE(r->HScroll1->pageStep(), 1);
-        QVERIFY(!r->Timer7->enabled() && !r->Timer1->enabled());
+        QVERIFY(!r->Timer7->enabled());
+        QVERIFY(!r->Timer1->enabled());
         QCOMPARE(r->Timer7->interval(), 1000);
         QCOMPARE(r->Timer1->interval(), 250);
-        QVERIFY(!r->Text1->isVisible() && !r->Picture1->isVisible());
+        QVERIFY(!r->Text1->isVisible());
+        QVERIFY(!r->Picture1->isVisible());
         QVERIFY(r->findChildren<QPushButton*>().size() == 1); // no car commands here
         checkMenus(r, kReplayMenu, std::size(kReplayMenu));
         QCOMPARE(r->menuBar()->actions().size(), 1);

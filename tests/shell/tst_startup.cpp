@@ -2,6 +2,7 @@
 // screen, the one-window-each rule, and every way the program ends.
 #include "fakes.h"
 #include "platform/vtimer.h"
+#include "screens.h"
 #include "shell/windows.h"
 #include "terminal/configscrn.h"
 
@@ -25,12 +26,9 @@ void settle()
 }
 } // namespace
 
-class TestStartup : public QObject
+class TestStartup : public QObject, public WindowsFixture
 {
     Q_OBJECT
-
-    std::unique_ptr<FakeWorld> w;
-    std::unique_ptr<Windows> windows;
 
     frmLogin* reachLogin()
     {
@@ -44,22 +42,15 @@ class TestStartup : public QObject
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        w = std::make_unique<FakeWorld>();
-        windows = std::make_unique<Windows>(w->services());
-    }
-    void cleanup()
-    {
-        windows.reset();
-        w.reset();
-    }
+    void init() { openWindows(); }
+    void cleanup() { closeWindows(); }
 
     void splashStartsWithItsTimerRunning()
     {
         windows->start();
         Form5* splash = windows->form5();
-        QVERIFY(splash && splash->isVisible());
+        QVERIFY(splash);
+        QVERIFY(splash->isVisible());
         QCOMPARE(splash->windowTitle(), QStringLiteral("Vantrel"));
         QVERIFY(splash->Timer1->enabled());
         QCOMPARE(splash->Timer1->interval(), 10000);
@@ -69,7 +60,8 @@ private Q_SLOTS:
         QVERIFY(splash->Label5->text().contains(QStringLiteral("2026")));
         QCOMPARE(splash->Label1->font().pointSizeF(), 18.0);
         QVERIFY(splash->Label1->font().bold());
-        QVERIFY(!windows->login() && !windows->form3());
+        QVERIFY(!windows->login());
+        QVERIFY(!windows->form3());
     }
 
     void splashGivesWayOnce_data()
@@ -211,7 +203,8 @@ private Q_SLOTS:
         QCOMPARE(menu->mnuReplay->text(), QStringLiteral("&Replay"));
         menu->mnuCar->trigger();
         Form1* car = windows->form1();
-        QVERIFY(car && car->isVisible());
+        QVERIFY(car);
+        QVERIFY(car->isVisible());
         QVERIFY(menu->isVisible());
         car->hide();
         menu->mnuCar->trigger();
@@ -227,7 +220,8 @@ private Q_SLOTS:
         Form1* car = windows->showForm1();
         car->MRplayLog->trigger();
         replay* r = windows->replayScreen();
-        QVERIFY(r && r->isVisible());
+        QVERIFY(r);
+        QVERIFY(r->isVisible());
         QVERIFY(car->isVisible());
         car->MRplayLog->trigger();
         QCOMPARE(windows->replayScreen(), r);

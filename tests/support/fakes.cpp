@@ -85,7 +85,7 @@ int ScriptedBoxes::show(const QString& text, int buttons, const QString& title)
 {
     shown.append({text, buttons, title});
     // The person's answer belongs to this box, even when another opens above it.
-    int answer = buttons == 0 || buttons == 48 ? mb::Ok : mb::Cancel;
+    int answer = buttons == mb::OkOnly || buttons == mb::OkExclamation ? mb::Ok : mb::Cancel;
     if (!answers.empty()) {
         answer = answers.front();
         answers.pop_front();

@@ -140,14 +140,27 @@ bool underAddressSanitizer()
 #endif
 }
 
-double peakResidentMegabytes()
+namespace
+{
+double statusMegabytes(const QByteArray& field)
 {
     QFile f(QStringLiteral("/proc/self/status"));
     f.open(QIODevice::ReadOnly);
     for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+        if (line.startsWith(field))
+            return line.mid(field.size()).trimmed().split(' ').first().toDouble() / 1024.0;
     return 0;
+}
+} // namespace
+
+double residentMegabytes()
+{
+    return statusMegabytes("VmRSS:");
+}
+
+double peakResidentMegabytes()
+{
+    return statusMegabytes("VmHWM:");
 }
 
 double processCpuSeconds()

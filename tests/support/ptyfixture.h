@@ -75,7 +75,8 @@ struct PtySession {
 // memory figures meaningless.
 bool underAddressSanitizer();
 
-// Peak resident memory of this process, in megabytes.
+// Resident memory of this process, now and at its peak, in megabytes.
+double residentMegabytes();
 double peakResidentMegabytes();
 
 // Process CPU time in seconds.

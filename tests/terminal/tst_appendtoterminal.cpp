@@ -3,6 +3,7 @@
 #include "platform/crlfedit.h"
 #include "platform/crlftext.h"
 #include "platform/textbox.h"
+#include "screens.h"
 #include "shell/form1.h"
 #include "terminal/receivedtext.h"
 #include "terminal/serialterminal.h"
@@ -14,12 +15,9 @@
 using namespace vantrel;
 using namespace vantrel::test;
 
-class TestAppendToTerminal : public QObject
+class TestAppendToTerminal : public QObject, public CarScreenFixture
 {
     Q_OBJECT
-
-    std::unique_ptr<FakeWorld> world;
-    std::unique_ptr<Form1> form;
 
     void feed(const QString& text)
     {
@@ -28,16 +26,8 @@ class TestAppendToTerminal : public QObject
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        world = std::make_unique<FakeWorld>();
-        form = std::make_unique<Form1>(world->services());
-    }
-    void cleanup()
-    {
-        form.reset();
-        world.reset();
-    }
+    void init() { openScreen(false); }
+    void cleanup() { closeScreen(); }
 
     void pieces_data()
     {
@@ -149,12 +139,12 @@ private Q_SLOTS:
         QString source;
         for (int i = 0; i < 200; ++i)
             source += QStringLiteral("VEL =   %1\r\n\rLF only\nX").arg(i % 300, 3);
-        Form1 whole(world->services());
+        Form1 whole(w->services());
         QString copy = source;
         whole.terminal().AppendToTerminal(*whole.Term, copy);
 
         for (int cut : {1, 2, 3, 7, 0}) {
-            Form1 split(world->services());
+            Form1 split(w->services());
             QRandomGenerator rng(cut + 1);
             for (int at = 0; at < source.size();) {
                 const int n = cut ? cut : 1 + int(rng.bounded(64));

@@ -1,6 +1,7 @@
 // The port settings window: shows the port's values, applies them when closed.
 #include "fakes.h"
 #include "platform/qtserialcomm.h"
+#include "screens.h"
 #include "shell/form1.h"
 #include "terminal/configscrn.h"
 #include "terminal/serialterminal.h"
@@ -14,12 +15,9 @@
 using namespace vantrel;
 using namespace vantrel::test;
 
-class TestConfigScrn : public QObject
+class TestConfigScrn : public QObject, public CarScreenFixture
 {
     Q_OBJECT
-
-    std::unique_ptr<FakeWorld> w;
-    std::unique_ptr<Form1> form;
 
     ConfigScrn* openSettings()
     {
@@ -28,24 +26,15 @@ class TestConfigScrn : public QObject
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        w = std::make_unique<FakeWorld>();
-        form = std::make_unique<Form1>(w->services());
-        form->Form_Load();
-        w->serial.history.clear();
-    }
-    void cleanup()
-    {
-        form.reset();
-        w.reset();
-    }
+    void init() { openScreen(); }
+    void cleanup() { closeScreen(); }
 
     void showsTheServicesValues()
     {
         w->serial.port = 3;
         ConfigScrn* c = openSettings();
-        QVERIFY(c && c->isVisible());
+        QVERIFY(c);
+        QVERIFY(c->isVisible());
         QCOMPARE(c->Text1->text(), QStringLiteral("9600,n,8,1"));
         QCOMPARE(c->Text2->text(), QStringLiteral("3"));
         QCOMPARE(c->windowTitle(), QStringLiteral("Configure Comm Port"));
@@ -109,7 +98,7 @@ private Q_SLOTS:
         c->Text2->setText(port);
         c->close();
         QCOMPARE(w->boxes.shown.size(), 1);
-        QCOMPARE(w->boxes.shown[0].buttons, 48);
+        QCOMPARE(w->boxes.shown[0].buttons, mb::OkExclamation);
         QVERIFY2(w->boxes.shown[0].text.contains(mentions), qPrintable(w->boxes.shown[0].text));
         QCOMPARE(form->MOpen->isChecked(), w->serial.open);
     }

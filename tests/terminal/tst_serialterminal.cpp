@@ -3,6 +3,7 @@
 #include "platform/colors.h"
 #include "platform/crlfedit.h"
 #include "platform/vtimer.h"
+#include "screens.h"
 #include "shell/form1.h"
 #include "terminal/serialterminal.h"
 
@@ -13,26 +14,15 @@
 using namespace vantrel;
 using namespace vantrel::test;
 
-class TestSerialTerminal : public QObject
+class TestSerialTerminal : public QObject, public CarScreenFixture
 {
     Q_OBJECT
 
-    std::unique_ptr<FakeWorld> w;
-    std::unique_ptr<Form1> form;
-
-    void load()
-    {
-        form = std::make_unique<Form1>(w->services());
-        form->Form_Load();
-    }
+    void load() { form->Form_Load(); }
 
 private Q_SLOTS:
-    void init() { w = std::make_unique<FakeWorld>(); }
-    void cleanup()
-    {
-        form.reset();
-        w.reset();
-    }
+    void init() { openScreen(false); }
+    void cleanup() { closeScreen(); }
 
     void loadOpensThePortAndSendsOneCR()
     {
@@ -49,7 +39,7 @@ private Q_SLOTS:
         load();
         QCOMPARE(w->boxes.shown.size(), 1);
         QCOMPARE(w->boxes.shown[0].text, w->serial.openFailure);
-        QCOMPARE(w->boxes.shown[0].buttons, 48);
+        QCOMPARE(w->boxes.shown[0].buttons, mb::OkExclamation);
         QVERIFY(!form->MOpen->isChecked());
         QVERIFY(w->serial.sent.isEmpty());
         // The screen works without the port: a typed key edits the terminal.
@@ -124,7 +114,7 @@ private Q_SLOTS:
         } else {
             QCOMPARE(w->boxes.shown.size(), 1);
             QCOMPARE(w->boxes.shown[0].text, alert);
-            QCOMPARE(w->boxes.shown[0].buttons, 1);
+            QCOMPARE(w->boxes.shown[0].buttons, mb::OkCancel);
             QCOMPARE(w->boxes.shown[0].title,
                      QStringLiteral("Press Cancel to Quit, Ok to ignore."));
         }
@@ -297,11 +287,14 @@ private Q_SLOTS:
         form->terminal().Form_Unload(cancel);
         QCOMPARE(w->boxes.shown.size(), prompts);
         QCOMPARE(w->boxes.shown[0].text, QStringLiteral("Data cannot be sent"));
-        QCOMPARE(w->boxes.shown[0].buttons, 34);
+        QCOMPARE(w->boxes.shown[0].buttons, mb::AbortRetryIgnoreQuestion);
         // The prompt comes about 10 seconds after each deadline was set.
-        QVERIFY(promptTimes[0] - start >= 10 && promptTimes[0] - start <= 12);
+        const auto aboutTenSeconds = [](double wait) { return wait >= 10 && wait <= 12; };
+        QVERIFY2(aboutTenSeconds(promptTimes[0] - start),
+                 qPrintable(QString::number(promptTimes[0] - start)));
         if (prompts > 1)
-            QVERIFY(promptTimes[1] - promptTimes[0] >= 10 && promptTimes[1] - promptTimes[0] <= 12);
+            QVERIFY2(aboutTenSeconds(promptTimes[1] - promptTimes[0]),
+                     qPrintable(QString::number(promptTimes[1] - promptTimes[0])));
         QCOMPARE(cancel, ended ? 0 : 1);
         QCOMPARE(w->serial.open, !ended);
         QCOMPARE(w->exit.calls, ended ? 1 : 0);

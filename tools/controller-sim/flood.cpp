@@ -5,14 +5,6 @@
 namespace sim
 {
 
-uint32_t Flood::next()
-{
-    m_state ^= m_state << 13;
-    m_state ^= m_state >> 7;
-    m_state ^= m_state << 17;
-    return uint32_t(m_state >> 11);
-}
-
 void Flood::generate(std::string& out, size_t n)
 {
     const size_t end = out.size() + n;

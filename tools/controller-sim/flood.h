@@ -1,5 +1,7 @@
 #pragma once
 
+#include "random.h"
+
 #include <cstdint>
 #include <string>
 
@@ -11,13 +13,13 @@ namespace sim
 class Flood
 {
 public:
-    explicit Flood(uint64_t seed) : m_state(seed ? seed : 1) {}
+    explicit Flood(uint64_t seed) : m_random(seed) {}
     // Appends about n bytes to out.
     void generate(std::string& out, size_t n);
 
 private:
-    uint32_t next();
-    uint64_t m_state;
+    uint32_t next() { return m_random.next(); }
+    Random m_random;
     uint64_t m_line = 0;
 };
 

@@ -5,14 +5,6 @@
 namespace sim
 {
 
-uint32_t Traffic::next()
-{
-    m_state ^= m_state << 13;
-    m_state ^= m_state >> 7;
-    m_state ^= m_state << 17;
-    return uint32_t(m_state >> 11);
-}
-
 void Traffic::message(std::string& out)
 {
     // The car keeps moving so the dumps, speeds and faults change as they would.

@@ -2,6 +2,8 @@
 
 #include "car.h"
 
+#include "random.h"
+
 #include <cstdint>
 #include <string>
 
@@ -16,15 +18,15 @@ namespace sim
 class Traffic
 {
 public:
-    explicit Traffic(uint64_t seed) : m_state(seed ? seed : 1) {}
+    explicit Traffic(uint64_t seed) : m_random(seed) {}
     // Appends whole messages to out until it has grown by at least n bytes.
     void generate(std::string& out, size_t n);
 
 private:
-    uint32_t next();
+    uint32_t next() { return m_random.next(); }
     void message(std::string& out);
 
-    uint64_t m_state;
+    Random m_random;
     uint64_t m_line = 0;
     Car m_car;
 };

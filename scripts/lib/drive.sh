@@ -1,9 +1,9 @@
 # shellcheck shell=bash
-# Shared by the benchmarks that run the real program: its own X server, the simulated
-# controller, the program itself, the way to the car screen and to a capture log as a
-# technician takes it, and figures read from /proc. Sourced from the repository's
-# root after `set -euo pipefail`; every process started here ends with the script,
-# also on Ctrl-C or a failure.
+# Shared by the scripts that run the real program (the benchmarks, the screenshots): its
+# own X server, the simulated controller, the program itself, the way to the car screen
+# and to a capture log as a technician takes it, and figures read from /proc. Sourced
+# from the repository's root after `set -euo pipefail`; every process started here ends
+# with the script, also on Ctrl-C or a failure.
 
 drive_tmp=$(mktemp -d)
 drive_pids=()

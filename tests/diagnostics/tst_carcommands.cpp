@@ -1,13 +1,16 @@
-// The status scanner, the commands and the timer network, tick by tick.
-#include "diagnostics/cardiagnostics.h"
+// The commands, the overlay panel, the stress test and the timer network, tick by tick.
+#include "diagnostics/carcommands.h"
 #include "diagnostics/pmidump.h"
 #include "diagnostics/signalgrid.h"
+#include "diagnostics/statusscanner.h"
 #include "fakes.h"
 #include "platform/colors.h"
 #include "platform/crlfedit.h"
 #include "platform/textbox.h"
 #include "platform/vtimer.h"
+#include "screens.h"
 #include "shell/form1.h"
+#include "testfiles.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -19,19 +22,10 @@
 using namespace vantrel;
 using namespace vantrel::test;
 
-class TestCarDiagnostics : public QObject
+class TestCarCommands : public QObject, public CarScreenFixture
 {
     Q_OBJECT
 
-    std::unique_ptr<FakeWorld> w;
-    std::unique_ptr<Form1> form;
-    CarDiagnostics& d() { return form->diagnostics(); }
-    QByteArray takeSent()
-    {
-        const QByteArray s = w->serial.sent;
-        w->serial.sent.clear();
-        return s;
-    }
     QList<bool> timers() const
     {
         return {form->Timer1->enabled(), form->Timer2->enabled(), form->Timer3->enabled(),
@@ -39,28 +33,18 @@ class TestCarDiagnostics : public QObject
     }
     static QString dump()
     {
-        QString s = kPmiHeader + QStringLiteral("\r\n");
-        for (int n = 1; n <= 8; ++n)
-            s += QStringLiteral("L      0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\r\n");
-        return s;
+        return pmiDump([](int, int) { return u'0'; });
     }
 
 private Q_SLOTS:
     void init()
     {
-        w = std::make_unique<FakeWorld>();
-        form = std::make_unique<Form1>(w->services());
-        form->Form_Load();
+        openScreen();
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         form->Timer4->setEnabled(false);
-        takeSent();
     }
-    void cleanup()
-    {
-        form.reset();
-        w.reset();
-    }
+    void cleanup() { closeScreen(); }
 
     void startState()
     {
@@ -74,116 +58,6 @@ private Q_SLOTS:
                               f.Timer4->enabled(), f.Timer5->enabled(), f.Timer7->enabled()}),
                  (QList<bool>{false, false, false, true, false, false}));
         QCOMPARE(f.Timer7->interval(), 100);
-    }
-
-    void scanner_data()
-    {
-        QTest::addColumn<QString>("buffer");
-        QTest::addColumn<QString>("vel");
-        QTest::addColumn<QString>("bbt");
-        QTest::addColumn<QString>("flt");
-        QTest::addColumn<bool>("timer1");
-        QTest::newRow("no echo, nothing is read") << "VEL =     0"
-                                                  << ""
-                                                  << ""
-                                                  << "" << false;
-        QTest::newRow("speed after the echo") << "> PMII\r\nVEL =    12\r\n"
-                                              << " 12"
-                                              << ""
-                                              << "" << true;
-        QTest::newRow("speed label as the buffer's end gives one character") << "> PMIIVEL =   7"
-                                                                             << "7"
-                                                                             << ""
-                                                                             << "" << true;
-        QTest::newRow("first speed wins") << "> PMII VEL =    12 VEL =    34"
-                                          << " 12"
-                                          << ""
-                                          << "" << true;
-        QTest::newRow("bbt in lower case is no marker") << "> PMII bbt =   00012"
-                                                        << ""
-                                                        << ""
-                                                        << "" << true;
-        QTest::newRow("BBT value 5 after the marker's end") << "> PMII BBT =   00042\r\n"
-                                                            << ""
-                                                            << "00042"
-                                                            << "" << true;
-        QTest::newRow("fault text") << "> PMII FLT0 =  DOOR FAULT\r\n"
-                                    << ""
-                                    << ""
-                                    << "DOOR FAULT\r\n"
-                                    << true;
-    }
-    void scanner()
-    {
-        QFETCH(QString, buffer);
-        QFETCH(QString, vel);
-        QFETCH(QString, bbt);
-        QFETCH(QString, flt);
-        QFETCH(bool, timer1);
-        form->Text1->setText(buffer);
-        QCOMPARE(form->txtvel->text(), vel);
-        QCOMPARE(form->txtbbt->text(), bbt);
-        QCOMPARE(form->Text5->text(), flt);
-        QCOMPARE(form->Timer1->enabled(), timer1);
-    }
-
-    void stopChain()
-    {
-        form->Text1->setText(QStringLiteral("> PMII VEL =    12"));
-        QCOMPARE(d().StopCount(), 0);
-        QCOMPARE(takeSent(), QByteArray());
-        form->Text1->setText(QStringLiteral("> PMII VEL =     0"));
-        QCOMPARE(d().StopCount(), 1);
-        QCOMPARE(form->Text2->text(), QStringLiteral("1"));
-        QCOMPARE(takeSent(), QByteArray("bbt\r"));
-        // Still at rest: no change, nothing further.
-        form->Text1->setText(QStringLiteral("> PMII VEL =     0 "));
-        QCOMPARE(takeSent(), QByteArray());
-        form->Timer5->setEnabled(true);
-        form->Text1->setText(QStringLiteral("> PMII VEL =     0 BBT =   00001"));
-        QCOMPARE(takeSent(), QByteArray("flt0\r"));
-        QVERIFY(!form->Timer5->enabled());
-        form->Text1->setText(QStringLiteral("> PMII FLT0 =  ARRIVED"));
-        QCOMPARE(form->Text5->text(), QStringLiteral("ARRIVED"));
-        QCOMPARE(takeSent(), QByteArray());
-    }
-
-    void userEdits()
-    {
-        QTest::keyClicks(form->Text2, QStringLiteral("9"));
-        QCOMPARE(takeSent(), QByteArray("bbt\r"));
-        form->Timer5->setEnabled(true);
-        QTest::keyClicks(form->txtpos, QStringLiteral("3"));
-        QVERIFY(!form->Timer5->enabled());
-        QCOMPARE(takeSent(), QByteArray());
-    }
-
-    void resetThenNextStopShowsOne()
-    {
-        form->Text1->setText(QStringLiteral("> PMII VEL =     0"));
-        form->Text1->setText(QStringLiteral("> PMII VEL =     5"));
-        form->Text1->setText(QStringLiteral("> PMII VEL =     0"));
-        QCOMPARE(form->Text2->text(), QStringLiteral("2"));
-        form->Command2->click();
-        QCOMPARE(form->Text2->text(), QStringLiteral("2"));
-        form->Text1->setText(QStringLiteral("> PMII VEL =     5"));
-        form->Text1->setText(QStringLiteral("> PMII VEL =     0"));
-        QCOMPARE(form->Text2->text(), QStringLiteral("1"));
-    }
-
-    void stopCountRollsOverAtItsLimit()
-    {
-        for (int i = 0; i < std::numeric_limits<qint16>::max(); ++i) {
-            form->txtvel->setText(QStringLiteral(" 1"));
-            form->txtvel->setText(QStringLiteral("  0"));
-        }
-        QCOMPARE(d().StopCount(), qint16(32767));
-        takeSent();
-        form->txtvel->setText(QStringLiteral(" 1"));
-        form->txtvel->setText(QStringLiteral("  0"));
-        QCOMPARE(d().StopCount(), qint16(0));
-        QCOMPARE(form->Text2->text(), QStringLiteral("0"));
-        QCOMPARE(takeSent(), QByteArray("bbt\r"));
     }
 
     void dob_data()
@@ -219,18 +93,18 @@ private Q_SLOTS:
         QCOMPARE(backColor(form->Label5), color::LightGrey);
 
         // Poll cycle: Timer2 asks until Timer1 finds the dump.
-        form->diagnostics().Timer2_Timer();
+        form->commands().Timer2_Timer();
         QCOMPARE(takeSent(), QByteArray("pmii\r"));
         QCOMPARE(backColor(form->Label5), color::Green);
         QVERIFY(form->Timer1->enabled());
-        form->diagnostics().Timer1_Timer();
+        form->commands().Timer1_Timer();
         QVERIFY(!form->Timer2->enabled());
         QVERIFY(form->Timer1->enabled());
         form->Text1->setText(QStringLiteral("> PMII\r\n") + dump());
-        form->diagnostics().Timer1_Timer();
+        form->commands().Timer1_Timer();
         QCOMPARE(timers(), (QList<bool>{false, false, true, false, false}));
         QCOMPARE(takeSent(), QByteArray("vel\r")); // SM 0 and no rest speed shown yet
-        form->diagnostics().Timer3_Timer();
+        form->commands().Timer3_Timer();
         QVERIFY(form->Timer2->enabled());
         QCOMPARE(takeSent(), QByteArray());
 
@@ -250,10 +124,10 @@ private Q_SLOTS:
     void closedPortPollsSendNothing()
     {
         form->MOpen->trigger();
-        form->diagnostics().Timer2_Timer();
-        form->diagnostics().Timer5_Timer();
+        form->commands().Timer2_Timer();
+        form->commands().Timer5_Timer();
         form->Timer5->setEnabled(true);
-        form->diagnostics().Timer5_Timer();
+        form->commands().Timer5_Timer();
         QVERIFY(form->Timer5->enabled());
         QVERIFY(!form->Timer1->enabled());
         QCOMPARE(backColor(form->Label5), color::LightGrey);
@@ -294,19 +168,19 @@ private Q_SLOTS:
         w->serial.receive(QStringLiteral("burst"));
         QVERIFY(form->Timer4->enabled());
         QVERIFY(!form->Timer5->enabled());
-        form->diagnostics().Timer4_Timer();
+        form->commands().Timer4_Timer();
         QVERIFY(form->Timer5->enabled());
         QVERIFY(!form->Timer4->enabled());
-        form->diagnostics().Timer5_Timer();
+        form->commands().Timer5_Timer();
         QCOMPARE(takeSent(), QByteArray("pmii\r"));
         QVERIFY(!form->Timer5->enabled());
         QVERIFY(form->Timer1->enabled());
         // No more data: the lamp reset does not arm it again.
-        form->diagnostics().Timer4_Timer();
+        form->commands().Timer4_Timer();
         QVERIFY(!form->Timer5->enabled());
         // A txtpos or txtbbt change cancels a pending poll.
         w->serial.receive(QStringLiteral("more"));
-        form->diagnostics().Timer4_Timer();
+        form->commands().Timer4_Timer();
         QVERIFY(form->Timer5->enabled());
         form->txtpos->setText(QStringLiteral("2"));
         QVERIFY(!form->Timer5->enabled());
@@ -330,7 +204,7 @@ private Q_SLOTS:
         form->Command4->click();
         w->serial.receive(QStringLiteral("x"));
         QCOMPARE(backColor(form->Label4), color::DarkRed);
-        form->diagnostics().Timer4_Timer();
+        form->commands().Timer4_Timer();
         QCOMPARE(backColor(form->Label4), color::LightGrey);
         QCOMPARE(backColor(form->Label5), color::LightGrey);
         QVERIFY(!form->Timer5->enabled()); // not in PMI mode
@@ -342,29 +216,29 @@ private Q_SLOTS:
         form->Command6->click();
         QCOMPARE(form->windowTitle(), QStringLiteral("Stress Test"));
         QVERIFY(form->Timer3->enabled());
-        form->diagnostics().Timer3_Timer();
+        form->commands().Timer3_Timer();
         QCOMPARE(takeSent(), QByteArray());
         QVERIFY(form->Timer2->enabled());
-        form->diagnostics().Timer3_Timer();
+        form->commands().Timer3_Timer();
         QCOMPARE(takeSent(), QByteArray("scc12\r"));
         QCOMPARE(backColor(form->Label5), color::Green);
-        form->diagnostics().Timer3_Timer();
+        form->commands().Timer3_Timer();
         QCOMPARE(takeSent(), QByteArray("scc1\r"));
-        QCOMPARE(d().stressPhase(), qint16(1));
+        QCOMPARE(form->commands().stressPhase(), qint16(1));
         // Reset mid-phase; the next start goes on where it stopped.
         form->Command2->click();
         QCOMPARE(form->windowTitle(), QStringLiteral("Vantrel Car"));
         QCOMPARE(timers().mid(0, 3), (QList<bool>{false, false, false}));
         form->Text4->clear();
         form->Command6->click();
-        form->diagnostics().Timer3_Timer();
+        form->commands().Timer3_Timer();
         QCOMPARE(takeSent(), QByteArray("scc\r"));
         // A press while Timer3 runs stops it.
         form->Command6->click();
         QVERIFY(!form->Timer3->enabled());
         QVERIFY(!form->Timer2->enabled());
         QCOMPARE(form->windowTitle(), QStringLiteral("Vantrel Car"));
-        form->diagnostics().Timer3_Timer();
+        form->commands().Timer3_Timer();
         QCOMPARE(takeSent(), QByteArray());
     }
 
@@ -372,7 +246,7 @@ private Q_SLOTS:
     {
         form->Command1->click();
         form->Text1->setText(QStringLiteral("> PMII\r\n") + dump());
-        form->diagnostics().Timer1_Timer();
+        form->commands().Timer1_Timer();
         QVERIFY(form->Timer3->enabled());
         form->Command6->click();
         QVERIFY(!form->Timer3->enabled());
@@ -382,5 +256,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestCarDiagnostics)
-#include "tst_cardiagnostics.moc"
+QTEST_MAIN(TestCarCommands)
+#include "tst_carcommands.moc"

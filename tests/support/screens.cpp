@@ -1,0 +1,47 @@
+#include "screens.h"
+
+namespace vantrel::test
+{
+
+void WindowsFixture::openWindows()
+{
+    w = std::make_unique<FakeWorld>();
+    windows = std::make_unique<Windows>(w->services());
+}
+
+void WindowsFixture::closeWindows()
+{
+    windows.reset();
+    w.reset();
+}
+
+void CarScreenFixture::openScreen(bool load)
+{
+    w = std::make_unique<FakeWorld>();
+    form = std::make_unique<Form1>(w->services());
+    if (load)
+        form->Form_Load();
+    w->serial.sent.clear();
+    w->serial.history.clear();
+}
+
+void CarScreenFixture::openScreenOn(const Services& services)
+{
+    form = std::make_unique<Form1>(services);
+    form->Form_Load();
+}
+
+void CarScreenFixture::closeScreen()
+{
+    form.reset();
+    w.reset();
+}
+
+QByteArray CarScreenFixture::takeSent()
+{
+    const QByteArray sent = w->serial.sent;
+    w->serial.sent.clear();
+    return sent;
+}
+
+} // namespace vantrel::test

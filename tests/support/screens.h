@@ -1,0 +1,33 @@
+#pragma once
+
+#include "fakes.h"
+#include "shell/form1.h"
+#include "shell/windows.h"
+
+#include <memory>
+
+namespace vantrel::test
+{
+
+// A fresh fake world and window registry for each test function: the start-up windows
+// and both large screens are made through it as the program makes them.
+struct WindowsFixture {
+    std::unique_ptr<FakeWorld> w;
+    std::unique_ptr<Windows> windows;
+    void openWindows();
+    void closeWindows();
+};
+
+// A fresh car diagnostics screen over a fake world for each test function, loaded
+// (its port open and the CR sent) unless asked not to, and what it sent since.
+struct CarScreenFixture {
+    std::unique_ptr<FakeWorld> w;
+    std::unique_ptr<Form1> form;
+    void openScreen(bool load = true);
+    // The screen again, on other services (the world stays).
+    void openScreenOn(const Services& services);
+    void closeScreen();
+    QByteArray takeSent();
+};
+
+} // namespace vantrel::test
