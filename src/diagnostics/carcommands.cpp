@@ -5,6 +5,7 @@
 
 #include "platform/colors.h"
 #include "platform/crlfedit.h"
+#include "platform/lamp.h"
 #include "platform/textbox.h"
 #include "platform/vtimer.h"
 #include "pmidump.h"
@@ -100,7 +101,7 @@ void CarCommands::focusCommandOrTerminal()
 void CarCommands::Timer1_Timer()
 {
     m_c.Timer2->setEnabled(false);
-    setBackColor(m_c.Label3, color::LightGrey);
+    m_c.Label3->setColor(color::LightGrey);
     if (!FillSignalGrid(*m_c.grid, m_c.Text1->text()))
         return;
     const double v = leadingNumber(m_c.grid->label(QStringLiteral("lbl514"))->text());
@@ -115,7 +116,7 @@ void CarCommands::Timer2_Timer()
     if (!m_serial.portOpen())
         return;
     sendCommand(m_serial, QStringLiteral("pmii"));
-    setBackColor(m_c.Label5, color::Green);
+    m_c.Label5->setColor(color::Green);
     m_c.Timer1->setEnabled(true);
 }
 
@@ -124,11 +125,11 @@ void CarCommands::Timer3_Timer()
     if (isStressRunning()) {
         if (m_stressPhase == 1) {
             sendCommand(m_serial, QStringLiteral("scc") + m_c.Text4->text());
-            setBackColor(m_c.Label5, color::Green);
+            m_c.Label5->setColor(color::Green);
         }
         if (m_stressPhase == 2) {
             sendCommand(m_serial, QStringLiteral("scc1"));
-            setBackColor(m_c.Label5, color::Green);
+            m_c.Label5->setColor(color::Green);
             m_stressPhase = 0;
         }
         ++m_stressPhase;
@@ -138,13 +139,13 @@ void CarCommands::Timer3_Timer()
 
 void CarCommands::Timer4_Timer()
 {
-    if (backColor(m_c.Label4) != color::LightGrey) {
-        setBackColor(m_c.Label4, color::LightGrey);
+    if (m_c.Label4->color() != color::LightGrey) {
+        m_c.Label4->setColor(color::LightGrey);
         if (!m_c.Text3->isHidden())
             m_c.Timer5->setEnabled(true);
     }
-    if (backColor(m_c.Label5) != color::LightGrey)
-        setBackColor(m_c.Label5, color::LightGrey);
+    if (m_c.Label5->color() != color::LightGrey)
+        m_c.Label5->setColor(color::LightGrey);
     m_c.Timer4->setEnabled(false);
 }
 
@@ -153,7 +154,7 @@ void CarCommands::Timer5_Timer()
     if (!m_serial.portOpen())
         return;
     sendCommand(m_serial, QStringLiteral("pmii"));
-    setBackColor(m_c.Label5, color::Green);
+    m_c.Label5->setColor(color::Green);
     m_c.Timer5->setEnabled(false);
     m_c.Timer1->setEnabled(true);
 }
@@ -162,7 +163,7 @@ void CarCommands::Command1_Click()
 {
     sendCommand(m_serial, QStringLiteral("pmii"));
     m_c.Text3->show();
-    setBackColor(m_c.Label3, color::DarkGreen);
+    m_c.Label3->setColor(color::DarkGreen);
     m_c.Timer2->setEnabled(true);
     m_c.Text4->show();
     m_c.Picture1->show();
@@ -176,7 +177,7 @@ void CarCommands::Command2_Click()
     m_c.Timer1->setEnabled(false);
     m_c.Text3->hide();
     m_c.Picture1->hide();
-    setBackColor(m_c.Label3, color::LightGrey);
+    m_c.Label3->setColor(color::LightGrey);
     m_c.form->setWindowTitle(QLatin1String(kCaption));
     m_c.Term->setFocus();
     m_scanner.resetStopCount();
@@ -198,7 +199,7 @@ void CarCommands::Command3_Click()
 void CarCommands::stepButton(const char* command)
 {
     sendCommand(m_serial, QLatin1String(command));
-    setBackColor(m_c.Label5, color::Green);
+    m_c.Label5->setColor(color::Green);
     focusCommandOrTerminal();
 }
 
@@ -217,7 +218,7 @@ void CarCommands::Command6_Click()
     if (m_c.Timer3->enabled()) {
         m_c.Timer3->setEnabled(false);
         m_c.Timer2->setEnabled(false);
-        setBackColor(m_c.Label3, color::LightGrey);
+        m_c.Label3->setColor(color::LightGrey);
         m_c.form->setWindowTitle(QLatin1String(kCaption));
     } else {
         m_c.Timer3->setEnabled(true);

@@ -13,14 +13,18 @@ namespace
 constexpr const char* kProperty = "BackColor";
 }
 
+QColor toQColor(quint32 bgr)
+{
+    return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
+}
+
 void setBackColor(QWidget* w, quint32 bgr)
 {
     if (w->property(kProperty).isValid() && w->property(kProperty).toUInt() == bgr)
         return;
     w->setProperty(kProperty, bgr);
     QPalette p = w->palette();
-    const QColor c(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
-    p.setColor(QPalette::Window, c);
+    p.setColor(QPalette::Window, toQColor(bgr));
     w->setPalette(p);
     w->setAutoFillBackground(true);
 }

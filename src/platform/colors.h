@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+class QColor;
 class QWidget;
 
 namespace vantrel
@@ -17,6 +18,9 @@ constexpr quint32 DarkGreen = 0x0000C000;
 constexpr quint32 DarkRed = 0x000000C0;
 constexpr quint32 Black = 0x00000000;
 } // namespace color
+
+// A stored colour as the toolkit takes it.
+QColor toQColor(quint32 bgr);
 
 // A control's background colour: set paints it at once, get reads what was set.
 void setBackColor(QWidget* w, quint32 bgr);

@@ -1,99 +1,426 @@
 #include "crlfedit.h"
 
-#include "crlftext.h"
-
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QScrollBar>
-#include <QTextBlock>
+#include <QTextLayout>
+
+#include <algorithm>
 
 namespace vantrel
 {
 
-CrLfEdit::CrLfEdit(const QString& name, QWidget* parent) : QPlainTextEdit(parent)
+CrLfEdit::CrLfEdit(const QString& name, QWidget* parent) : QAbstractScrollArea(parent)
 {
     setObjectName(name);
-    setReadOnly(true);
-    setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
-    setTabChangesFocus(true);
+    setFocusPolicy(Qt::StrongFocus);
     setAcceptDrops(false);
-    setUndoRedoEnabled(false);
     setContextMenuPolicy(Qt::NoContextMenu);
-    setWordWrapMode(QTextOption::NoWrap);
-    m_redraw.setSingleShot(true);
-    m_redraw.setInterval(kRedrawMs);
-    connect(&m_redraw, &QTimer::timeout, this, &CrLfEdit::flushView);
+    viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setBackgroundRole(QPalette::Base);
+    // Each paint fills what it draws: no second fill of the background.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    m_lineHeight = fontMetrics().lineSpacing();
+    m_rawFont = QRawFont::fromFont(font());
+    m_rows.push_back(Row{});
 }
 
 void CrLfEdit::setText(const QString& text)
 {
-    if (m_model.setText(text))
+    if (m_model.setText(text)) {
+        m_anchor = 0;
         changed();
+    }
+}
+
+bool CrLfEdit::setSelStart(int pos)
+{
+    if (!m_model.setSelStart(pos))
+        return false;
+    m_anchor = pos;
+    if (hasFocus())
+        viewport()->update();
+    return true;
+}
+
+bool CrLfEdit::setSelLength(int len)
+{
+    if (!m_model.setSelLength(len))
+        return false;
+    m_anchor = m_model.selStart();
+    if (hasFocus() || len > 0)
+        viewport()->update();
+    return true;
 }
 
 void CrLfEdit::setSelText(const QString& text)
 {
-    if (m_model.setSelText(text))
+    if (m_model.setSelText(text)) {
+        m_anchor = m_model.selStart();
         changed();
+    }
+}
+
+void CrLfEdit::setWrapping(bool on)
+{
+    m_wrapping = on;
+    rebuildFrom(0);
+    updateScrollBars();
 }
 
 void CrLfEdit::changed()
 {
-    if (isVisible() && !m_redraw.isActive())
-        m_redraw.start();
+    if (isVisible())
+        requestFrame();
     Q_EMIT Change();
 }
 
 void CrLfEdit::flushView()
 {
-    m_redraw.stop();
     const auto update = m_model.viewUpdate();
     if (!update)
         return;
-    const QString& text = m_model.text();
-    if (update->whole) {
-        setPlainText(crlf::toView(text));
-    } else {
-        QTextCursor c(document());
-        c.movePosition(QTextCursor::End);
-        c.insertText(crlf::toView(QStringView(text).mid(update->from)));
-    }
+    QScrollBar* bar = verticalScrollBar();
+    const int first = update->whole ? 0 : rowOf(update->from);
+    rebuildFrom(first);
     m_model.viewDrawn();
-    QTextCursor caret = textCursor();
-    caret.setPosition(crlf::truthToView(text, m_model.selStart()));
-    setTextCursor(caret);
-    if (m_model.selStart() == text.size()) {
-        QScrollBar* bar = verticalScrollBar();
-        bar->setValue(bar->maximum()); // the newest text in view
+    updateScrollBars();
+    // The newest text in view: the rows above move up by themselves (the screen scrolls
+    // them), what changed is drawn.
+    if (m_model.selStart() == length())
+        bar->setValue(bar->maximum());
+    if (update->whole)
+        viewport()->update();
+    else
+        viewport()->update(rowRect(first).united(rowRect(int(m_rows.size()) - 1)));
+}
+
+QString CrLfEdit::viewText() const
+{
+    QStringList rows;
+    for (const Row& r : m_rows)
+        rows << r.shown;
+    return rows.join(QLatin1Char('\n'));
+}
+
+// The rows from this one on, made again from the text (the rows above stay).
+void CrLfEdit::rebuildFrom(int row)
+{
+    row = qBound(0, row, int(m_rows.size()) - 1);
+    const int from = m_rows[row].from;
+    m_rows.resize(row);
+    appendRows(from, length());
+    if (row == 0)
+        m_widest = 0;
+}
+
+void CrLfEdit::appendRows(int from, int end)
+{
+    const QString& t = text();
+    const qreal room = viewport()->width() - 2 * m_margin;
+    const auto push = [&](int start, int stop) {
+        QString shown(stop - start, Qt::Uninitialized);
+        for (int i = start; i < stop; ++i)
+            shown[i - start] = crlf::picture(t[i]);
+        // Rows break between words where the box is too narrow; a long word anywhere.
+        while (m_wrapping && room > 0 && shown.size() > 1) {
+            const QVector<QPointF> advances =
+                m_rawFont.advancesForGlyphIndexes(m_rawFont.glyphIndexesForString(shown));
+            int fits = 0;
+            for (qreal x = 0; fits < advances.size() && x + advances[fits].x() <= room; ++fits)
+                x += advances[fits].x();
+            if (fits >= shown.size())
+                break;
+            fits = qMax(1, fits);
+            const int blank = int(shown.lastIndexOf(QLatin1Char(' '), fits - 1));
+            const int cut = blank > 0 ? blank + 1 : fits;
+            m_rows.push_back(Row{start, start + cut, shown.left(cut), {}, {}});
+            start += cut;
+            shown.remove(0, cut);
+        }
+        m_rows.push_back(Row{start, stop, shown, {}, {}});
+    };
+    int start = from;
+    for (int i = from; i < end; ++i) {
+        const QChar c = t[i];
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+            continue;
+        push(start, i);
+        if (c == QLatin1Char('\r') && i + 1 < end && t[i + 1] == QLatin1Char('\n'))
+            ++i;
+        start = i + 1;
     }
+    push(start, end);
+}
+
+void CrLfEdit::updateScrollBars()
+{
+    const int inner = qMax(1, viewport()->height() - 2 * m_margin);
+    const int visible = qMax(1, inner / m_lineHeight);
+    QScrollBar* v = verticalScrollBar();
+    v->setRange(0, qMax(0, int(m_rows.size()) - visible));
+    v->setPageStep(visible);
+    v->setSingleStep(1);
+    QScrollBar* h = horizontalScrollBar();
+    h->setRange(0, qMax(0, m_widest + 2 * m_margin - viewport()->width()));
+    h->setPageStep(viewport()->width());
+    h->setSingleStep(m_lineHeight);
+}
+
+int CrLfEdit::rowOf(int pos) const
+{
+    const auto after = std::upper_bound(m_rows.begin(), m_rows.end(), pos,
+                                        [](int p, const Row& r) { return p < r.from; });
+    return qMax(0, int(after - m_rows.begin()) - 1);
+}
+
+int CrLfEdit::columnX(Row& row, int column)
+{
+    glyphsOf(row);
+    return int(row.x[qBound(0, column, int(row.shown.size()))]);
+}
+
+QRect CrLfEdit::rowRect(int row) const
+{
+    const int top = m_margin + (row - verticalScrollBar()->value()) * m_lineHeight;
+    return QRect(0, top, viewport()->width(), m_lineHeight);
+}
+
+const QGlyphRun& CrLfEdit::glyphsOf(Row& row)
+{
+    if (row.glyphs)
+        return *row.glyphs;
+    const int n = int(row.shown.size());
+    QVector<quint32> indexes = m_rawFont.glyphIndexesForString(row.shown);
+    QVector<QPointF> advances = m_rawFont.advancesForGlyphIndexes(indexes);
+    const bool complete = !indexes.contains(0u) && indexes.size() == n;
+    if (!complete) {
+        // A character this font has no glyph for: the toolkit finds one in another.
+        QTextLayout layout(row.shown, font());
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        const QList<QGlyphRun> runs = layout.glyphRuns();
+        row.glyphs = runs.isEmpty() ? QGlyphRun() : runs.first();
+        row.x.resize(n + 1);
+        for (int i = 0; i <= n; ++i)
+            row.x[i] = layout.lineAt(0).cursorToX(i);
+    } else {
+        QVector<QPointF> positions(n);
+        row.x.resize(n + 1);
+        qreal x = 0;
+        for (int i = 0; i < n; ++i) {
+            positions[i] = QPointF(x, m_rawFont.ascent());
+            row.x[i] = x;
+            x += advances[i].x();
+        }
+        row.x[n] = x;
+        QGlyphRun run;
+        run.setRawFont(m_rawFont);
+        run.setGlyphIndexes(indexes);
+        run.setPositions(positions);
+        row.glyphs = run;
+    }
+    const int width = int(row.x[n]) + 1;
+    if (width > m_widest) {
+        m_widest = width;
+        QMetaObject::invokeMethod(this, &CrLfEdit::updateScrollBars, Qt::QueuedConnection);
+    }
+    return *row.glyphs;
+}
+
+void CrLfEdit::paintEvent(QPaintEvent* e)
+{
+    QPainter p(viewport());
+    const QPalette& pal = viewport()->palette();
+    p.fillRect(e->rect(), pal.color(QPalette::Base));
+    const QRect inner = viewport()->rect().adjusted(m_margin, m_margin, -m_margin, -m_margin);
+    p.setClipRect(inner & e->rect());
+    p.setFont(font());
+    const int top = verticalScrollBar()->value();
+    const int first = qMax(top, top + (e->rect().top() - m_margin) / m_lineHeight);
+    const int last =
+        qMin(int(m_rows.size()) - 1, top + (e->rect().bottom() - m_margin) / m_lineHeight);
+    const int x0 = m_margin - horizontalScrollBar()->value();
+    const int selFrom = selStart();
+    const int selTo = selFrom + selLength();
+    const int caretRow = selLength() == 0 && hasFocus() ? rowOf(selFrom) : -1;
+    for (int r = first; r <= last; ++r) {
+        Row& row = m_rows[size_t(r)];
+        const int y = m_margin + (r - top) * m_lineHeight;
+        const QGlyphRun& glyphs = glyphsOf(row);
+        p.setPen(pal.color(QPalette::Text));
+        p.drawGlyphRun(QPointF(x0, y), glyphs);
+        if (selTo > row.from && selFrom <= row.to) {
+            const int a = columnX(row, qMax(selFrom, row.from) - row.from);
+            const int b = selTo > row.to ? columnX(row, row.to - row.from) + 4
+                                         : columnX(row, selTo - row.from);
+            const QRect band(x0 + a, y, b - a, m_lineHeight);
+            p.save();
+            p.setClipRect(band & inner & e->rect());
+            p.fillRect(band, pal.color(QPalette::Highlight));
+            p.setPen(pal.color(QPalette::HighlightedText));
+            p.drawGlyphRun(QPointF(x0, y), glyphs);
+            p.restore();
+        }
+        if (r == caretRow) {
+            const int x = x0 + columnX(row, qMin(selFrom, row.to) - row.from);
+            p.fillRect(QRect(x, y, 1, m_lineHeight), pal.color(QPalette::Text));
+        }
+    }
+}
+
+void CrLfEdit::scrollContentsBy(int dx, int dy)
+{
+    // Within the margins only, so no row slides into them.
+    const QRect inner = viewport()->rect().adjusted(m_margin, m_margin, -m_margin, -m_margin);
+    if (qAbs(dy) * m_lineHeight >= inner.height() || qAbs(dx) >= inner.width())
+        viewport()->update();
+    else
+        viewport()->scroll(dx, dy * m_lineHeight, inner);
+}
+
+void CrLfEdit::resizeEvent(QResizeEvent* e)
+{
+    QAbstractScrollArea::resizeEvent(e);
+    if (m_wrapping)
+        rebuildFrom(0);
+    updateScrollBars();
 }
 
 void CrLfEdit::showEvent(QShowEvent* e)
 {
     flushView();
-    QPlainTextEdit::showEvent(e);
+    updateScrollBars();
+    QAbstractScrollArea::showEvent(e);
 }
 
-QPair<int, int> CrLfEdit::viewSelection()
+void CrLfEdit::focusInEvent(QFocusEvent* e)
 {
+    viewport()->update(); // the caret
+    QAbstractScrollArea::focusInEvent(e);
+}
+
+void CrLfEdit::focusOutEvent(QFocusEvent* e)
+{
+    viewport()->update();
+    QAbstractScrollArea::focusOutEvent(e);
+}
+
+int CrLfEdit::positionAt(const QPoint& point)
+{
+    const int r = qBound(0, verticalScrollBar()->value() + (point.y() - m_margin) / m_lineHeight,
+                         int(m_rows.size()) - 1);
+    Row& row = m_rows[size_t(r)];
+    const int x = point.x() - m_margin + horizontalScrollBar()->value();
+    // The first column whose middle lies right of the point.
+    int lo = 0;
+    int hi = int(row.shown.size());
+    while (lo < hi) {
+        const int mid = (lo + hi) / 2;
+        if ((columnX(row, mid) + columnX(row, mid + 1)) / 2 < x)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return row.from + lo;
+}
+
+void CrLfEdit::mousePressEvent(QMouseEvent* e)
+{
+    if (e->button() != Qt::LeftButton)
+        return QAbstractScrollArea::mousePressEvent(e);
     flushView();
-    const QTextCursor c = textCursor();
-    const int a = crlf::viewToTruth(m_model.text(), c.selectionStart());
-    const int b = crlf::viewToTruth(m_model.text(), c.selectionEnd());
-    return {a, b};
+    moveCursor(positionAt(e->position().toPoint()), e->modifiers() & Qt::ShiftModifier);
+}
+
+void CrLfEdit::mouseMoveEvent(QMouseEvent* e)
+{
+    if (e->buttons() & Qt::LeftButton)
+        moveCursor(positionAt(e->position().toPoint()), true);
+}
+
+void CrLfEdit::moveCursor(int pos, bool extend)
+{
+    pos = qBound(0, pos, length());
+    if (!extend)
+        m_anchor = pos;
+    const int anchor = m_anchor;
+    m_model.setSelStart(qMin(anchor, pos));
+    m_model.setSelLength(qAbs(pos - anchor));
+    m_anchor = anchor;
+    // The row of the moving end in view.
+    const int r = rowOf(pos);
+    QScrollBar* v = verticalScrollBar();
+    if (r < v->value())
+        v->setValue(r);
+    else if (r >= v->value() + v->pageStep())
+        v->setValue(r - v->pageStep() + 1);
+    viewport()->update();
+}
+
+bool CrLfEdit::navigate(QKeyEvent* e)
+{
+    const bool extend = e->modifiers() & Qt::ShiftModifier;
+    const bool ctrl = e->modifiers() & Qt::ControlModifier;
+    // The moving end: the one away from the anchor.
+    const int cursor = m_anchor == selStart() ? selStart() + selLength() : selStart();
+    const QString& t = text();
+    Row& row = m_rows[size_t(rowOf(cursor))];
+    const int x = columnX(row, qMin(cursor, row.to) - row.from);
+    const auto rowAt = [&](int r) {
+        r = qBound(0, r, int(m_rows.size()) - 1);
+        const QPoint p(m_margin - horizontalScrollBar()->value() + x,
+                       m_margin + (r - verticalScrollBar()->value()) * m_lineHeight);
+        return positionAt(p);
+    };
+    int to = cursor;
+    switch (e->key()) {
+    case Qt::Key_Left: // a CR LF is one step
+        to = cursor >= 2 && t.mid(cursor - 2, 2) == QLatin1String("\r\n") ? cursor - 2 : cursor - 1;
+        break;
+    case Qt::Key_Right:
+        to = t.mid(cursor, 2) == QLatin1String("\r\n") ? cursor + 2 : cursor + 1;
+        break;
+    case Qt::Key_Up:
+        to = rowAt(rowOf(cursor) - 1);
+        break;
+    case Qt::Key_Down:
+        to = rowAt(rowOf(cursor) + 1);
+        break;
+    case Qt::Key_PageUp:
+        to = rowAt(rowOf(cursor) - verticalScrollBar()->pageStep());
+        break;
+    case Qt::Key_PageDown:
+        to = rowAt(rowOf(cursor) + verticalScrollBar()->pageStep());
+        break;
+    case Qt::Key_Home:
+        to = ctrl ? 0 : row.from;
+        break;
+    case Qt::Key_End:
+        to = ctrl ? length() : row.to;
+        break;
+    default:
+        return false;
+    }
+    moveCursor(to, extend);
+    return true;
 }
 
 void CrLfEdit::editRange(int from, int to, const QString& with)
 {
     m_model.replace(from, to, with);
+    m_anchor = m_model.selStart();
     changed();
     flushView();
 }
 
 void CrLfEdit::typed(int key)
 {
-    auto [a, b] = viewSelection();
+    int a = selStart();
+    const int b = a + selLength();
     if (key == '\b') {
         if (a == b && a > 0)
             a -= (a >= 2 && text().mid(a - 2, 2) == QLatin1String("\r\n")) ? 2 : 1;
@@ -104,6 +431,16 @@ void CrLfEdit::typed(int key)
     } else if (key >= 0x20 && key != 0x7F) {
         editRange(a, b, QString(QChar(key)));
     }
+}
+
+void CrLfEdit::copy() const
+{
+    if (selLength() == 0)
+        return;
+    QString t = text().mid(selStart(), selLength());
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QGuiApplication::clipboard()->setText(t);
 }
 
 bool CrLfEdit::event(QEvent* e)
@@ -117,19 +454,22 @@ bool CrLfEdit::event(QEvent* e)
             return true;
         }
     }
-    return QPlainTextEdit::event(e);
+    if (e->type() == QEvent::FontChange) {
+        m_lineHeight = qMax(1, fontMetrics().lineSpacing());
+        m_rawFont = QRawFont::fromFont(font());
+        rebuildFrom(0);
+        updateScrollBars();
+    }
+    return QAbstractScrollArea::event(e);
 }
 
 void CrLfEdit::keyPressEvent(QKeyEvent* e)
 {
     const int k = e->key();
-    if (k == Qt::Key_Tab || k == Qt::Key_Backtab) {
-        QPlainTextEdit::keyPressEvent(e);
-        return;
-    }
     if (k == Qt::Key_Delete) {
         if (m_editable) {
-            auto [a, b] = viewSelection();
+            const int a = selStart();
+            int b = a + selLength();
             if (a == b && b < length())
                 b += text().mid(a, 2) == QLatin1String("\r\n") ? 2 : 1;
             if (a != b)
@@ -144,7 +484,11 @@ void CrLfEdit::keyPressEvent(QKeyEvent* e)
         return;
     }
     if (t.isEmpty()) {
-        QPlainTextEdit::keyPressEvent(e); // movement and selection
+        flushView();
+        if (navigate(e))
+            e->accept();
+        else
+            QAbstractScrollArea::keyPressEvent(e);
         return;
     }
     e->accept();
@@ -161,14 +505,14 @@ void CrLfEdit::keyPressEvent(QKeyEvent* e)
         if (ctrl && (k == Qt::Key_C || k == Qt::Key_Insert)) {
             copy();
         } else if (ctrl && k == Qt::Key_A) {
-            selectAll();
+            m_anchor = 0;
+            moveCursor(length(), true);
         } else if (ctrl && k == Qt::Key_V && m_editable) {
-            auto [a, b] = viewSelection();
-            editRange(a, b, crlf::normaliseBreaks(QGuiApplication::clipboard()->text()));
+            editRange(selStart(), selStart() + selLength(),
+                      crlf::normaliseBreaks(QGuiApplication::clipboard()->text()));
         } else if (ctrl && k == Qt::Key_X && m_editable) {
             copy();
-            auto [a, b] = viewSelection();
-            editRange(a, b, {});
+            editRange(selStart(), selStart() + selLength(), {});
         } else if (m_editable) {
             typed(key);
         }

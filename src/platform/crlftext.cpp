@@ -3,9 +3,7 @@
 namespace vantrel::crlf
 {
 
-namespace
-{
-QChar shown(QChar c)
+QChar picture(QChar c)
 {
     const ushort u = c.unicode();
     if (u == '\t')
@@ -18,7 +16,6 @@ QChar shown(QChar c)
         return QChar(0xFFFD);
     return c;
 }
-} // namespace
 
 QString toView(QStringView truth)
 {
@@ -34,7 +31,7 @@ QString toView(QStringView truth)
         } else if (c == QLatin1Char('\n')) {
             out += QLatin1Char('\n');
         } else {
-            out += shown(c);
+            out += picture(c);
         }
     }
     return out;

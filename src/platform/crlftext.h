@@ -7,6 +7,10 @@
 namespace vantrel::crlf
 {
 
+// How the view shows one character that is not a line break: other control
+// characters as their pictures, so every character keeps its place one to one.
+QChar picture(QChar c);
+
 // The view of a CR LF text: each CR LF pair, lone CR or lone LF is one line break;
 // other control characters show as visible symbols, so every other character keeps
 // its place one to one.

@@ -1,10 +1,12 @@
 #include "filesystem.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -98,6 +100,20 @@ Result<> PosixFileSystem::openForWriting(Entry& e)
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     if (e.fd >= 0)
         ::close(e.fd);
+    if (e.watch >= 0)
+        ::close(e.watch);
+    // Told when the file loses a name or is renamed, or its folder is, so each piece
+    // costs a look at the news instead of a look up of the path.
+    e.watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (e.watch >= 0 &&
+        (::inotify_add_watch(e.watch, name.constData(), IN_ATTRIB | IN_MOVE_SELF | IN_DELETE_SELF) <
+             0 ||
+         ::inotify_add_watch(e.watch,
+                             QFile::encodeName(QFileInfo(e.path).absolutePath()).constData(),
+                             IN_MOVE_SELF | IN_DELETE_SELF) < 0)) {
+        ::close(e.watch);
+        e.watch = -1;
+    }
     e.fd = fd;
     e.dev = quint64(st.st_dev);
     e.ino = quint64(st.st_ino);
@@ -106,8 +122,16 @@ Result<> PosixFileSystem::openForWriting(Entry& e)
     return done();
 }
 
-bool PosixFileSystem::stillAtPath(const Entry& e)
+bool PosixFileSystem::stillAtPath(Entry& e)
 {
+    if (e.watch >= 0) {
+        alignas(inotify_event) char news[4096];
+        ssize_t n = ::read(e.watch, news, sizeof news);
+        if (n < 0 && errno == EAGAIN)
+            return true; // nothing happened to the file or its folder
+        while (n > 0)    // drained; what happened is looked up below
+            n = ::read(e.watch, news, sizeof news);
+    }
     struct stat st {
     };
     return ::stat(native(e.path).constData(), &st) == 0 && quint64(st.st_dev) == e.dev &&
@@ -207,6 +231,8 @@ void PosixFileSystem::release(Entry& e)
         e.reader->cancel(); // its descriptor closes with the last holder
     else
         ::close(e.fd);
+    if (e.watch >= 0)
+        ::close(e.watch);
 }
 
 void PosixFileSystem::close(int fileNo)

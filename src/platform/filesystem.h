@@ -64,12 +64,13 @@ private:
         std::shared_ptr<LineFile> reader; // owns its own descriptor
         quint64 dev = 0;                  // the file the path named when it was opened
         quint64 ino = 0;
+        int watch = -1; // the kernel's word that the file or its folder was touched
         qint64 writePos = 0;
         bool lost = false; // no longer at its path: the next write creates it again
     };
     // Opens a path for writing without waiting; false with the reason otherwise.
     static Result<> openForWriting(Entry& e);
-    static bool stillAtPath(const Entry& e);
+    static bool stillAtPath(Entry& e);
     static void release(Entry& e);
     std::map<int, Entry> m_files;
 };

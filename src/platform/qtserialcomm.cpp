@@ -17,6 +17,8 @@ QtSerialComm::QtSerialComm(QObject* parent, std::unique_ptr<PortEnumerator> enum
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialComm::onError);
     m_watch.setInterval(kWatchMs);
     connect(&m_watch, &QTimer::timeout, this, &QtSerialComm::watchLine);
+    m_holdWatch.setInterval(kHoldWatchMs);
+    connect(&m_holdWatch, &QTimer::timeout, this, &QtSerialComm::watchHold);
     m_reconnect.setInterval(kReconnectMs);
     connect(&m_reconnect, &QTimer::timeout, this, &QtSerialComm::tryReconnect);
 }
@@ -199,13 +201,10 @@ void QtSerialComm::raise(int event)
 
 void QtSerialComm::onReadyRead()
 {
-    // The holding queue is full while a box is open: the device now waits (on a real
-    // line without flow control, what follows is lost), which is said once.
-    if (m_inReceive && m_port.bytesAvailable() >= kHoldBytes && !m_holdFullReported) {
-        m_holdFullReported = true;
-        raise(comm::ErRxOver);
-    }
-    scheduleDelivery();
+    // Straight from the port's notification: no second wake-up per piece. The port does
+    // not raise it again while a handler holds it in a box, but goes on reading into
+    // its buffer meanwhile, which the hold watch keeps an eye on.
+    deliverReceived();
 }
 
 void QtSerialComm::scheduleDelivery()
@@ -213,25 +212,39 @@ void QtSerialComm::scheduleDelivery()
     if (m_deliveryQueued)
         return;
     m_deliveryQueued = true;
-    QTimer::singleShot(0, this, &QtSerialComm::deliverReceived);
+    QTimer::singleShot(0, this, [this] {
+        m_deliveryQueued = false;
+        deliverReceived();
+    });
 }
 
-// One notification per batch of waiting bytes. A receive handler that is still
-// running (it may show a message box) gets no second one nested inside it: the
-// bytes are held until it returns, and then handed over in order.
+// One notification per batch of waiting bytes. A receive handler that is still running
+// (it shows a message box) gets no second one nested inside it: the bytes are held
+// until it returns, and then handed over in order, a batch per turn of the event loop.
 void QtSerialComm::deliverReceived()
 {
-    m_deliveryQueued = false;
     if (m_inReceive || !m_port.isOpen() || m_port.bytesAvailable() <= 0)
         return;
     m_inReceive = true;
     // Only a handler that lets events run (a box) gives the port time to read ahead.
     m_port.setReadBufferSize(kHoldBytes);
+    m_holdWatch.start();
     raise(comm::EvReceive);
+    m_holdWatch.stop();
     m_port.setReadBufferSize(kReadAheadBytes);
     m_inReceive = false;
     if (m_port.isOpen() && m_port.bytesAvailable() > 0)
         scheduleDelivery();
+}
+
+// The holding queue is full while a box is open: the device now waits (on a real line
+// without flow control, what follows is lost), which is said once.
+void QtSerialComm::watchHold()
+{
+    if (m_port.bytesAvailable() >= kHoldBytes && !m_holdFullReported) {
+        m_holdFullReported = true;
+        raise(comm::ErRxOver);
+    }
 }
 
 void QtSerialComm::onError(QSerialPort::SerialPortError error)

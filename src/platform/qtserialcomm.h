@@ -28,6 +28,7 @@ public:
     static constexpr qint64 kHoldBytes = 16 * 1024 * 1024;
     static constexpr int kWatchMs = 100;
     static constexpr int kReconnectMs = 500;
+    static constexpr int kHoldWatchMs = 50;
 
     // The enumeration and the line counters come from the system unless given.
     explicit QtSerialComm(QObject* parent = nullptr,
@@ -59,6 +60,7 @@ private:
     void deliverReceived();
     void onReadyRead();
     void scheduleDelivery();
+    void watchHold();
     void onError(QSerialPort::SerialPortError error);
     void watchLine();
     void tryReconnect();
@@ -68,6 +70,7 @@ private:
     QSerialPort m_port;
     QTimer m_watch;     // modem lines and error counts, where the device has them
     QTimer m_reconnect; // a lost device, until it is back
+    QTimer m_holdWatch; // how full the holding queue is, while a handler is held
     std::unique_ptr<PortEnumerator> m_enumerator;
     std::unique_ptr<LineCounterSource> m_counters;
     mutable PortMap m_map;

@@ -5,6 +5,7 @@
 #include "logreader.h"
 #include "platform/colors.h"
 #include "platform/crlfedit.h"
+#include "platform/lamp.h"
 #include "platform/textbox.h"
 #include "platform/vtimer.h"
 #include "terminal/logdialog.h"
@@ -200,7 +201,7 @@ void LogReplay::Timer1_Timer()
 {
     // The hidden parse buffer is never fed on this screen, so this finds no dump.
     FillSignalGrid(*m_c.grid, m_c.Text1->text());
-    setBackColor(m_c.Label3, color::LightGrey);
+    m_c.Label3->setColor(color::LightGrey);
 }
 
 void LogReplay::Term_Change()

@@ -3,6 +3,7 @@
 #include "diagnostics/signalgrid.h"
 #include "platform/colors.h"
 #include "platform/crlfedit.h"
+#include "platform/lamp.h"
 #include "platform/textbox.h"
 #include "platform/twips.h"
 
@@ -55,13 +56,10 @@ void setTabOrder(std::initializer_list<QWidget*> order)
 
 namespace
 {
-QLabel* lamp(QWidget* parent, const char* name, const Twips& t, int left, int top)
+Lamp* lamp(QWidget* parent, const char* name, const Twips& t, int left, int top)
 {
-    auto* l = new QLabel(parent);
-    l->setObjectName(QLatin1String(name));
-    l->setFrameShape(QFrame::Box);
+    auto* l = new Lamp(name, parent);
     t.place(l, left, top, 375, 375);
-    setBackColor(l, color::LightGrey);
     return l;
 }
 } // namespace

@@ -1,10 +1,11 @@
 #include "form1.h"
 
-#include "appicon.h"
+#include "application.h"
 #include "diagnostics/carcommands.h"
 #include "diagnostics/statusscanner.h"
 #include "platform/colors.h"
 #include "platform/crlfedit.h"
+#include "platform/frameclock.h"
 #include "platform/textbox.h"
 #include "platform/twips.h"
 #include "platform/vtimer.h"
@@ -27,6 +28,7 @@ Form1::Form1(const Services& services, QWidget* parent) : QMainWindow(parent), m
     setWindowIcon(appIcon());
     setFont(carScreenFont());
     buildLayout();
+    FrameClock::instance().pace(this);
     buildMenus();
     Timer1 = new VTimer("Timer1", 250, false, this);
     Timer2 = new VTimer("Timer2", 250, false, this);
@@ -71,8 +73,7 @@ void Form1::buildLayout()
     t.place(Text5, 4080, 4800, 2295, 855);
     Text5->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Text5->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Text5->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    Text5->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Text5->setWrapping(true);
     Text4 = makeLineEdit(client, "Text4");
     t.place(Text4, 2880, 5400, 615, 285);
     Text4->setText(QStringLiteral("5"));

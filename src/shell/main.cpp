@@ -1,5 +1,5 @@
 #include "platform/qtserialcomm.h"
-#include "shell/appicon.h"
+#include "shell/application.h"
 #include "shell/windows.h"
 
 #include <QApplication>
@@ -9,9 +9,7 @@ using namespace vantrel;
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(kAppTitle);
-    QApplication::setWindowIcon(appIcon());
-    QApplication::setDesktopFileName(desktopEntryName());
+    setUpApplication();
     // The windows end the program themselves, each in its own way.
     QApplication::setQuitOnLastWindowClosed(false);
 

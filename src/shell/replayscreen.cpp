@@ -2,6 +2,7 @@
 
 #include "diagnostics/carcommands.h"
 #include "platform/crlfedit.h"
+#include "platform/frameclock.h"
 #include "platform/textbox.h"
 #include "platform/twips.h"
 #include "platform/vtimer.h"
@@ -38,6 +39,7 @@ replay::replay(const Services& services, QWidget* parent) : QMainWindow(parent),
     setWindowTitle(QLatin1String(CarCommands::kCaption));
     setFont(carScreenFont());
     buildLayout();
+    FrameClock::instance().pace(this);
     buildMenu();
     Timer1 = new VTimer("Timer1", 250, false, this);
     Timer7 = new VTimer("Timer7", 100, false, this);
@@ -56,7 +58,7 @@ void replay::buildLayout()
 
     Text5 = new CrLfEdit(QStringLiteral("Text5"), client);
     t.place(Text5, 1200, 4920, 1335, 495);
-    Text5->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Text5->setWrapping(true);
 
     const auto option = [&](const char* name, const char* caption, int l, int w) {
         auto* b = new QRadioButton(QLatin1String(caption), client);

@@ -12,6 +12,7 @@ namespace vantrel
 {
 
 class CrLfEdit;
+class Lamp;
 class SignalGrid;
 class TextBox;
 class VTimer;
@@ -30,9 +31,9 @@ struct CarScreenCommon {
     CrLfEdit* Term = nullptr;
     TextBox* Text1 = nullptr;
     QFrame* Picture1 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label5 = nullptr;
+    Lamp* Label3 = nullptr;
+    Lamp* Label4 = nullptr;
+    Lamp* Label5 = nullptr;
     QLineEdit* txtdpc = nullptr;
     QLineEdit* txtbbt = nullptr;
     QLineEdit* txtpos = nullptr;

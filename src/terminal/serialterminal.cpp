@@ -2,6 +2,7 @@
 
 #include "platform/colors.h"
 #include "platform/crlfedit.h"
+#include "platform/lamp.h"
 #include "platform/textbox.h"
 #include "platform/vtimer.h"
 #include "receivedtext.h"
@@ -141,7 +142,7 @@ void SerialTerminal::SerialComm1_OnComm()
 
 void SerialTerminal::receivePath()
 {
-    setBackColor(m_c.Label4, color::DarkRed);
+    m_c.Label4->setColor(color::DarkRed);
     m_c.Timer4->setEnabled(true);
     m_c.Timer5->setEnabled(false);
     QString text = m_s.serial->input();
@@ -220,7 +221,7 @@ void SerialTerminal::Term_KeyPress(int& key)
     if (!m_s.serial->portOpen())
         return;
     m_s.serial->output(QString(QChar(key))).skip();
-    setBackColor(m_c.Label5, color::Green);
+    m_c.Label5->setColor(color::Green);
     key = 0;
 }
 

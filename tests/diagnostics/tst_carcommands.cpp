@@ -6,6 +6,7 @@
 #include "fakes.h"
 #include "platform/colors.h"
 #include "platform/crlfedit.h"
+#include "platform/lamp.h"
 #include "platform/textbox.h"
 #include "platform/vtimer.h"
 #include "screens.h"
@@ -87,15 +88,15 @@ private Q_SLOTS:
         QCOMPARE(takeSent(), QByteArray("pmii\r"));
         QVERIFY(!form->Text3->isHidden());
         QVERIFY(!form->Picture1->isHidden());
-        QCOMPARE(backColor(form->Label3), color::DarkGreen);
+        QCOMPARE(form->Label3->color(), color::DarkGreen);
         QVERIFY(form->Timer2->enabled());
         QVERIFY(form->Text3->hasFocus());
-        QCOMPARE(backColor(form->Label5), color::LightGrey);
+        QCOMPARE(form->Label5->color(), color::LightGrey);
 
         // Poll cycle: Timer2 asks until Timer1 finds the dump.
         form->commands().Timer2_Timer();
         QCOMPARE(takeSent(), QByteArray("pmii\r"));
-        QCOMPARE(backColor(form->Label5), color::Green);
+        QCOMPARE(form->Label5->color(), color::Green);
         QVERIFY(form->Timer1->enabled());
         form->commands().Timer1_Timer();
         QVERIFY(!form->Timer2->enabled());
@@ -117,7 +118,7 @@ private Q_SLOTS:
         form->Command2->click();
         QCOMPARE(timers(), (QList<bool>{false, false, false, false, false}));
         QVERIFY(form->Text3->isHidden());
-        QCOMPARE(backColor(form->Label3), color::LightGrey);
+        QCOMPARE(form->Label3->color(), color::LightGrey);
         QVERIFY(form->Term->hasFocus());
     }
 
@@ -130,9 +131,9 @@ private Q_SLOTS:
         form->commands().Timer5_Timer();
         QVERIFY(form->Timer5->enabled());
         QVERIFY(!form->Timer1->enabled());
-        QCOMPARE(backColor(form->Label5), color::LightGrey);
+        QCOMPARE(form->Label5->color(), color::LightGrey);
         form->Command4->click();
-        QCOMPARE(backColor(form->Label5), color::Green);
+        QCOMPARE(form->Label5->color(), color::Green);
         QVERIFY(w->serial.sent.isEmpty());
     }
 
@@ -203,10 +204,10 @@ private Q_SLOTS:
     {
         form->Command4->click();
         w->serial.receive(QStringLiteral("x"));
-        QCOMPARE(backColor(form->Label4), color::DarkRed);
+        QCOMPARE(form->Label4->color(), color::DarkRed);
         form->commands().Timer4_Timer();
-        QCOMPARE(backColor(form->Label4), color::LightGrey);
-        QCOMPARE(backColor(form->Label5), color::LightGrey);
+        QCOMPARE(form->Label4->color(), color::LightGrey);
+        QCOMPARE(form->Label5->color(), color::LightGrey);
         QVERIFY(!form->Timer5->enabled()); // not in PMI mode
     }
 
@@ -221,7 +222,7 @@ private Q_SLOTS:
         QVERIFY(form->Timer2->enabled());
         form->commands().Timer3_Timer();
         QCOMPARE(takeSent(), QByteArray("scc12\r"));
-        QCOMPARE(backColor(form->Label5), color::Green);
+        QCOMPARE(form->Label5->color(), color::Green);
         form->commands().Timer3_Timer();
         QCOMPARE(takeSent(), QByteArray("scc1\r"));
         QCOMPARE(form->commands().stressPhase(), qint16(1));

@@ -5,6 +5,7 @@
 #include "diagnostics/statusscanner.h"
 #include "fakes.h"
 #include "platform/colors.h"
+#include "platform/lamp.h"
 #include "platform/textbox.h"
 #include "platform/vtimer.h"
 #include "screens.h"
@@ -134,11 +135,11 @@ private Q_SLOTS:
     {
         form->Timer1->setEnabled(true);
         form->Timer2->setEnabled(true);
-        setBackColor(form->Label3, color::DarkGreen);
+        form->Label3->setColor(color::DarkGreen);
         form->Text1->setText(QStringLiteral("> PMII but no dump"));
         form->commands().Timer1_Timer();
         QVERIFY(!form->Timer2->enabled());
-        QCOMPARE(backColor(form->Label3), color::LightGrey);
+        QCOMPARE(form->Label3->color(), color::LightGrey);
         QVERIFY(form->Timer1->enabled());
         QVERIFY(!form->Timer3->enabled());
         QVERIFY(w->serial.sent.isEmpty());

@@ -39,7 +39,7 @@ void run(CrLfEdit& box, const QString& step)
 void expectViewOf(CrLfEdit& box)
 {
     box.flushView();
-    QCOMPARE(box.toPlainText(), crlf::toView(box.text()));
+    QCOMPARE(box.viewText(), crlf::toView(box.text()));
 }
 } // namespace
 
@@ -85,7 +85,6 @@ private Q_SLOTS:
         for (const QString& s : steps)
             run(*box, s);
         expectViewOf(*box);
-        QCOMPARE(box->textCursor().position(), crlf::truthToView(box->text(), box->selStart()));
     }
 
     // Many random mixes, redrawn at random moments, as a long session would make them.

@@ -3,6 +3,7 @@
 #include "fakes.h"
 #include "platform/colors.h"
 #include "platform/crlfedit.h"
+#include "platform/lamp.h"
 #include "platform/textbox.h"
 #include "platform/twips.h"
 #include "platform/vtimer.h"
@@ -211,8 +212,8 @@ private Q_SLOTS:
         QCOMPARE(car->Command6->text(), QStringLiteral("stress"));
         QCOMPARE(car->Text4->text(), QStringLiteral("5"));
         QCOMPARE(car->Label2->text(), QStringLiteral("Status - "));
-        for (QLabel* lamp : {car->Label3, car->Label4, car->Label5})
-            QCOMPARE(backColor(lamp), color::LightGrey);
+        for (Lamp* lamp : {car->Label3, car->Label4, car->Label5})
+            QCOMPARE(lamp->color(), color::LightGrey);
         QVERIFY(car->Timer4->enabled());
         for (VTimer* t : {car->Timer1, car->Timer2, car->Timer3, car->Timer5, car->Timer7})
             QVERIFY(!t->enabled());

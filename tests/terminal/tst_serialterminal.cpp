@@ -2,6 +2,7 @@
 #include "fakes.h"
 #include "platform/colors.h"
 #include "platform/crlfedit.h"
+#include "platform/lamp.h"
 #include "platform/vtimer.h"
 #include "screens.h"
 #include "shell/form1.h"
@@ -205,7 +206,7 @@ private Q_SLOTS:
         form->Timer5->setEnabled(true);
         form->Timer4->setEnabled(false);
         w->serial.receive(QStringLiteral("OK\r"));
-        QCOMPARE(backColor(form->Label4), color::DarkRed);
+        QCOMPARE(form->Label4->color(), color::DarkRed);
         QVERIFY(form->Timer4->enabled());
         QVERIFY(!form->Timer5->enabled());
         QCOMPARE(form->Term->text(), QStringLiteral("OK\r\n"));
@@ -359,7 +360,7 @@ private Q_SLOTS:
         form->terminal().Term_KeyPress(k);
         QCOMPARE(w->serial.sent, sent);
         QCOMPARE(k, portOpen ? 0 : key);
-        QCOMPARE(backColor(form->Label5), portOpen ? color::Green : color::LightGrey);
+        QCOMPARE(form->Label5->color(), portOpen ? color::Green : color::LightGrey);
     }
 
     void keysThroughTheWidget()

@@ -6,6 +6,10 @@
 namespace vantrel
 {
 
+// The program as the desktop meets it: its name, icon, desktop entry and the look of
+// its controls. The program and the tests that look at its windows set it up alike.
+void setUpApplication();
+
 // The program's icon (data/icons/vantrel.svg), rendered at each size a desktop asks for
 // when the program is built and compiled in, so no SVG support is needed at run time.
 QIcon appIcon();

@@ -2,7 +2,7 @@
 // size; the car diagnostics screen carries it as its own window icon, while the replay
 // screen keeps the application's.
 #include "fakes.h"
-#include "shell/appicon.h"
+#include "shell/application.h"
 #include "shell/form1.h"
 #include "shell/replayscreen.h"
 #include "shell/windows.h"
@@ -63,4 +63,4 @@ private Q_SLOTS:
 };
 
 QTEST_MAIN(TestAppIcon)
-#include "tst_appicon.moc"
+#include "tst_application.moc"

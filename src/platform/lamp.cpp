@@ -1,0 +1,48 @@
+#include "lamp.h"
+
+#include "colors.h"
+
+#include <QPainter>
+
+namespace vantrel
+{
+
+Lamp::Lamp(const char* name, QWidget* parent)
+    : QLabel(parent), m_color(color::LightGrey), m_drawn(color::LightGrey)
+{
+    setObjectName(QLatin1String(name));
+    setFrameShape(QFrame::Box);
+}
+
+void Lamp::setColor(quint32 bgr)
+{
+    if (bgr == m_color)
+        return;
+    m_color = bgr;
+    if (bgr != color::LightGrey)
+        m_litSinceFrame = bgr;
+    requestFrame();
+}
+
+void Lamp::drawFrame()
+{
+    const quint32 show = m_litSinceFrame.value_or(m_color);
+    m_litSinceFrame.reset();
+    if (show != m_drawn) {
+        m_drawn = show;
+        update();
+    }
+    if (show != m_color)
+        requestFrame(); // the lamp went out during the frame: drawn so at the next
+}
+
+void Lamp::paintEvent(QPaintEvent* e)
+{
+    {
+        QPainter p(this);
+        p.fillRect(contentsRect(), toQColor(m_drawn));
+    }
+    QLabel::paintEvent(e); // the box
+}
+
+} // namespace vantrel

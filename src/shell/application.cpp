@@ -1,0 +1,36 @@
+#include "application.h"
+
+#include "platform/messageboxes.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QStyleFactory>
+
+namespace vantrel
+{
+
+void setUpApplication()
+{
+    QApplication::setApplicationName(kAppTitle);
+    QApplication::setWindowIcon(appIcon());
+    QApplication::setDesktopFileName(desktopEntryName());
+    // Plain bevelled controls, as the screens were drawn with; they also draw with flat
+    // fills, where the default style's gradients cost a thread hand-over per repaint.
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Windows")));
+}
+
+QIcon appIcon()
+{
+    QIcon icon;
+    const QDir sizes(QStringLiteral(":/icons"));
+    for (const QString& name : sizes.entryList(QDir::Files))
+        icon.addFile(sizes.filePath(name)); // each file's size is read from the file
+    return icon;
+}
+
+QString desktopEntryName()
+{
+    return QStringLiteral(VANTREL_APP_ID);
+}
+
+} // namespace vantrel
