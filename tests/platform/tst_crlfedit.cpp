@@ -4,6 +4,8 @@
 #include "platform/crlfedit.h"
 #include "platform/crlftext.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -85,6 +87,91 @@ private Q_SLOTS:
         for (const QString& s : steps)
             run(*box, s);
         expectViewOf(*box);
+    }
+
+    // What keys do to the text and the selection while the box is editable; a CR LF is
+    // one step and one deletion. "[a]" in `after` marks the selection.
+    void keysEditAndSelect_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("typing at the end") << "ab"
+                                           << "c"
+                                           << "abc";
+        QTest::newRow("Enter makes CR LF") << "ab"
+                                           << "Return"
+                                           << "ab\r\n";
+        QTest::newRow("Backspace takes a whole CR LF") << "ab\r\n"
+                                                       << "Backspace"
+                                                       << "ab";
+        QTest::newRow("Left steps over a CR LF, Delete takes it") << "ab\r\nc"
+                                                                  << "Left,Left,Delete"
+                                                                  << "abc";
+        QTest::newRow("Shift+Left selects back") << "abcd"
+                                                 << "Shift+Left,Shift+Left"
+                                                 << "ab[cd]";
+        QTest::newRow("Home then Shift+End selects the row") << "ab\r\ncd"
+                                                             << "Home,Shift+End"
+                                                             << "ab\r\n[cd]";
+        QTest::newRow("Up keeps to the column above") << "abc\r\nd"
+                                                      << "Up,Shift+Right"
+                                                      << "a[b]c\r\nd";
+        QTest::newRow("Ctrl+A selects all, a letter replaces it") << "ab\r\ncd"
+                                                                  << "Ctrl+A,x"
+                                                                  << "x";
+    }
+    void keysEditAndSelect()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, keys);
+        QFETCH(QString, after);
+        box->setText(before);
+        box->setSelStart(box->length());
+        box->setFocus();
+        for (const QString& k : keys.split(u',')) {
+            const QKeySequence seq(k);
+            if (k.size() == 1)
+                QTest::keyClicks(box.get(), k);
+            else
+                QTest::keyClick(box.get(), Qt::Key(seq[0].key()), seq[0].keyboardModifiers());
+        }
+        QString shown = box->text();
+        if (box->selLength() > 0)
+            shown.insert(box->selStart() + box->selLength(), u']').insert(box->selStart(), u'[');
+        QCOMPARE(shown, after);
+    }
+
+    // A click puts the insertion point where it lands; a Shift click selects up to it;
+    // a copy gives the selection with its line breaks.
+    void mouseSelectsAndCopyKeepsTheBreaks()
+    {
+        box->setText(QStringLiteral("first\r\nsecond"));
+        box->flushView();
+        const QPoint firstRow(1, 8); // left of the first character
+        const QPoint secondRowEnd(200, 8 + box->fontMetrics().lineSpacing());
+        QTest::mouseClick(box->viewport(), Qt::LeftButton, {}, firstRow);
+        QCOMPARE(box->selStart(), 0);
+        QTest::mouseClick(box->viewport(), Qt::LeftButton, Qt::ShiftModifier, secondRowEnd);
+        QCOMPARE(box->selLength(), box->length());
+        QTest::keyClick(box.get(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("first\nsecond"));
+    }
+
+    // A wrapping box breaks its rows between words where they would not fit, and
+    // inside a word only where the word alone does not fit.
+    void wrappingBreaksBetweenWords()
+    {
+        box->resize(120, 200);
+        box->setWrapping(true);
+        box->setText(
+            QStringLiteral("DOOR OPEN TOO LONG AT LANDING 3 XXXXXXXXXXXXXXXXXXXXXXXXXXXXXX"));
+        box->flushView();
+        const QStringList rows = box->viewText().split(u'\n');
+        QVERIFY2(rows.size() > 2, qPrintable(box->viewText()));
+        QCOMPARE(rows.join(QString()), box->text());
+        for (int i = 0; i + 1 < rows.size(); ++i)
+            QVERIFY2(rows[i].endsWith(u' ') || !rows[i].contains(u' '), qPrintable(rows[i]));
     }
 
     // Many random mixes, redrawn at random moments, as a long session would make them.
