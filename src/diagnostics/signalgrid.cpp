@@ -112,6 +112,8 @@ SignalGrid::SignalGrid(QWidget* parent) : QObject(parent), m_parent(parent)
         for (int row = 1; row <= 16; ++row) {
             const NameLabel& n = kNames[col][row - 1];
             QLabel* l = make(QLatin1String(n.name), QLatin1String(n.caption), kNameLefts[col], row);
+            if (QString::fromLatin1(n.caption).trimmed().isEmpty())
+                l->setAccessibleName(QStringLiteral("Signal name, row %1").arg(row));
             QPalette p = l->palette();
             p.setColor(QPalette::Window, system.color(QPalette::Base));
             p.setColor(QPalette::WindowText, system.color(QPalette::Text));
@@ -121,6 +123,12 @@ SignalGrid::SignalGrid(QWidget* parent) : QObject(parent), m_parent(parent)
     for (int col = 0; col < 5; ++col)
         for (int row = 1; row <= 16; ++row) {
             QLabel* l = make(valueName(col, row), QString(), kValueLefts[col], row);
+            // A value is named after the signal beside it, where the row has a name.
+            const QString signal =
+                col < 4 ? QString::fromLatin1(kNames[col][row - 1].caption).trimmed() : QString();
+            l->setAccessibleName(
+                signal.isEmpty() ? QStringLiteral("Value, column %1 row %2").arg(col + 1).arg(row)
+                                 : signal + QStringLiteral(" value"));
             setBackColor(l, color::LightGrey);
         }
     const auto& cells = dumpCells();

@@ -3,6 +3,7 @@
 #include "diagnostics/signalgrid.h"
 #include "diagnostics/statusscan.h"
 #include "logreader.h"
+#include "pacebar.h"
 #include "platform/colors.h"
 #include "platform/crlfedit.h"
 #include "platform/lamp.h"
@@ -27,7 +28,7 @@ namespace vantrel
 LogReplay::LogReplay(const ReplayControls& controls, const Services& services)
     : m_c(controls), m_s(services), m_dialog(services.makeFileDialog())
 {
-    connect(m_c.HScroll1, &QScrollBar::valueChanged, this, &LogReplay::HScroll1_Change);
+    connect(m_c.HScroll1, &PaceBar::intervalChanged, this, &LogReplay::HScroll1_Change);
     const auto onSelect = [this](QRadioButton* b, void (LogReplay::*handler)()) {
         connect(b, &QRadioButton::toggled, this, [this, handler](bool on) {
             if (on)
@@ -53,8 +54,8 @@ LogReplay::~LogReplay()
 
 void LogReplay::Form_Load()
 {
-    m_c.Timer7->setInterval(m_c.HScroll1->value());
-    m_c.Text5->setText(QString::number(m_c.HScroll1->value()));
+    m_c.Timer7->setInterval(m_c.HScroll1->interval());
+    m_c.Text5->setText(QString::number(m_c.HScroll1->interval()));
 }
 
 void LogReplay::MRplayLog_Click()
@@ -106,7 +107,7 @@ void LogReplay::Form_Unload()
 
 void LogReplay::HScroll1_Change()
 {
-    const int value = m_c.HScroll1->value();
+    const int value = m_c.HScroll1->interval();
     m_c.Timer7->setInterval(value);
     m_c.Text5->setText(QString::number(value));
     if (value == kPauseMs && m_c.Option1->isChecked()) {
@@ -121,22 +122,22 @@ void LogReplay::HScroll1_Change()
 
 void LogReplay::Option1_Click()
 {
-    m_c.HScroll1->setValue(kFastMs);
+    m_c.HScroll1->setInterval(kFastMs);
 }
 
 void LogReplay::Option2_Click()
 {
-    m_c.HScroll1->setValue(kMedMs);
+    m_c.HScroll1->setInterval(kMedMs);
 }
 
 void LogReplay::Option3_Click()
 {
-    m_c.HScroll1->setValue(kSlowMs);
+    m_c.HScroll1->setInterval(kSlowMs);
 }
 
 void LogReplay::Option4_Click()
 {
-    m_c.HScroll1->setValue(kPauseMs);
+    m_c.HScroll1->setInterval(kPauseMs);
 }
 
 void LogReplay::Command1_KeyDown()

@@ -3,10 +3,11 @@
 #include "terminal/carscreencontrols.h"
 
 class QRadioButton;
-class QScrollBar;
 
 namespace vantrel
 {
+
+class PaceBar;
 
 // The replay screen's controls: the shared ones, and its playback controls and menu.
 struct ReplayControls : CarScreenCommon {
@@ -16,7 +17,7 @@ struct ReplayControls : CarScreenCommon {
     QRadioButton* Option3 = nullptr;
     QRadioButton* Option4 = nullptr;
     QPushButton* Command1 = nullptr;
-    QScrollBar* HScroll1 = nullptr;
+    PaceBar* HScroll1 = nullptr;
     QFrame* SerialComm1 = nullptr; // an idle square; this screen has no port
     VTimer* Timer1 = nullptr;
     VTimer* Timer7 = nullptr;

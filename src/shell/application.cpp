@@ -19,6 +19,15 @@ void setUpApplication()
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Windows")));
 }
 
+QFont windowFont(double points)
+{
+    QFont f(QStringLiteral("Liberation Sans"));
+    f.setStyleHint(QFont::SansSerif);
+    f.setPointSizeF(points);
+    f.setBold(true);
+    return f;
+}
+
 QIcon appIcon()
 {
     QIcon icon;

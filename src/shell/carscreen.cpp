@@ -1,5 +1,7 @@
 #include "carscreen.h"
 
+#include "application.h"
+
 #include "diagnostics/signalgrid.h"
 #include "platform/colors.h"
 #include "platform/crlfedit.h"
@@ -18,14 +20,6 @@
 namespace vantrel
 {
 
-QFont carScreenFont()
-{
-    QFont f(QStringLiteral("Sans Serif"));
-    f.setPointSizeF(8.25);
-    f.setBold(true);
-    return f;
-}
-
 QLineEdit* makeLineEdit(QWidget* parent, const char* name)
 {
     auto* e = new QLineEdit(parent);
@@ -40,6 +34,23 @@ void fitClientArea(QMainWindow* window, QWidget* client, const QSize& size)
     window->layout()->activate();
     window->resize(window->size() + size - client->size());
     window->layout()->activate();
+}
+
+QHash<QString, QString> carScreenWords()
+{
+    return {{QStringLiteral("client"), QStringLiteral("Car diagnostics screen")},
+            {QStringLiteral("Label1"), QStringLiteral("Status line")},
+            {QStringLiteral("Line1"), QStringLiteral("Status line rule")},
+            {QStringLiteral("Term"), QStringLiteral("Terminal")},
+            {QStringLiteral("Picture1"), QStringLiteral("Overlay panel")},
+            {QStringLiteral("Label3"), QStringLiteral("PMI request lamp")},
+            {QStringLiteral("Label4"), QStringLiteral("Receive lamp")},
+            {QStringLiteral("Label5"), QStringLiteral("Send lamp")},
+            {QStringLiteral("txtdpc"), QStringLiteral("DPC")},
+            {QStringLiteral("txtbbt"), QStringLiteral("BBT")},
+            {QStringLiteral("txtpos"), QStringLiteral("Position")},
+            {QStringLiteral("txtvel"), QStringLiteral("Speed")},
+            {QStringLiteral("Text2"), QStringLiteral("Stop count")}};
 }
 
 void fitCarScreen(QMainWindow* window, QWidget* client)
@@ -88,7 +99,7 @@ void buildCarScreenCommon(QMainWindow* window, CarScreenCommon& c)
     QWidget* client = c.client;
     const Twips t(client);
     setBackColor(client, color::LightGrey);
-    client->setFont(carScreenFont());
+    client->setFont(windowFont());
 
     c.Label2 = new QLabel(QStringLiteral("Status - "), client);
     c.Label2->setObjectName(QStringLiteral("Label2"));

@@ -2,7 +2,8 @@
 
 #include "terminal/carscreencontrols.h"
 
-#include <QFont>
+#include <QHash>
+#include <QString>
 
 #include <initializer_list>
 
@@ -19,12 +20,12 @@ class QWidget;
 namespace vantrel
 {
 
-// The windows' font, Sans Serif 8.25 pt bold (the splash sizes its labels itself).
-QFont carScreenFont();
-
 // Builds a large screen's client area (light grey, the window font) with the shared
 // controls on it.
 void buildCarScreenCommon(QMainWindow* window, CarScreenCommon& c);
+
+// The words for the shared controls that show no caption of their own.
+QHash<QString, QString> carScreenWords();
 
 // Sizes a window so that its client area, under the menu bar, has the given size.
 void fitClientArea(QMainWindow* window, QWidget* client, const QSize& size);

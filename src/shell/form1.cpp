@@ -3,6 +3,7 @@
 #include "application.h"
 #include "diagnostics/carcommands.h"
 #include "diagnostics/statusscanner.h"
+#include "platform/accessible.h"
 #include "platform/colors.h"
 #include "platform/crlfedit.h"
 #include "platform/frameclock.h"
@@ -26,7 +27,7 @@ Form1::Form1(const Services& services, QWidget* parent) : QMainWindow(parent), m
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QLatin1String(CarCommands::kCaption));
     setWindowIcon(appIcon());
-    setFont(carScreenFont());
+    setFont(windowFont());
     buildLayout();
     FrameClock::instance().pace(this);
     buildMenus();
@@ -40,6 +41,11 @@ Form1::Form1(const Services& services, QWidget* parent) : QMainWindow(parent), m
     m_terminal = std::make_unique<SerialTerminal>(*this, m_s);
     m_scanner = std::make_unique<StatusScanner>(*this, *m_s.serial);
     m_commands = std::make_unique<CarCommands>(*this, *m_s.serial, *m_scanner);
+    QHash<QString, QString> words = carScreenWords();
+    words.insert(QStringLiteral("Text3"), QStringLiteral("Command entry"));
+    words.insert(QStringLiteral("Text4"), QStringLiteral("Stress target"));
+    words.insert(QStringLiteral("Text5"), QStringLiteral("Fault text"));
+    nameControls(this, words);
     connect(MFileExit, &QAction::triggered, this, [this] { m_terminal->MFileExit_Click(); });
     connect(MSettings, &QAction::triggered, this, &Form1::MSettings_Click);
 }
@@ -112,7 +118,7 @@ void Form1::MSettings_Click()
 {
     if (!m_config) {
         m_config = new ConfigScrn(m_s, [this] { MOpen->setChecked(m_s.serial->portOpen()); });
-        m_config->setFont(carScreenFont());
+        m_config->setFont(windowFont());
     }
     m_config->show();
     m_config->raise();

@@ -1,6 +1,9 @@
 #include "form3.h"
 
+#include "application.h"
+
 #include "carscreen.h"
+#include "platform/accessible.h"
 #include "platform/twips.h"
 #include "windows.h"
 
@@ -15,7 +18,7 @@ Form3::Form3(Windows& windows, QWidget* parent) : QMainWindow(parent), m_windows
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Vantrel Menu"));
-    setFont(carScreenFont());
+    setFont(windowFont());
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     setCentralWidget(client);
@@ -36,6 +39,7 @@ Form3::Form3(Windows& windows, QWidget* parent) : QMainWindow(parent), m_windows
 
     const Twips t(this);
     fitClientArea(this, client, QSize(t(7365), t(6120)));
+    nameControls(this, {{QStringLiteral("client"), QStringLiteral("Main menu")}});
 }
 
 void Form3::mnuCar_Click()

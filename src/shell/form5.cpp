@@ -1,5 +1,8 @@
 #include "form5.h"
 
+#include "application.h"
+
+#include "platform/accessible.h"
 #include "platform/twips.h"
 #include "platform/vtimer.h"
 #include "windows.h"
@@ -15,17 +18,14 @@ namespace vantrel
 namespace
 {
 // When the program's code last changed, shown beside the original release date.
-constexpr const char* kLastChanged = "Last changed 12/07/2026";
+constexpr const char* kLastChanged = "Last changed 12/08/2026";
 
 QLabel* splashLabel(QWidget* parent, const Twips& t, const char* name, const QString& text, int l,
                     int tp, int w, int h, double points)
 {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
-    QFont f = parent->font();
-    f.setPointSizeF(points);
-    f.setBold(true);
-    label->setFont(f);
+    label->setFont(windowFont(points));
     t.place(label, l, tp, w, h);
     return label;
 }
@@ -37,9 +37,7 @@ Form5::Form5(Windows& windows, QWidget* parent) : QWidget(parent), m_windows(win
     setWindowTitle(QStringLiteral("Vantrel"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFocusPolicy(Qt::StrongFocus);
-    QFont f(QStringLiteral("Sans Serif"));
-    f.setBold(true);
-    setFont(f);
+    setFont(windowFont());
     const Twips t(this);
     resize(t(7365), t(5820));
     Label1 = splashLabel(this, t, "Label1", QStringLiteral("Vantrel for Talvik 5000"), 360, 120,
@@ -55,6 +53,7 @@ Form5::Form5(Windows& windows, QWidget* parent) : QWidget(parent), m_windows(win
     Timer1 = new VTimer(kSplashMs, true, this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     connect(Timer1, &VTimer::Timer, this, &Form5::Timer1_Timer);
+    nameControls(this, {});
 }
 
 void Form5::Timer1_Timer()

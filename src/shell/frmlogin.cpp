@@ -1,6 +1,9 @@
 #include "frmlogin.h"
 
+#include "application.h"
+
 #include "carscreen.h"
+#include "platform/accessible.h"
 #include "platform/twips.h"
 #include "windows.h"
 
@@ -19,7 +22,7 @@ frmLogin::frmLogin(Windows& windows, QWidget* parent) : QDialog(parent), m_windo
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
     setSizeGripEnabled(false);
-    setFont(carScreenFont());
+    setFont(windowFont());
     const Twips t(this);
     setFixedSize(t(3915), t(3525));
 
@@ -64,6 +67,8 @@ frmLogin::frmLogin(Windows& windows, QWidget* parent) : QDialog(parent), m_windo
     connect(cmdOK, &QPushButton::clicked, this, &frmLogin::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmLogin::cmdCancel_Click);
     txtUserName->installEventFilter(this);
+    nameControls(this, {{QStringLiteral("txtPassword"), QStringLiteral("Password")},
+                        {QStringLiteral("txtUserName"), QStringLiteral("User name")}});
 }
 
 void frmLogin::cmdOK_Click()

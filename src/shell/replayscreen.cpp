@@ -1,12 +1,16 @@
 #include "replayscreen.h"
 
+#include "application.h"
+
 #include "diagnostics/carcommands.h"
+#include "platform/accessible.h"
 #include "platform/crlfedit.h"
 #include "platform/frameclock.h"
 #include "platform/textbox.h"
 #include "platform/twips.h"
 #include "platform/vtimer.h"
 #include "replay/logreplay.h"
+#include "replay/pacebar.h"
 
 #include <QAction>
 #include <QApplication>
@@ -37,13 +41,20 @@ replay::replay(const Services& services, QWidget* parent) : QMainWindow(parent),
 {
     setObjectName(QStringLiteral("replay"));
     setWindowTitle(QLatin1String(CarCommands::kCaption));
-    setFont(carScreenFont());
+    setFont(windowFont());
     buildLayout();
     FrameClock::instance().pace(this);
     buildMenu();
     Timer1 = new VTimer("Timer1", 250, false, this);
     Timer7 = new VTimer("Timer7", 100, false, this);
 
+    QHash<QString, QString> words = carScreenWords();
+    words.insert(QStringLiteral("client"), QStringLiteral("Replay screen"));
+    words.insert(QStringLiteral("Text5"), QStringLiteral("Playback interval"));
+    words.insert(QStringLiteral("HScroll1"), QStringLiteral("Playback pace"));
+    words.insert(QStringLiteral("SerialComm1"), QStringLiteral("Port square, unused"));
+    nameControls(this, words);
+    Command1->setAccessibleName(QStringLiteral("Next line")); // its caption is an arrow
     m_playback = std::make_unique<LogReplay>(*this, m_s);
     connect(MRplayLog, &QAction::triggered, m_playback.get(), &LogReplay::MRplayLog_Click);
     connect(MFileExit, &QAction::triggered, m_playback.get(), &LogReplay::MFileExit_Click);
@@ -87,16 +98,8 @@ void replay::buildLayout()
     Command1->setAutoDefault(false);
     Command1->setEnabled(false);
 
-    // 1000 ms at the left end, 0 at the right; arrows and trough move it by 1.
-    HScroll1 = new QScrollBar(Qt::Horizontal, client);
-    HScroll1->setObjectName(QStringLiteral("HScroll1"));
+    HScroll1 = new PaceBar(client);
     t.place(HScroll1, 240, 5760, 2895, 255);
-    HScroll1->setRange(0, 1000);
-    HScroll1->setInvertedAppearance(true);
-    HScroll1->setSingleStep(1);
-    HScroll1->setPageStep(1);
-    HScroll1->setValue(1000);
-    HScroll1->setFocusPolicy(Qt::StrongFocus);
 
     SerialComm1 = new QFrame(client);
     SerialComm1->setObjectName(QStringLiteral("SerialComm1"));

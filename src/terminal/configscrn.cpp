@@ -1,5 +1,6 @@
 #include "configscrn.h"
 
+#include "platform/accessible.h"
 #include "platform/linesettings.h"
 #include "platform/twips.h"
 
@@ -53,6 +54,10 @@ ConfigScrn::ConfigScrn(const Services& services, std::function<void()> portState
     m_refresh = new QTimer(this);
     m_refresh->setInterval(kRefreshMs);
     connect(m_refresh, &QTimer::timeout, this, &ConfigScrn::refreshPorts);
+    nameControls(this,
+                 {{QStringLiteral("Text1"), QStringLiteral("Settings")},
+                  {QStringLiteral("Text2"), QStringLiteral("Comm Port")},
+                  {QStringLiteral("List1"), QStringLiteral("Serial ports on this computer")}});
     Form_Load();
 }
 

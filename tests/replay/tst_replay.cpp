@@ -9,6 +9,7 @@
 #include "platform/vtimer.h"
 #include "ptyfixture.h"
 #include "replay/logreplay.h"
+#include "replay/pacebar.h"
 #include "screens.h"
 #include "shell/windows.h"
 #include "testfiles.h"
@@ -223,12 +224,12 @@ private Q_SLOTS:
             bool number = false;
             const int value = a.toInt(&number);
             if (number)
-                r->HScroll1->setValue(value);
+                r->HScroll1->setInterval(value);
             for (QRadioButton* o : options)
                 if (o->text() == a)
                     o->click();
         }
-        QCOMPARE(r->HScroll1->value(), interval);
+        QCOMPARE(r->HScroll1->interval(), interval);
         QCOMPARE(r->Timer7->interval(), interval);
         QCOMPARE(r->Text5->text(), QString::number(interval));
         QString checked;

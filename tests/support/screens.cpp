@@ -1,5 +1,7 @@
 #include "screens.h"
 
+#include <QApplication>
+
 namespace vantrel::test
 {
 
@@ -13,6 +15,26 @@ void WindowsFixture::closeWindows()
 {
     windows.reset();
     w.reset();
+}
+
+Form1* WindowsFixture::showEveryWindow()
+{
+    windows->start();
+    windows->showLogin();
+    windows->showForm3();
+    Form1* car = windows->showForm1();
+    windows->showReplay();
+    car->MSettings_Click();
+    return car;
+}
+
+QList<QWidget*> WindowsFixture::shownWindows()
+{
+    QList<QWidget*> shown;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible())
+            shown << window;
+    return shown;
 }
 
 void CarScreenFixture::openScreen(bool load)

@@ -16,6 +16,11 @@ struct WindowsFixture {
     std::unique_ptr<Windows> windows;
     void openWindows();
     void closeWindows();
+    // Every window of the program on screen at once: the splash, the login, the menu,
+    // both large screens and the settings window. Hands back the car screen.
+    Form1* showEveryWindow();
+    // The windows on screen, each with its controls.
+    static QList<QWidget*> shownWindows();
 };
 
 // A fresh car diagnostics screen over a fake world for each test function, loaded
