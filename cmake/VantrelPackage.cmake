@@ -1,7 +1,8 @@
 # The Debian package (cpack -G DEB on a Release tree; scripts/package.sh does it all).
 # Library dependencies are read from the binaries by dpkg-shlibdeps; the font is named
-# here because the windows only ask fontconfig for "Sans Serif".
-set(VANTREL_FONT_PACKAGE "fonts-dejavu-core" CACHE STRING
+# here because the windows ask fontconfig for it by name (Liberation Sans, whose widths
+# the layouts were drawn with).
+set(VANTREL_FONT_PACKAGE "fonts-liberation2" CACHE STRING
     "Debian package of the font the windows draw with; the package depends on it")
 set(VANTREL_PACKAGE_MAINTAINER "Vantrel service engineering <packages@vantrel.invalid>"
     CACHE STRING "Maintainer field of the Debian package")

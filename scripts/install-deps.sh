@@ -3,7 +3,7 @@
 # sanitizer build and the fuzzers), the run command and the package script need, and any
 # more named as arguments. Quiet and quick when everything is already there.
 set -euo pipefail
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev fonts-dejavu-core
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev fonts-liberation2
           xvfb xauth xdotool imagemagick clang-format
           librsvg2-bin dpkg-dev desktop-file-utils appstream groff-base
           clang libclang-rt-14-dev "$@")

@@ -28,37 +28,13 @@ cpack --config "$tree/CPackConfig.cmake" -B "$PWD/$tree/cpack" >"$tree/cpack.log
 deb="$tree/cpack/$name"
 [ -f "$deb" ] || { cat "$tree/cpack.log" >&2; fail "cpack made no $name"; }
 
-expected=(usr/bin/vantrel usr/bin/vantrel-sim
-          "usr/share/applications/$id.desktop"
-          "usr/share/metainfo/$id.metainfo.xml"
-          "usr/share/icons/hicolor/scalable/apps/$id.svg"
-          usr/share/man/man1/vantrel-sim.1
-          usr/share/doc/vantrel/copyright)
-for n in 16 24 32 48 64 128 256; do
-  expected+=("usr/share/icons/hicolor/${n}x${n}/apps/$id.png")
-done
-listing=$(dpkg-deb -c "$deb" | awk '{ print $6 }')
-missing=()
-for f in "${expected[@]}"; do
-  grep -qxF "./$f" <<<"$listing" || missing+=("$f")
-done
-[ ${#missing[@]} -eq 0 ] || fail "$deb lacks ${missing[*]}"
-
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 dpkg-deb -x "$deb" "$tmp"
-# desktop-file-validate exits 0 on warnings and hints; any of them counts here.
-out=$(desktop-file-validate "$tmp/usr/share/applications/$id.desktop" 2>&1) &&
-  [ -z "$out" ] || fail "desktop-file-validate: ${out:-failed}"
-echo "package: desktop-file-validate: no complaints"
-out=$(appstreamcli validate --no-net "$tmp/usr/share/metainfo/$id.metainfo.xml" 2>&1) &&
-  ! grep -qE '^[IWE]: ' <<<"$out" || fail "appstreamcli validate: $out"
-echo "package: appstreamcli validate:$(tr '\n' ' ' <<<"$out")"
-out=$(groff -man -ww -z "$tmp/usr/share/man/man1/vantrel-sim.1" 2>&1) && [ -z "$out" ] ||
-  fail "the manual page: ${out:-groff failed}"
+bash scripts/lib/check-install.sh "$tmp" "$id" | sed 's/^check-install:/package:/'
 depends=$(dpkg-deb -f "$deb" Depends)
 grep -qE "(^|, )$font( |,|$)" <<<"$depends" || fail "Depends lacks $font: $depends"
 
 mv "$deb" "build/$name"
 echo "package: Depends: $depends"
-echo "package: build/$name ($(du -k "build/$name" | cut -f1) KiB, ${#expected[@]} files checked, ${SECONDS}s)"
+echo "package: build/$name ($(du -k "build/$name" | cut -f1) KiB, ${SECONDS}s)"
