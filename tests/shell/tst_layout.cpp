@@ -9,8 +9,8 @@
 #include "platform/vtimer.h"
 #include "replay/pacebar.h"
 #include "screens.h"
-#include "shell/windows.h"
 #include "shell/application.h"
+#include "shell/windows.h"
 
 #include <QAction>
 #include <QLabel>
