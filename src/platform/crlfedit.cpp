@@ -25,6 +25,15 @@ CrLfEdit::CrLfEdit(const QString& name, QWidget* parent) : QAbstractScrollArea(p
     m_lineHeight = fontMetrics().lineSpacing();
     m_rawFont = QRawFont::fromFont(font());
     m_rows.push_back(Row{});
+    // Rows come and go every frame and the bars' ranges follow. The toolkit answers
+    // each range change by laying the box out again, which makes the whole window
+    // work out anew which controls cover which at its next paint. A bar that is always
+    // shown or always hidden needs no new layout; one shown as needed gets it from
+    // updateScrollBars when it comes or goes.
+    m_ownBarLayout = metaObject()->indexOfMethod("_q_showOrHideScrollBars()") >= 0;
+    if (m_ownBarLayout)
+        for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()})
+            disconnect(bar, SIGNAL(rangeChanged(int, int)), this, SLOT(_q_showOrHideScrollBars()));
 }
 
 void CrLfEdit::setText(const QString& text)
@@ -167,6 +176,13 @@ void CrLfEdit::updateScrollBars()
     h->setRange(0, qMax(0, m_widest + 2 * m_margin - viewport()->width()));
     h->setPageStep(viewport()->width());
     h->setSingleStep(m_lineHeight);
+    if (!m_ownBarLayout)
+        return;
+    const auto stale = [this](QScrollBar* bar, Qt::ScrollBarPolicy policy) {
+        return policy == Qt::ScrollBarAsNeeded && (bar->maximum() > 0) != bar->isVisibleTo(this);
+    };
+    if (stale(v, verticalScrollBarPolicy()) || stale(h, horizontalScrollBarPolicy()))
+        QMetaObject::invokeMethod(this, "_q_showOrHideScrollBars", Qt::QueuedConnection);
 }
 
 int CrLfEdit::rowOf(int pos) const

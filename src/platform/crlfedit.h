@@ -108,6 +108,7 @@ private:
     int m_lineHeight = 1;
     int m_widest = 0;
     int m_margin = 3;
+    bool m_ownBarLayout = false; // the bars' range changes no longer lay the box out
     QRawFont m_rawFont;
 };
 

@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QRandomGenerator>
+#include <QScrollBar>
 #include <QTest>
 
 using namespace vantrel;
@@ -42,6 +43,14 @@ void expectViewOf(CrLfEdit& box)
 {
     box.flushView();
     QCOMPARE(box.viewText(), crlf::toView(box.text()));
+}
+// Drawn, and what the drawing found out (the widest row) carried through to the bars.
+void settle(CrLfEdit& box)
+{
+    box.flushView();
+    box.repaint();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
 }
 } // namespace
 
@@ -172,6 +181,43 @@ private Q_SLOTS:
         QCOMPARE(rows.join(QString()), box->text());
         for (int i = 0; i + 1 < rows.size(); ++i)
             QVERIFY2(rows[i].endsWith(u' ') || !rows[i].contains(u' '), qPrintable(rows[i]));
+    }
+
+    // A bar shown as needed comes when the text outgrows the box and goes when it fits
+    // again, and the view makes room for it; a bar always shown stays.
+    void barsComeAndGoAsNeeded_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("rowsBar");
+        QTest::addColumn<bool>("columnsBar");
+        const QString row = QStringLiteral("EVT 00000145 POS 6\r\n");
+        QTest::newRow("empty") << QString() << false << false;
+        QTest::newRow("fits") << row.repeated(3) << false << false;
+        QTest::newRow("too many rows") << row.repeated(40) << true << false;
+        QTest::newRow("too wide") << QString(200, u'8') << false << true;
+        QTest::newRow("both") << QString(200, u'8') + row.repeated(40) << true << true;
+    }
+    void barsComeAndGoAsNeeded()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, rowsBar);
+        QFETCH(bool, columnsBar);
+        QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+        settle(*box);
+        const QSize bare = box->viewport()->size();
+        for (const QString& shown : {text, QString(), text, QStringLiteral("x"), text}) {
+            box->setText(shown);
+            settle(*box);
+            const bool rows = shown == text && rowsBar, columns = shown == text && columnsBar;
+            QCOMPARE(box->verticalScrollBar()->isVisibleTo(box.get()), rows);
+            QCOMPARE(box->horizontalScrollBar()->isVisibleTo(box.get()), columns);
+            QCOMPARE(box->viewport()->width() < bare.width(), rows);
+            QCOMPARE(box->viewport()->height() < bare.height(), columns);
+        }
+        box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        box->setText(QString());
+        settle(*box);
+        QVERIFY(box->verticalScrollBar()->isVisibleTo(box.get()));
     }
 
     // Many random mixes, redrawn at random moments, as a long session would make them.
