@@ -32,10 +32,17 @@ void StatusScanner::Text1_Change()
     if (!found.pmi)
         return;
     m_c.Timer1->setEnabled(true);
+    // Every piece while a reply is in the buffer finds the same values again. A box
+    // given its own text again would only be laid out and drawn anew, and would lose
+    // the technician's selection.
+    const auto show = [](QLineEdit* box, const QString& value) {
+        if (box->text() != value)
+            box->setText(value);
+    };
     if (found.speed)
-        m_c.txtvel->setText(*found.speed);
+        show(m_c.txtvel, *found.speed);
     if (found.bbt)
-        m_c.txtbbt->setText(*found.bbt);
+        show(m_c.txtbbt, *found.bbt);
     if (found.fault)
         m_c.Text5->setText(*found.fault);
 }

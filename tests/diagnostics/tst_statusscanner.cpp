@@ -95,6 +95,23 @@ private Q_SLOTS:
         QCOMPARE(takeSent(), QByteArray());
     }
 
+    // The same values found again leave the boxes as the technician has them.
+    void repeatedValuesLeaveTheBoxesAlone()
+    {
+        const QString reply = QStringLiteral("> PMII VEL =    12 BBT =   00042");
+        form->Text1->setText(reply);
+        takeSent();
+        form->txtvel->setSelection(0, 2);
+        form->txtbbt->setCursorPosition(1);
+        form->Text1->setText(reply + QStringLiteral("\r\nI/O 8  0 0 0"));
+        QCOMPARE(form->txtvel->selectedText(), QStringLiteral(" 1"));
+        QCOMPARE(form->txtbbt->cursorPosition(), 1);
+        QCOMPARE(takeSent(), QByteArray());
+        form->Text1->setText(QStringLiteral("> PMII VEL =    13 BBT =   00042"));
+        QCOMPARE(form->txtvel->text(), QStringLiteral(" 13"));
+        QCOMPARE(form->txtbbt->cursorPosition(), 1);
+    }
+
     void userEdits()
     {
         QTest::keyClicks(form->Text2, QStringLiteral("9"));
