@@ -74,8 +74,9 @@ drive_start_sim() {
 }
 
 # The real program on the X server with port 1 on the device; sets drive_app_pid.
+# VANTREL_PROGRAM names another build of it (a before-and-after comparison).
 drive_start_program() {
-    VANTREL_COM1="$1" QT_QPA_PLATFORM=xcb build/src/vantrel >"$drive_tmp/vantrel.out" 2>&1 &
+    VANTREL_COM1="$1" QT_QPA_PLATFORM=xcb "${VANTREL_PROGRAM:-build/src/vantrel}" >"$drive_tmp/vantrel.out" 2>&1 &
     drive_app_pid=$!
     drive_pids+=("$drive_app_pid")
 }
