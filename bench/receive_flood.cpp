@@ -1,11 +1,11 @@
 // Floods the receive path through a pseudo-terminal: terminal shown, parse buffer and
 // capture log on. Prints rate, CPU per MB, peak memory, timer lateness and lost bytes.
 #include "fakes.h"
-#include "platform/crlfedit.h"
 #include "platform/qtserialcomm.h"
-#include "platform/textbox.h"
 #include "shell/form1.h"
 #include "terminal/serialterminal.h"
+#include "widgets/crlfedit.h"
+#include "widgets/textbox.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,9 +1,9 @@
 // Replays a large capture log with the playback ticks driven directly and reports
 // lines per second, CPU time per line at the head and the tail, and peak memory.
 #include "fakes.h"
-#include "platform/vtimer.h"
 #include "replay/logreplay.h"
 #include "shell/replayscreen.h"
+#include "widgets/vtimer.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,8 +1,8 @@
 // The port settings parser: parseLineSettings against a reference grammar written out
 // by hand, and its promises: accepted text round-trips through toString(), refused
 // text always gets a description that quotes it and names the part, never both.
+#include "core/linesettings.h"
 #include "fuzzcheck.h"
-#include "platform/linesettings.h"
 
 #include <algorithm>
 #include <array>

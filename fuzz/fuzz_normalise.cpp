@@ -1,7 +1,7 @@
 // Piece normalisation: normalisePiece against a plain three-step reference, and the
 // shape every normalised piece must have before it enters the terminal.
+#include "core/receivedtext.h"
 #include "fuzzcheck.h"
-#include "terminal/receivedtext.h"
 
 using namespace fuzzcheck;
 

@@ -2,7 +2,7 @@
 // finds the header by plain comparison and reads each cell by its position, and
 // FillSignalGrid writing exactly those values into a real SignalGrid (or nothing at
 // all when the header is missing).
-#include "diagnostics/pmidump.h"
+#include "core/pmidump.h"
 #include "diagnostics/signalgrid.h"
 #include "fuzzcheck.h"
 

@@ -1,7 +1,7 @@
 // The status scanner: scanStatus and valueAfter against a reference that finds each
 // marker's first occurrence by plain comparison and copies the value character by
 // character from 8 characters after the marker's first one.
-#include "diagnostics/statusscan.h"
+#include "core/statusscan.h"
 #include "fuzzcheck.h"
 
 #include <QByteArray>

@@ -3,13 +3,14 @@
 #include "commandsender.h"
 #include "statusscanner.h"
 
-#include "platform/colors.h"
-#include "platform/crlfedit.h"
-#include "platform/lamp.h"
-#include "platform/textbox.h"
-#include "platform/vtimer.h"
-#include "pmidump.h"
+#include "carscreen/texts.h"
+#include "core/pmidump.h"
 #include "signalgrid.h"
+#include "widgets/colors.h"
+#include "widgets/crlfedit.h"
+#include "widgets/lamp.h"
+#include "widgets/textbox.h"
+#include "widgets/vtimer.h"
 
 #include <QEvent>
 #include <QKeyEvent>
@@ -87,7 +88,7 @@ CarCommands::CarCommands(const Form1Controls& controls, SerialComm& serial, Stat
 
 bool CarCommands::isStressRunning() const
 {
-    return m_c.form->windowTitle() == QLatin1String(kStressCaption);
+    return m_c.form->windowTitle() == QLatin1String(text::kStressCaption);
 }
 
 void CarCommands::focusCommandOrTerminal()
@@ -178,7 +179,7 @@ void CarCommands::Command2_Click()
     m_c.Text3->hide();
     m_c.Picture1->hide();
     m_c.Label3->setColor(color::LightGrey);
-    m_c.form->setWindowTitle(QLatin1String(kCaption));
+    m_c.form->setWindowTitle(QLatin1String(text::kCarCaption));
     m_c.Term->setFocus();
     m_scanner.resetStopCount();
 }
@@ -219,11 +220,11 @@ void CarCommands::Command6_Click()
         m_c.Timer3->setEnabled(false);
         m_c.Timer2->setEnabled(false);
         m_c.Label3->setColor(color::LightGrey);
-        m_c.form->setWindowTitle(QLatin1String(kCaption));
+        m_c.form->setWindowTitle(QLatin1String(text::kCarCaption));
     } else {
         m_c.Timer3->setEnabled(true);
         m_c.Text4->show();
-        m_c.form->setWindowTitle(QLatin1String(kStressCaption));
+        m_c.form->setWindowTitle(QLatin1String(text::kStressCaption));
     }
     focusCommandOrTerminal();
 }

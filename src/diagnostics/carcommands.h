@@ -1,7 +1,7 @@
 #pragma once
 
+#include "carscreen/controls.h"
 #include "platform/serialcomm.h"
-#include "terminal/carscreencontrols.h"
 
 #include <QObject>
 #include <QString>
@@ -18,9 +18,6 @@ class CarCommands final : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr const char* kCaption = "Vantrel Car";
-    static constexpr const char* kStressCaption = "Stress Test";
-
     CarCommands(const Form1Controls& controls, SerialComm& serial, StatusScanner& scanner,
                 QObject* parent = nullptr);
 

@@ -1,8 +1,8 @@
 #include "signalgrid.h"
 
-#include "platform/colors.h"
-#include "platform/twips.h"
-#include "pmidump.h"
+#include "core/pmidump.h"
+#include "widgets/colors.h"
+#include "widgets/twips.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -2,10 +2,10 @@
 
 #include "commandsender.h"
 
-#include "platform/crlfedit.h"
-#include "platform/textbox.h"
-#include "platform/vtimer.h"
-#include "statusscan.h"
+#include "core/statusscan.h"
+#include "widgets/crlfedit.h"
+#include "widgets/textbox.h"
+#include "widgets/vtimer.h"
 
 #include <QLineEdit>
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "carscreen/controls.h"
 #include "platform/serialcomm.h"
-#include "terminal/carscreencontrols.h"
 
 #include <QObject>
 

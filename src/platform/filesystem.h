@@ -1,7 +1,7 @@
 #pragma once
 
-#include "linefile.h"
-#include "result.h"
+#include "core/linefile.h"
+#include "core/result.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "linesettings.h"
-#include "portmap.h"
+#include "core/linesettings.h"
+#include "core/portmap.h"
 #include "serialcomm.h"
 #include "serialports.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "portmap.h"
-#include "result.h"
+#include "core/portmap.h"
+#include "core/result.h"
 
 #include <QList>
 #include <QObject>

@@ -1,16 +1,16 @@
 #include "logreplay.h"
 
+#include "carscreen/logdialog.h"
+#include "core/logreader.h"
+#include "core/receivedtext.h"
+#include "core/statusscan.h"
 #include "diagnostics/signalgrid.h"
-#include "diagnostics/statusscan.h"
-#include "logreader.h"
 #include "pacebar.h"
-#include "platform/colors.h"
-#include "platform/crlfedit.h"
-#include "platform/lamp.h"
-#include "platform/textbox.h"
-#include "platform/vtimer.h"
-#include "terminal/logdialog.h"
-#include "terminal/receivedtext.h"
+#include "widgets/colors.h"
+#include "widgets/crlfedit.h"
+#include "widgets/lamp.h"
+#include "widgets/textbox.h"
+#include "widgets/vtimer.h"
 
 #include <QAction>
 #include <QEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "terminal/carscreencontrols.h"
+#include "carscreen/controls.h"
 
 class QRadioButton;
 

@@ -3,11 +3,11 @@
 #include "application.h"
 
 #include "diagnostics/signalgrid.h"
-#include "platform/colors.h"
-#include "platform/crlfedit.h"
-#include "platform/lamp.h"
-#include "platform/textbox.h"
-#include "platform/twips.h"
+#include "widgets/colors.h"
+#include "widgets/crlfedit.h"
+#include "widgets/lamp.h"
+#include "widgets/textbox.h"
+#include "widgets/twips.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -34,23 +34,6 @@ void fitClientArea(QMainWindow* window, QWidget* client, const QSize& size)
     window->layout()->activate();
     window->resize(window->size() + size - client->size());
     window->layout()->activate();
-}
-
-QHash<QString, QString> carScreenWords()
-{
-    return {{QStringLiteral("client"), QStringLiteral("Car diagnostics screen")},
-            {QStringLiteral("Label1"), QStringLiteral("Status line")},
-            {QStringLiteral("Line1"), QStringLiteral("Status line rule")},
-            {QStringLiteral("Term"), QStringLiteral("Terminal")},
-            {QStringLiteral("Picture1"), QStringLiteral("Overlay panel")},
-            {QStringLiteral("Label3"), QStringLiteral("PMI request lamp")},
-            {QStringLiteral("Label4"), QStringLiteral("Receive lamp")},
-            {QStringLiteral("Label5"), QStringLiteral("Send lamp")},
-            {QStringLiteral("txtdpc"), QStringLiteral("DPC")},
-            {QStringLiteral("txtbbt"), QStringLiteral("BBT")},
-            {QStringLiteral("txtpos"), QStringLiteral("Position")},
-            {QStringLiteral("txtvel"), QStringLiteral("Speed")},
-            {QStringLiteral("Text2"), QStringLiteral("Stop count")}};
 }
 
 void fitCarScreen(QMainWindow* window, QWidget* client)

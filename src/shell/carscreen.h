@@ -1,6 +1,6 @@
 #pragma once
 
-#include "terminal/carscreencontrols.h"
+#include "carscreen/controls.h"
 
 #include <QHash>
 #include <QString>
@@ -23,9 +23,6 @@ namespace vantrel
 // Builds a large screen's client area (light grey, the window font) with the shared
 // controls on it.
 void buildCarScreenCommon(QMainWindow* window, CarScreenCommon& c);
-
-// The words for the shared controls that show no caption of their own.
-QHash<QString, QString> carScreenWords();
 
 // Sizes a window so that its client area, under the menu bar, has the given size.
 void fitClientArea(QMainWindow* window, QWidget* client, const QSize& size);

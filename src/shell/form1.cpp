@@ -1,17 +1,18 @@
 #include "form1.h"
 
 #include "application.h"
+#include "carscreen/texts.h"
 #include "diagnostics/carcommands.h"
 #include "diagnostics/statusscanner.h"
-#include "platform/accessible.h"
-#include "platform/colors.h"
-#include "platform/crlfedit.h"
-#include "platform/frameclock.h"
-#include "platform/textbox.h"
-#include "platform/twips.h"
-#include "platform/vtimer.h"
 #include "terminal/configscrn.h"
 #include "terminal/serialterminal.h"
+#include "widgets/accessible.h"
+#include "widgets/colors.h"
+#include "widgets/crlfedit.h"
+#include "widgets/frameclock.h"
+#include "widgets/textbox.h"
+#include "widgets/twips.h"
+#include "widgets/vtimer.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -25,7 +26,7 @@ namespace vantrel
 Form1::Form1(const Services& services, QWidget* parent) : QMainWindow(parent), m_s(services)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QLatin1String(CarCommands::kCaption));
+    setWindowTitle(QLatin1String(text::kCarCaption));
     setWindowIcon(appIcon());
     setFont(windowFont());
     buildLayout();

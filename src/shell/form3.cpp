@@ -3,9 +3,8 @@
 #include "application.h"
 
 #include "carscreen.h"
-#include "platform/accessible.h"
-#include "platform/twips.h"
-#include "windows.h"
+#include "widgets/accessible.h"
+#include "widgets/twips.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -14,7 +13,7 @@
 namespace vantrel
 {
 
-Form3::Form3(Windows& windows, QWidget* parent) : QMainWindow(parent), m_windows(windows)
+Form3::Form3(const Services& services, QWidget* parent) : QMainWindow(parent), m_s(services)
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Vantrel Menu"));
@@ -44,12 +43,12 @@ Form3::Form3(Windows& windows, QWidget* parent) : QMainWindow(parent), m_windows
 
 void Form3::mnuCar_Click()
 {
-    m_windows.showForm1();
+    Q_EMIT carChosen();
 }
 
 void Form3::Form_Unload()
 {
-    m_windows.services().exit->endProgram(0);
+    m_s.exit->endProgram(0);
 }
 
 void Form3::closeEvent(QCloseEvent* e)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/services.h"
+
 #include <QMainWindow>
 
 class QAction;
@@ -7,14 +9,12 @@ class QAction;
 namespace vantrel
 {
 
-class Windows;
-
 // "Vantrel Menu": the main menu. Closing it ends the program.
 class Form3 final : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit Form3(Windows& windows, QWidget* parent = nullptr);
+    explicit Form3(const Services& services, QWidget* parent = nullptr);
 
     QAction* mnuCar = nullptr;
     QAction* mnuDispatch = nullptr;
@@ -25,11 +25,15 @@ public:
     void mnuReplay_Click() {}
     void Form_Unload();
 
+Q_SIGNALS:
+    // "Car diagnostics" was chosen.
+    void carChosen();
+
 protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    Windows& m_windows;
+    Services m_s;
 };
 
 } // namespace vantrel

@@ -2,10 +2,9 @@
 
 #include "application.h"
 
-#include "platform/accessible.h"
-#include "platform/twips.h"
-#include "platform/vtimer.h"
-#include "windows.h"
+#include "widgets/accessible.h"
+#include "widgets/twips.h"
+#include "widgets/vtimer.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -31,7 +30,7 @@ QLabel* splashLabel(QWidget* parent, const Twips& t, const char* name, const QSt
 }
 } // namespace
 
-Form5::Form5(Windows& windows, QWidget* parent) : QWidget(parent), m_windows(windows)
+Form5::Form5(const Services& services, QWidget* parent) : QWidget(parent), m_s(services)
 {
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("Vantrel"));
@@ -78,9 +77,9 @@ void Form5::leaveFor(bool toMenu)
     m_left = true;
     Timer1->setEnabled(false);
     if (toMenu)
-        m_windows.showForm3();
+        Q_EMIT leftForMenu();
     else
-        m_windows.showLogin();
+        Q_EMIT leftForLogin();
     close();
 }
 
@@ -108,7 +107,7 @@ void Form5::closeEvent(QCloseEvent* e)
     if (!m_left) {
         m_left = true;
         Timer1->setEnabled(false);
-        m_windows.services().exit->endProgram(0);
+        m_s.exit->endProgram(0);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/services.h"
+
 #include <QWidget>
 
 class QLabel;
@@ -8,7 +10,6 @@ namespace vantrel
 {
 
 class VTimer;
-class Windows;
 
 // The splash window. It gives way once: to the password challenge after ten seconds
 // or on a click on its background, to the main menu on a key.
@@ -18,7 +19,7 @@ class Form5 final : public QWidget
 public:
     static constexpr int kSplashMs = 10000;
 
-    explicit Form5(Windows& windows, QWidget* parent = nullptr);
+    explicit Form5(const Services& services, QWidget* parent = nullptr);
 
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
@@ -31,6 +32,11 @@ public:
     void Form_Click();
     void Form_KeyPress(int keyAscii);
 
+Q_SIGNALS:
+    // The splash gave way: to the password challenge, or to the main menu.
+    void leftForLogin();
+    void leftForMenu();
+
 protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
@@ -40,7 +46,7 @@ private:
     // Switches the timer off, shows the next window and closes the splash for good.
     void leaveFor(bool toMenu);
 
-    Windows& m_windows;
+    Services m_s;
     bool m_left = false;
 };
 

@@ -3,9 +3,8 @@
 #include "application.h"
 
 #include "carscreen.h"
-#include "platform/accessible.h"
-#include "platform/twips.h"
-#include "windows.h"
+#include "widgets/accessible.h"
+#include "widgets/twips.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -15,7 +14,7 @@
 namespace vantrel
 {
 
-frmLogin::frmLogin(Windows& windows, QWidget* parent) : QDialog(parent), m_windows(windows)
+frmLogin::frmLogin(const Services& services, QWidget* parent) : QDialog(parent), m_s(services)
 {
     setObjectName(QStringLiteral("frmLogin"));
     setWindowTitle(QStringLiteral("Password challenge"));
@@ -77,8 +76,8 @@ void frmLogin::cmdOK_Click()
         leaveForMenu();
         return;
     }
-    m_windows.services().boxes->show(QStringLiteral("Invalid Password, try again!"), mb::OkOnly,
-                                     QStringLiteral("Login"));
+    m_s.boxes->show(QStringLiteral("Invalid Password, try again!"), mb::OkOnly,
+                    QStringLiteral("Login"));
     activateWindow(); // the keyboard comes back here from the box
     txtPassword->setFocus();
     txtPassword->setSelection(0, int(txtPassword->text().size()));
@@ -87,7 +86,7 @@ void frmLogin::cmdOK_Click()
 void frmLogin::cmdCancel_Click()
 {
     m_left = true;
-    m_windows.services().exit->endProgram(0);
+    m_s.exit->endProgram(0);
 }
 
 void frmLogin::txtUserName_GotFocus()
@@ -100,7 +99,7 @@ void frmLogin::leaveForMenu()
     if (m_left)
         return;
     m_left = true;
-    m_windows.showForm3();
+    Q_EMIT leftForMenu();
     // Closed after the event that led here has been handled, never inside it.
     hide();
     deleteLater();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/services.h"
+
 #include <QDialog>
 
 class QLabel;
@@ -9,8 +11,6 @@ class QPushButton;
 namespace vantrel
 {
 
-class Windows;
-
 // "Password challenge": the password leads to the main menu; Cancel ends the program.
 class frmLogin final : public QDialog
 {
@@ -18,7 +18,7 @@ class frmLogin final : public QDialog
 public:
     static constexpr const char* kPassword = "570341";
 
-    explicit frmLogin(Windows& windows, QWidget* parent = nullptr);
+    explicit frmLogin(const Services& services, QWidget* parent = nullptr);
 
     QLabel* lblLabels[2] = {};
     QLineEdit* txtPassword = nullptr;
@@ -35,13 +35,17 @@ public:
     // Esc and the close box are Cancel.
     void reject() override { cmdCancel_Click(); }
 
+Q_SIGNALS:
+    // The password was given, or the user name box took the focus: on to the menu.
+    void leftForMenu();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void leaveForMenu();
 
-    Windows& m_windows;
+    Services m_s;
     bool m_left = false;
 };
 

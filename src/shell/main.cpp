@@ -1,6 +1,6 @@
+#include "application.h"
 #include "platform/qtserialcomm.h"
-#include "shell/application.h"
-#include "shell/windows.h"
+#include "windows.h"
 
 #include <QApplication>
 

@@ -2,15 +2,15 @@
 
 #include "application.h"
 
-#include "diagnostics/carcommands.h"
-#include "platform/accessible.h"
-#include "platform/crlfedit.h"
-#include "platform/frameclock.h"
-#include "platform/textbox.h"
-#include "platform/twips.h"
-#include "platform/vtimer.h"
+#include "carscreen/texts.h"
 #include "replay/logreplay.h"
 #include "replay/pacebar.h"
+#include "widgets/accessible.h"
+#include "widgets/crlfedit.h"
+#include "widgets/frameclock.h"
+#include "widgets/textbox.h"
+#include "widgets/twips.h"
+#include "widgets/vtimer.h"
 
 #include <QAction>
 #include <QApplication>
@@ -40,7 +40,7 @@ void useSystemWindowColour(QWidget* w)
 replay::replay(const Services& services, QWidget* parent) : QMainWindow(parent), m_s(services)
 {
     setObjectName(QStringLiteral("replay"));
-    setWindowTitle(QLatin1String(CarCommands::kCaption));
+    setWindowTitle(QLatin1String(text::kCarCaption));
     setFont(windowFont());
     buildLayout();
     FrameClock::instance().pace(this);

@@ -6,8 +6,8 @@
 #include "frmlogin.h"
 #include "replayscreen.h"
 
+#include "carscreen/texts.h"
 #include "replay/logreplay.h"
-#include "terminal/logdialog.h"
 
 #include <QAction>
 #include <QGuiApplication>
@@ -62,7 +62,9 @@ void Windows::start()
 Form5* Windows::showForm5()
 {
     if (!m_form5) {
-        m_form5 = new Form5(*this);
+        m_form5 = new Form5(m_s);
+        QObject::connect(m_form5, &Form5::leftForLogin, [this] { showLogin(); });
+        QObject::connect(m_form5, &Form5::leftForMenu, [this] { showForm3(); });
         m_form5->move(kCascade, kCascade);
     }
     bringForward(m_form5);
@@ -72,7 +74,8 @@ Form5* Windows::showForm5()
 frmLogin* Windows::showLogin()
 {
     if (!m_login) {
-        m_login = new frmLogin(*this);
+        m_login = new frmLogin(m_s);
+        QObject::connect(m_login, &frmLogin::leftForMenu, [this] { showForm3(); });
         m_login->move(kCascade, kCascade);
     }
     bringForward(m_login);
@@ -82,7 +85,8 @@ frmLogin* Windows::showLogin()
 Form3* Windows::showForm3()
 {
     if (!m_form3) {
-        m_form3 = new Form3(*this);
+        m_form3 = new Form3(m_s);
+        QObject::connect(m_form3, &Form3::carChosen, [this] { showForm1(); });
         m_form3->move(0, 0);
     }
     bringForward(m_form3);

@@ -1,6 +1,7 @@
 #include "capturelog.h"
 
-#include "logdialog.h"
+#include "carscreen/logdialog.h"
+#include "carscreen/texts.h"
 
 #include <QAction>
 #include <QWidget>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "carscreencontrols.h"
+#include "carscreen/controls.h"
 #include "platform/services.h"
 
 #include <QString>

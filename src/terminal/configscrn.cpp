@@ -1,8 +1,8 @@
 #include "configscrn.h"
 
-#include "platform/accessible.h"
-#include "platform/linesettings.h"
-#include "platform/twips.h"
+#include "core/linesettings.h"
+#include "widgets/accessible.h"
+#include "widgets/twips.h"
 
 #include <QCloseEvent>
 #include <QHeaderView>

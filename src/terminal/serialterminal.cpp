@@ -1,11 +1,11 @@
 #include "serialterminal.h"
 
-#include "platform/colors.h"
-#include "platform/crlfedit.h"
-#include "platform/lamp.h"
-#include "platform/textbox.h"
-#include "platform/vtimer.h"
-#include "receivedtext.h"
+#include "core/receivedtext.h"
+#include "widgets/colors.h"
+#include "widgets/crlfedit.h"
+#include "widgets/lamp.h"
+#include "widgets/textbox.h"
+#include "widgets/vtimer.h"
 
 #include <QAction>
 #include <QLabel>

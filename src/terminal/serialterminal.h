@@ -1,7 +1,7 @@
 #pragma once
 
 #include "capturelog.h"
-#include "carscreencontrols.h"
+#include "carscreen/controls.h"
 #include "platform/services.h"
 
 #include <QObject>

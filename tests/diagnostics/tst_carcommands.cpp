@@ -1,17 +1,17 @@
 // The commands, the overlay panel, the stress test and the timer network, tick by tick.
+#include "core/pmidump.h"
 #include "diagnostics/carcommands.h"
-#include "diagnostics/pmidump.h"
 #include "diagnostics/signalgrid.h"
 #include "diagnostics/statusscanner.h"
 #include "fakes.h"
-#include "platform/colors.h"
-#include "platform/crlfedit.h"
-#include "platform/lamp.h"
-#include "platform/textbox.h"
-#include "platform/vtimer.h"
 #include "screens.h"
 #include "shell/form1.h"
 #include "testfiles.h"
+#include "widgets/colors.h"
+#include "widgets/crlfedit.h"
+#include "widgets/lamp.h"
+#include "widgets/textbox.h"
+#include "widgets/vtimer.h"
 
 #include <QLabel>
 #include <QLineEdit>

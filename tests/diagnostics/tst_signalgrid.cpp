@@ -1,16 +1,16 @@
 // The PMI dump read into the signal grid, from fixture folders and live pieces.
+#include "core/pmidump.h"
 #include "diagnostics/carcommands.h"
-#include "diagnostics/pmidump.h"
 #include "diagnostics/signalgrid.h"
 #include "diagnostics/statusscanner.h"
 #include "fakes.h"
-#include "platform/colors.h"
-#include "platform/lamp.h"
-#include "platform/textbox.h"
-#include "platform/vtimer.h"
 #include "screens.h"
 #include "shell/form1.h"
 #include "testfiles.h"
+#include "widgets/colors.h"
+#include "widgets/lamp.h"
+#include "widgets/textbox.h"
+#include "widgets/vtimer.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,10 +1,10 @@
 // The status scanner on the car diagnostics screen: the boxes it fills from the parse
 // buffer, the stop counter and the follow-up requests.
 #include "diagnostics/statusscanner.h"
-#include "platform/crlfedit.h"
-#include "platform/textbox.h"
-#include "platform/vtimer.h"
 #include "screens.h"
+#include "widgets/crlfedit.h"
+#include "widgets/textbox.h"
+#include "widgets/vtimer.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -3,9 +3,9 @@
 #include "diagnostics/signalgrid.h"
 #include "diagnostics/statusscanner.h"
 #include "fakes.h"
-#include "platform/crlfedit.h"
 #include "platform/qtserialcomm.h"
 #include "shell/form1.h"
+#include "widgets/crlfedit.h"
 
 #include <QLabel>
 #include <QLineEdit>

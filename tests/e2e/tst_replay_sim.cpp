@@ -1,6 +1,6 @@
 // A live session against the simulated controller, recorded into a capture log and
 // played back: the replay screen's grid shows the dumps the live grid showed.
-#include "diagnostics/pmidump.h"
+#include "core/pmidump.h"
 #include "diagnostics/signalgrid.h"
 #include "fakes.h"
 #include "platform/qtserialcomm.h"

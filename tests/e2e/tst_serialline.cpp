@@ -2,10 +2,10 @@
 // driver, a box left open while the controller goes on talking, a flood beyond what is
 // held, and an adapter pulled and plugged in again.
 #include "fakes.h"
-#include "platform/crlfedit.h"
 #include "ptyfixture.h"
 #include "shell/form1.h"
 #include "testfiles.h"
+#include "widgets/crlfedit.h"
 
 #include <QAction>
 #include <QElapsedTimer>

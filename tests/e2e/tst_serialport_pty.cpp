@@ -1,11 +1,11 @@
 // The real serial port service over a pseudo-terminal, with the test as controller.
 #include "fakes.h"
-#include "platform/crlfedit.h"
 #include "platform/qtserialcomm.h"
-#include "platform/textbox.h"
 #include "ptyfixture.h"
 #include "shell/form1.h"
 #include "terminal/serialterminal.h"
+#include "widgets/crlfedit.h"
+#include "widgets/textbox.h"
 
 #include <QAction>
 #include <QFile>

@@ -1,11 +1,11 @@
 // The replay's pace bar with real mouse events on its parts, where the style draws them:
 // 1000 at the left end, 0 at the right, every part moving the thumb the way it points,
 // and a dragged thumb changing the pace once, when it is let go.
-#include "platform/crlfedit.h"
-#include "platform/vtimer.h"
 #include "replay/logreplay.h"
 #include "replay/pacebar.h"
 #include "screens.h"
+#include "widgets/crlfedit.h"
+#include "widgets/vtimer.h"
 
 #include <QRadioButton>
 #include <QSignalSpy>

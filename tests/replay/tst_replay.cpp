@@ -1,18 +1,18 @@
 // The replay screen: loading a capture log, the pace controls and playback into the
 // terminal window, the speed field and the signal grid.
-#include "diagnostics/pmidump.h"
+#include "core/pmidump.h"
 #include "diagnostics/signalgrid.h"
 #include "fakes.h"
-#include "platform/crlfedit.h"
 #include "platform/filesystem.h"
-#include "platform/textbox.h"
-#include "platform/vtimer.h"
 #include "ptyfixture.h"
 #include "replay/logreplay.h"
 #include "replay/pacebar.h"
 #include "screens.h"
 #include "shell/windows.h"
 #include "testfiles.h"
+#include "widgets/crlfedit.h"
+#include "widgets/textbox.h"
+#include "widgets/vtimer.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,16 +1,16 @@
 // The two large screens and the start-up windows as the technician sees them: every
 // control at its place, its first state, the tab order, the menus; nothing moves.
 #include "fakes.h"
-#include "platform/colors.h"
-#include "platform/crlfedit.h"
-#include "platform/lamp.h"
-#include "platform/textbox.h"
-#include "platform/twips.h"
-#include "platform/vtimer.h"
 #include "replay/pacebar.h"
 #include "screens.h"
 #include "shell/application.h"
 #include "shell/windows.h"
+#include "widgets/colors.h"
+#include "widgets/crlfedit.h"
+#include "widgets/lamp.h"
+#include "widgets/textbox.h"
+#include "widgets/twips.h"
+#include "widgets/vtimer.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,10 +1,10 @@
 // The way from the splash through the password challenge to the menu and the car
 // screen, the one-window-each rule, and every way the program ends.
 #include "fakes.h"
-#include "platform/vtimer.h"
 #include "screens.h"
 #include "shell/windows.h"
 #include "terminal/configscrn.h"
+#include "widgets/vtimer.h"
 
 #include <QAction>
 #include <QLabel>

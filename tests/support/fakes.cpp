@@ -1,6 +1,6 @@
 #include "fakes.h"
 
-#include "diagnostics/pmidump.h"
+#include "core/pmidump.h"
 #include "diagnostics/signalgrid.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "testfiles.h"
 
-#include "diagnostics/pmidump.h"
+#include "core/pmidump.h"
 
 #include <QDir>
 #include <QFile>

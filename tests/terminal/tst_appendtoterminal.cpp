@@ -1,12 +1,12 @@
 // What one received piece does to the terminal, the parse buffer and the capture log.
+#include "core/crlftext.h"
+#include "core/receivedtext.h"
 #include "fakes.h"
-#include "platform/crlfedit.h"
-#include "platform/crlftext.h"
-#include "platform/textbox.h"
 #include "screens.h"
 #include "shell/form1.h"
-#include "terminal/receivedtext.h"
 #include "terminal/serialterminal.h"
+#include "widgets/crlfedit.h"
+#include "widgets/textbox.h"
 
 #include <QRandomGenerator>
 #include <QSignalSpy>

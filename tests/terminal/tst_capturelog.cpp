@@ -1,10 +1,10 @@
 // The capture log: opening, replacing, appending, the byte format, write failures.
 #include "fakes.h"
-#include "platform/crlfedit.h"
 #include "screens.h"
 #include "shell/form1.h"
 #include "terminal/serialterminal.h"
 #include "testfiles.h"
+#include "widgets/crlfedit.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,12 +1,12 @@
 // The port's notifications, load, toggle, overrun restart and screen unload.
 #include "fakes.h"
-#include "platform/colors.h"
-#include "platform/crlfedit.h"
-#include "platform/lamp.h"
-#include "platform/vtimer.h"
 #include "screens.h"
 #include "shell/form1.h"
 #include "terminal/serialterminal.h"
+#include "widgets/colors.h"
+#include "widgets/crlfedit.h"
+#include "widgets/lamp.h"
+#include "widgets/vtimer.h"
 
 #include <QAction>
 #include <QLabel>

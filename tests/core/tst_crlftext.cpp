@@ -1,6 +1,6 @@
 // The CR LF text model: the view of a text that counts CR LF as two characters, and
 // what a view must draw after each kind of change.
-#include "platform/crlftext.h"
+#include "core/crlftext.h"
 
 #include <QTest>
 

@@ -1,20 +1,16 @@
 #include "logdialog.h"
 
+#include "texts.h"
+
 namespace vantrel
 {
-
-QString logCaption(const QString& fileTitle)
-{
-    const QString caption = QStringLiteral("Comm Terminal");
-    return fileTitle.isEmpty() ? caption : caption + QStringLiteral(" - ") + fileTitle;
-}
 
 std::optional<QString>
 askForLogPath(FileDialog& dialog, FileSystem& files, MessageBoxes& boxes,
               const std::function<LogPathVerdict(const QString& path, bool exists)>& judge)
 {
-    dialog.DialogTitle = QStringLiteral("Open Communications Log File");
-    dialog.Filter = QStringLiteral("Log Files (*.LOG)|*.log|All Files (*.*)|*.*");
+    dialog.DialogTitle = QLatin1String(text::kLogDialogTitle);
+    dialog.Filter = QLatin1String(text::kLogDialogFilter);
     for (;;) {
         dialog.FileName.clear();
         if (!dialog.ShowOpen())

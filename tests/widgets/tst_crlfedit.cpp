@@ -1,8 +1,8 @@
 // The terminal box: its CR LF text is the truth, and the view drawn from it must
 // follow every sequence of cuts, selections and appends, however they are mixed
 // between two redraws.
-#include "platform/crlfedit.h"
-#include "platform/crlftext.h"
+#include "core/crlftext.h"
+#include "widgets/crlfedit.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

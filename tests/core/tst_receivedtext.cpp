@@ -1,6 +1,6 @@
 // How one received piece is normalised before it reaches the terminal, the parse
 // buffer and the capture log.
-#include "terminal/receivedtext.h"
+#include "core/receivedtext.h"
 
 #include <QTest>
 

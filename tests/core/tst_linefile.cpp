@@ -1,6 +1,6 @@
 // The line reader: lines end at CR (a CR LF pair is one end, also across blocks), an
 // over-long line keeps its tail, every byte comes back as its character.
-#include "platform/linefile.h"
+#include "core/linefile.h"
 #include "testfiles.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 // The toolkit timer's model: interval 0 never ticks, enabling an enabled timer keeps
 // its period, off and on restarts it.
-#include "platform/vtimer.h"
+#include "widgets/vtimer.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -12,10 +12,6 @@
 namespace vantrel
 {
 
-// The caption of the car diagnostics screen while a capture log is open (the log's
-// file name without its folder), and once it is closed (no name).
-QString logCaption(const QString& fileTitle = {});
-
 // What to do with a path the user chose for a log.
 enum class LogPathVerdict { Take, AskAgain, Stop };
 

@@ -1,5 +1,5 @@
 // Line settings strings and port numbers as the settings window hands them over.
-#include "platform/linesettings.h"
+#include "core/linesettings.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "crlftext.h"
+#include "core/crlftext.h"
 #include "frameclock.h"
 
 #include <QAbstractScrollArea>

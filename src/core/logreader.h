@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/filesystem.h"
+#include "linefile.h"
 
 #include <QObject>
 #include <QString>

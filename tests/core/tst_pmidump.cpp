@@ -1,6 +1,6 @@
 // The PMI dump reader: the 75 cells by their fixed positions after the first header,
 // from fixture folders of received text and their expected cells.
-#include "diagnostics/pmidump.h"
+#include "core/pmidump.h"
 #include "testfiles.h"
 
 #include <QTest>

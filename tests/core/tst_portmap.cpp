@@ -1,6 +1,6 @@
 // Port numbers: built-in ports 1 to 4, adapters from 5 in the order of their stable
 // names, each number kept by its port for the whole run.
-#include "platform/portmap.h"
+#include "core/portmap.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
 // Lamps and the window's repaints at the frame clock's pace: the state changes at
 // once, the screen at the next frame, and a flash between two frames is drawn lit.
-#include "platform/colors.h"
-#include "platform/frameclock.h"
-#include "platform/lamp.h"
+#include "widgets/colors.h"
+#include "widgets/frameclock.h"
+#include "widgets/lamp.h"
 
 #include <QLineEdit>
 #include <QTest>

@@ -1,6 +1,6 @@
 // The values the controller reports after its markers, as one look at the parse
 // buffer finds them.
-#include "diagnostics/statusscan.h"
+#include "core/statusscan.h"
 
 #include <QTest>
 

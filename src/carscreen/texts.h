@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+
+namespace vantrel
+{
+
+// The captions and texts both car screens show, in one place.
+namespace text
+{
+// Both large screens' caption when they are made, and the car screen's while the
+// stress test runs.
+constexpr const char* kCarCaption = "Vantrel Car";
+constexpr const char* kStressCaption = "Stress Test";
+// The dialog that picks a capture log, for writing one as for replaying one.
+constexpr const char* kLogDialogTitle = "Open Communications Log File";
+constexpr const char* kLogDialogFilter = "Log Files (*.LOG)|*.log|All Files (*.*)|*.*";
+} // namespace text
+
+// The caption of the car diagnostics screen while a capture log is open (the log's
+// file name without its folder), and once it is closed (no name).
+QString logCaption(const QString& fileTitle = {});
+
+// The words for the shared controls that show no caption of their own.
+QHash<QString, QString> carScreenWords();
+
+} // namespace vantrel
