@@ -103,15 +103,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const int fd = ::dup(fileFd);
         vantrel::LineFile file = defaultBlock ? vantrel::LineFile(fd, maxLine, path)
                                               : vantrel::LineFile(fd, maxLine, path, block);
-        QString line;
-        vantrel::LineFile::Next next;
-        while ((next = file.next(&line)) == vantrel::LineFile::Next::Line) {
-            got.append(line);
+        vantrel::LineRead next = file.next();
+        for (; next && *next; next = file.next()) {
+            got.append(**next);
             if (got.size() > want.size())
                 mismatch("more lines than the reference", input, show(got), show(want));
         }
-        if (next == vantrel::LineFile::Next::Failed)
-            mismatch("the reader failed", input, show(got) + " then " + fuzzcheck::show(line),
+        if (!next)
+            mismatch("the reader failed", input, show(got) + " then " + fuzzcheck::show(next.why()),
                      show(want));
     }
     if (got != want)

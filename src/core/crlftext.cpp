@@ -115,6 +115,7 @@ bool CrLfText::setSelStart(int pos)
         return false;
     m_selStart = pos;
     m_selLength = 0;
+    selectionMoved();
     return true;
 }
 
@@ -123,7 +124,14 @@ bool CrLfText::setSelLength(int len)
     if (len < 0)
         return false;
     m_selLength = qMin(len, int(m_text.size()) - m_selStart);
+    selectionMoved();
     return true;
+}
+
+void CrLfText::selectionMoved()
+{
+    if (m_observer)
+        m_observer(Change::Selection);
 }
 
 bool CrLfText::setSelText(const QString& text)
@@ -158,6 +166,8 @@ void CrLfText::changed(bool pureAppend)
         m_full = true; // a CR LF split across the view's end
         m_synced = 0;
     }
+    if (m_observer)
+        m_observer(Change::Text);
 }
 
 std::optional<CrLfText::ViewUpdate> CrLfText::viewUpdate() const

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace vantrel::crlf
@@ -33,6 +34,12 @@ namespace vantrel
 class CrLfText
 {
 public:
+    // What a change touched: the text (and with it the insertion point), or only the
+    // insertion point and selection.
+    enum class Change { Text, Selection };
+    // The one view that shows this text hears of every change as it happens.
+    void setObserver(std::function<void(Change)> observer) { m_observer = std::move(observer); }
+
     const QString& text() const { return m_text; }
     int length() const { return int(m_text.size()); }
     // Whether the text changed.
@@ -65,6 +72,7 @@ public:
 
 private:
     void changed(bool pureAppend);
+    void selectionMoved();
 
     QString m_text;
     int m_selStart = 0;
@@ -73,6 +81,7 @@ private:
     // m_synced characters, unchanged since; so m_synced never exceeds the length then.
     int m_synced = 0;
     bool m_full = true;
+    std::function<void(Change)> m_observer;
 };
 
 } // namespace vantrel

@@ -78,17 +78,13 @@ Result<bool> LineFile::more()
     return !m_block.isEmpty();
 }
 
-LineFile::Next LineFile::next(QString* text)
+LineRead LineFile::next()
 {
-    const auto failed = [text](const QString& why) {
-        *text = why;
-        return Next::Failed;
-    };
     Result<bool> left = more();
     if (!left)
-        return failed(left.why());
+        return Failure(left.why());
     if (!*left)
-        return Next::End;
+        return std::optional<QString>();
     QByteArray out;
     while (*left) {
         const char* begin = m_block.constData() + m_pos;
@@ -103,17 +99,16 @@ LineFile::Next LineFile::next(QString* text)
             ++m_pos; // the CR, and the LF of a CR LF pair even in the next block
             const Result<bool> after = more();
             if (!after)
-                return failed(after.why());
+                return Failure(after.why());
             if (*after && m_block.at(m_pos) == '\n')
                 ++m_pos;
             break;
         }
         left = more();
         if (!left)
-            return failed(left.why());
+            return Failure(left.why());
     }
-    *text = QString::fromLatin1(out);
-    return Next::Line;
+    return std::optional<QString>(QString::fromLatin1(out));
 }
 
 } // namespace vantrel

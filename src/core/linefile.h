@@ -6,9 +6,14 @@
 #include <QString>
 
 #include <atomic>
+#include <optional>
 
 namespace vantrel
 {
+
+// One step through a file of lines: a line, the end (no value), or a failure with its
+// reason. It cannot be dropped unread.
+using LineRead = Result<std::optional<QString>>;
 
 // Reads a text file line by line without ever holding more than one block and one
 // bounded line. A line ends at CR (a CR LF pair is consumed whole); a line longer
@@ -18,7 +23,6 @@ class LineFile
 {
 public:
     static constexpr qint64 kBlockBytes = 64 * 1024;
-    enum class Next { Line, End, Failed };
 
     // The path, when given, is checked on each block: a log that is deleted or
     // replaced while it is read is reported instead of being read on unseen.
@@ -28,8 +32,8 @@ public:
     LineFile(const LineFile&) = delete;
     LineFile& operator=(const LineFile&) = delete;
 
-    // The next line, the end of the file, or a failure with its reason in *text.
-    Next next(QString* text);
+    // The next line, the end of the file, or a failure with its reason.
+    LineRead next();
     // May be called from any thread: a read in progress stops at its next block.
     void cancel() { m_cancel = true; }
 

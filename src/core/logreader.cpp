@@ -14,7 +14,7 @@ struct LogReader::Shared {
     std::mutex mutex;
     std::condition_variable wake;
     std::shared_ptr<LineFile> file;
-    std::deque<std::pair<LineFile::Next, QString>> ahead;
+    std::deque<LineRead> ahead;
     LogReader* owner = nullptr; // none once the window has let go
     bool done = false;          // the thread has left
 };
@@ -46,20 +46,20 @@ void LogReader::work(std::shared_ptr<Shared> s)
             if (!s->owner)
                 break;
         }
-        QString text;
-        const LineFile::Next next = s->file->next(&text); // without the lock: it may be slow
+        LineRead next = s->file->next(); // without the lock: it may be slow
         std::lock_guard lock(s->mutex);
         if (!s->owner)
             break;
         const bool windowWaits = s->ahead.empty();
-        s->ahead.emplace_back(next, std::move(text));
+        const bool last = !next || !*next; // nothing follows the end or a failure
+        s->ahead.push_back(std::move(next));
         if (windowWaits) {
             LogReader* owner = s->owner;
             QMetaObject::invokeMethod(
                 owner, [owner] { Q_EMIT owner->lineArrived(); }, Qt::QueuedConnection);
         }
-        if (next != LineFile::Next::Line)
-            break; // nothing follows the end or a failure
+        if (last)
+            break;
     }
     std::lock_guard lock(s->mutex);
     s->done = true;
@@ -72,23 +72,17 @@ bool LogReader::ready() const
     return !m_shared->ahead.empty();
 }
 
-LineFile::Next LogReader::peek(QString* text) const
+LineRead LogReader::peek() const
 {
     std::lock_guard lock(m_shared->mutex);
-    const auto& [next, what] = m_shared->ahead.front();
-    if (text)
-        *text = what;
-    return next;
+    return m_shared->ahead.front();
 }
 
-LineFile::Next LogReader::take(QString* text)
+LineRead LogReader::take()
 {
     std::lock_guard lock(m_shared->mutex);
-    auto& [next, what] = m_shared->ahead.front();
-    const LineFile::Next result = next;
-    if (text)
-        *text = what;
-    if (result == LineFile::Next::Line) {
+    LineRead result = m_shared->ahead.front();
+    if (result && *result) {
         m_shared->ahead.pop_front();
         m_shared->wake.notify_all();
     }

@@ -25,10 +25,10 @@ public:
 
     // Whether the next result is known.
     bool ready() const;
-    // The next result, once ready: a line with its text, the end, or a failure with
-    // its reason. Taking a line moves on to the next; the end and a failure stay.
-    LineFile::Next peek(QString* text = nullptr) const;
-    LineFile::Next take(QString* text);
+    // The next result, once ready: a line, the end, or a failure with its reason.
+    // Taking a line moves on to the next; the end and a failure stay.
+    LineRead peek() const;
+    LineRead take();
 
 Q_SIGNALS:
     void lineArrived();

@@ -1,5 +1,7 @@
 #include "receivedtext.h"
 
+#include "crlftext.h"
+
 namespace vantrel
 {
 
@@ -35,6 +37,26 @@ NormalisedPiece normalisePiece(const QString& received)
     }
     out.text.truncate(m);
     return out;
+}
+
+QString appendReceived(CrLfText& term, TextField& parseBuffer, const QString& received)
+{
+    int n = term.length();
+    if (n >= kTerminalLimit) {
+        term.setText(term.text().mid(kTerminalCut));
+        n = term.length();
+    }
+    term.setSelStart(n);
+    NormalisedPiece piece = normalisePiece(received);
+    if (piece.leadingBackspace) {
+        // Fails on an empty terminal, and the step is skipped.
+        if (term.setSelStart(n - 1))
+            term.setSelLength(1);
+    }
+    term.setSelText(piece.text);
+    parseBuffer.setText(parseBuffer.text() + piece.text);
+    parseBuffer.setText(parseBuffer.text().right(kParseBufferSize));
+    return std::move(piece.text);
 }
 
 } // namespace vantrel

@@ -24,4 +24,24 @@ struct NormalisedPiece {
 
 NormalisedPiece normalisePiece(const QString& received);
 
+class CrLfText;
+
+// A text box as the receive path sets it: its text, and a setter whose every real
+// change its owner reacts to at once (the parse buffer's scanner does).
+class TextField
+{
+public:
+    virtual ~TextField() = default;
+    virtual const QString& text() const = 0;
+    virtual void setText(const QString& text) = 0;
+};
+
+// One received piece into the terminal and the parse buffer, in this order: the
+// terminal loses its oldest kTerminalCut characters once it holds kTerminalLimit; a
+// backspace that met the start of the piece selects the terminal's last character,
+// so the text replaces it; the normalised text goes in at the end; the parse buffer
+// gets it and then keeps its newest kParseBufferSize (two changes). A step that cannot
+// be done is skipped. Hands back the piece as it entered, for the capture log.
+QString appendReceived(CrLfText& term, TextField& parseBuffer, const QString& received);
+
 } // namespace vantrel

@@ -107,7 +107,7 @@ void CarCommands::Timer1_Timer()
         return;
     const double v = leadingNumber(m_c.grid->label(QStringLiteral("lbl514"))->text());
     if ((v == 0 && m_c.txtvel->text() != QLatin1String("  0")) || v == 1)
-        sendCommand(m_serial, QStringLiteral("vel"));
+        sendCommand(m_serial, QStringLiteral("vel")).skip();
     m_c.Timer3->setEnabled(true);
     m_c.Timer1->setEnabled(false);
 }
@@ -116,7 +116,7 @@ void CarCommands::Timer2_Timer()
 {
     if (!m_serial.portOpen())
         return;
-    sendCommand(m_serial, QStringLiteral("pmii"));
+    sendCommand(m_serial, QStringLiteral("pmii")).skip();
     m_c.Label5->setColor(color::Green);
     m_c.Timer1->setEnabled(true);
 }
@@ -125,11 +125,11 @@ void CarCommands::Timer3_Timer()
 {
     if (isStressRunning()) {
         if (m_stressPhase == 1) {
-            sendCommand(m_serial, QStringLiteral("scc") + m_c.Text4->text());
+            sendCommand(m_serial, QStringLiteral("scc") + m_c.Text4->text()).skip();
             m_c.Label5->setColor(color::Green);
         }
         if (m_stressPhase == 2) {
-            sendCommand(m_serial, QStringLiteral("scc1"));
+            sendCommand(m_serial, QStringLiteral("scc1")).skip();
             m_c.Label5->setColor(color::Green);
             m_stressPhase = 0;
         }
@@ -154,7 +154,7 @@ void CarCommands::Timer5_Timer()
 {
     if (!m_serial.portOpen())
         return;
-    sendCommand(m_serial, QStringLiteral("pmii"));
+    sendCommand(m_serial, QStringLiteral("pmii")).skip();
     m_c.Label5->setColor(color::Green);
     m_c.Timer5->setEnabled(false);
     m_c.Timer1->setEnabled(true);
@@ -162,7 +162,7 @@ void CarCommands::Timer5_Timer()
 
 void CarCommands::Command1_Click()
 {
-    sendCommand(m_serial, QStringLiteral("pmii"));
+    sendCommand(m_serial, QStringLiteral("pmii")).skip();
     m_c.Text3->show();
     m_c.Label3->setColor(color::DarkGreen);
     m_c.Timer2->setEnabled(true);
@@ -192,14 +192,14 @@ void CarCommands::Command3_Click()
     const QString pos = m_c.txtpos->text();
     for (int i = 0; i < 7; ++i)
         if (pos == positions[i]) {
-            sendCommand(m_serial, QStringLiteral("scc%1").arg(i + 1));
+            sendCommand(m_serial, QStringLiteral("scc%1").arg(i + 1)).skip();
             return;
         }
 }
 
 void CarCommands::stepButton(const char* command)
 {
-    sendCommand(m_serial, QLatin1String(command));
+    sendCommand(m_serial, QLatin1String(command)).skip();
     m_c.Label5->setColor(color::Green);
     focusCommandOrTerminal();
 }
@@ -232,7 +232,7 @@ void CarCommands::Command6_Click()
 void CarCommands::Text3_KeyDown(int keyCode, int /*shift*/)
 {
     if (keyCode == 13)
-        sendCommand(m_serial, m_c.Text3->text());
+        sendCommand(m_serial, m_c.Text3->text()).skip();
 }
 
 void CarCommands::Picture1_Click()

@@ -8,12 +8,13 @@ namespace vantrel
 {
 
 // The command sender: a controller command is its text and one CR, in a single write;
-// while the port is closed it is dropped without a word. Whether it was written.
-inline bool sendCommand(SerialComm& port, const QString& command)
+// while the port is closed it is dropped. What the port made of it: callers that report
+// nothing (ticks and buttons) skip a failure.
+inline Result<> sendCommand(SerialComm& port, const QString& command)
 {
     if (!port.portOpen())
-        return false;
-    return port.output(command + QLatin1Char('\r')).ok();
+        return Failure(QStringLiteral("The port is closed"));
+    return port.output(command + QLatin1Char('\r'));
 }
 
 } // namespace vantrel

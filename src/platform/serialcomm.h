@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/commevents.h"
 #include "core/portmap.h"
 #include "core/result.h"
 
@@ -9,27 +10,6 @@
 
 namespace vantrel
 {
-
-// Event codes reported in CommEvent.
-namespace comm
-{
-constexpr int EvSend = 1;
-constexpr int EvReceive = 2;
-constexpr int EvCTS = 3;
-constexpr int EvDSR = 4;
-constexpr int EvCD = 5;
-constexpr int EvRing = 6;
-constexpr int EvEOF = 7;
-constexpr int ErBreak = 1001;
-constexpr int ErCTSTO = 1002;
-constexpr int ErDSRTO = 1003;
-constexpr int ErFrame = 1004;
-constexpr int ErOverrun = 1006;
-constexpr int ErCDTO = 1007;
-constexpr int ErRxOver = 1008;
-constexpr int ErRxParity = 1009;
-constexpr int ErTxFull = 1010;
-} // namespace comm
 
 // The serial port service: one port with the properties the car diagnostics screen
 // uses. Characters and bytes map one to one (Latin-1). What can fail says why.

@@ -180,11 +180,10 @@ void LogReplay::serve()
 void LogReplay::answer(Ask what)
 {
     // A log closed by the step button counts as its end.
-    QString text;
-    const LineFile::Next next = m_reader ? m_reader->peek(&text) : LineFile::Next::End;
-    if (next == LineFile::Next::Failed) {
-        readFailed(text);
-    } else if (next == LineFile::Next::End) {
+    const LineRead next = m_reader ? m_reader->peek() : LineRead(std::optional<QString>());
+    if (!next) {
+        readFailed(next.why());
+    } else if (!*next) {
         if (what == Ask::Tick) {
             stopPlayback();
         } else {
@@ -192,7 +191,7 @@ void LogReplay::answer(Ask what)
             m_c.Command1->setEnabled(false);
         }
     } else if (what != Ask::Key) { // a key only looks for the end
-        m_reader->take(&m_line);
+        m_line = **m_reader->take();
         m_c.Term->setText(m_c.Term->text() + QStringLiteral("\r\n") + m_line);
         FillSignalGrid(*m_c.grid, m_c.Term->text());
     }

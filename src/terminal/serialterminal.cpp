@@ -1,5 +1,6 @@
 #include "serialterminal.h"
 
+#include "core/crlftext.h"
 #include "core/receivedtext.h"
 #include "widgets/colors.h"
 #include "widgets/crlfedit.h"
@@ -17,8 +18,10 @@ namespace vantrel
 
 SerialTerminal::SerialTerminal(const Form1Controls& controls, const Services& services,
                                QObject* parent)
-    : QObject(parent), m_c(controls), m_s(services), m_log(controls, services)
+    : QObject(parent), m_c(controls), m_s(services), m_log(controls, services),
+      m_term(std::make_shared<CrLfText>())
 {
+    m_c.Term->setModel(m_term);
     connect(m_s.serial, &SerialComm::OnComm, this, &SerialTerminal::SerialComm1_OnComm);
     connect(m_s.serial, &SerialComm::deviceLost, this, &SerialTerminal::deviceLost);
     connect(m_s.serial, &SerialComm::deviceBack, this, &SerialTerminal::deviceBack);
@@ -87,57 +90,28 @@ void SerialTerminal::Form_Unload(int& cancel)
 
 void SerialTerminal::SerialComm1_OnComm()
 {
-    switch (m_s.serial->commEvent()) {
-    case comm::EvSend:
-    case comm::EvRing:
+    act(commAction(m_s.serial->commEvent()));
+    messageStep();
+}
+
+void SerialTerminal::act(const CommAction& action)
+{
+    switch (action.kind) {
+    case CommAction::Kind::Nothing:
         break;
-    case comm::EvReceive:
+    case CommAction::Kind::Receive:
         receivePath();
         break;
-    case comm::EvCTS:
-        m_pendingStatus = QStringLiteral("Change in CTS Detected");
-        break;
-    case comm::EvDSR:
-        m_pendingStatus = QStringLiteral("Change in DSR Detected");
-        break;
-    case comm::EvCD:
-        m_pendingStatus = QStringLiteral("Change in CD Detected");
-        break;
-    case comm::EvEOF:
-        m_pendingStatus = QStringLiteral("End of File Detected");
-        break;
-    case comm::ErBreak:
-        m_pendingStatus = QStringLiteral("Break Received");
-        break;
-    case comm::ErCTSTO:
-        m_pendingAlert = QStringLiteral("CTS Timeout");
-        break;
-    case comm::ErDSRTO:
-        m_pendingAlert = QStringLiteral("DSR Timeout");
-        break;
-    case comm::ErFrame:
-        m_pendingStatus = QStringLiteral("Framing Error");
-        break;
-    case comm::ErOverrun:
+    case CommAction::Kind::Restart:
         portRestart();
         break;
-    case comm::ErCDTO:
-        m_pendingAlert = QStringLiteral("Carrier Detect Timeout");
+    case CommAction::Kind::Status:
+        m_pendingStatus = action.text;
         break;
-    case comm::ErRxOver:
-        m_pendingAlert = QStringLiteral("Receive Buffer Overflow");
-        break;
-    case comm::ErRxParity:
-        m_pendingStatus = QStringLiteral("Parity Error");
-        break;
-    case comm::ErTxFull:
-        m_pendingAlert = QStringLiteral("Transmit Buffer Full");
-        break;
-    default:
-        m_pendingAlert = QStringLiteral("Unknown error or event");
+    case CommAction::Kind::Alert:
+        m_pendingAlert = action.text;
         break;
     }
-    messageStep();
 }
 
 void SerialTerminal::receivePath()
@@ -146,7 +120,7 @@ void SerialTerminal::receivePath()
     m_c.Timer4->setEnabled(true);
     m_c.Timer5->setEnabled(false);
     QString text = m_s.serial->input();
-    AppendToTerminal(*m_c.Term, text);
+    AppendToTerminal(*m_term, text);
 }
 
 void SerialTerminal::portRestart()
@@ -225,23 +199,9 @@ void SerialTerminal::Term_KeyPress(int& key)
     key = 0;
 }
 
-void SerialTerminal::AppendToTerminal(CrLfEdit& box, QString& text)
+void SerialTerminal::AppendToTerminal(CrLfText& box, QString& text)
 {
-    int n = box.length();
-    if (n >= kTerminalLimit) {
-        box.setText(box.text().mid(kTerminalCut));
-        n = box.length();
-    }
-    box.setSelStart(n);
-    NormalisedPiece piece = normalisePiece(text);
-    if (piece.leadingBackspace) {
-        box.setSelStart(n - 1); // fails on an empty terminal, and the step is skipped
-        box.setSelLength(1);
-    }
-    text = std::move(piece.text);
-    box.setSelText(text);
-    m_c.Text1->setText(m_c.Text1->text() + text);
-    m_c.Text1->setText(m_c.Text1->text().right(kParseBufferSize));
+    text = appendReceived(box, *m_c.Text1, text);
     if (m_log.handle() != 0)
         m_log.write(text);
 }

@@ -8,11 +8,12 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 namespace vantrel
 {
 
-class CrLfEdit;
+class CrLfText;
 
 // The car diagnostics screen's serial terminal: the port, the receive path, the
 // terminal text, the capture log, and the screen's load and unload.
@@ -26,6 +27,8 @@ public:
                    QObject* parent = nullptr);
 
     CaptureLog& captureLog() { return m_log; }
+    // The terminal's text, which Term draws.
+    CrLfText& term() { return *m_term; }
     const QString& pendingStatus() const { return m_pendingStatus; }
     const QString& pendingAlert() const { return m_pendingAlert; }
 
@@ -36,13 +39,14 @@ public:
     void MFileExit_Click();
     void SerialComm1_OnComm();
     void Term_KeyPress(int& key);
-    void AppendToTerminal(CrLfEdit& box, QString& text);
+    void AppendToTerminal(CrLfText& box, QString& text);
 
 private:
     void togglePort();
     void receivePath();
     void portRestart();
     void messageStep();
+    void act(const CommAction& action);
     void deviceLost(const QString& device);
     void deviceBack(const QString& device);
     void reportServiceFailure(const QString& why);
@@ -50,6 +54,7 @@ private:
     const Form1Controls& m_c;
     Services m_s;
     CaptureLog m_log;
+    std::shared_ptr<CrLfText> m_term;
     QString m_pendingStatus;
     QString m_pendingAlert;
     // While an alert box is open: its text, and the different alerts raised meanwhile,

@@ -25,6 +25,7 @@ CrLfEdit::CrLfEdit(const QString& name, QWidget* parent) : QAbstractScrollArea(p
     m_lineHeight = fontMetrics().lineSpacing();
     m_rawFont = QRawFont::fromFont(font());
     m_rows.push_back(Row{});
+    setModel(std::make_shared<CrLfText>());
     // Rows come and go every frame and the bars' ranges follow. The toolkit answers
     // each range change by laying the box out again, which makes the whole window
     // work out anew which controls cover which at its next paint. A bar that is always
@@ -36,40 +37,51 @@ CrLfEdit::CrLfEdit(const QString& name, QWidget* parent) : QAbstractScrollArea(p
             disconnect(bar, SIGNAL(rangeChanged(int, int)), this, SLOT(_q_showOrHideScrollBars()));
 }
 
+CrLfEdit::~CrLfEdit()
+{
+    m_model->setObserver({}); // the text may outlive its view
+}
+
+void CrLfEdit::setModel(std::shared_ptr<CrLfText> model)
+{
+    if (m_model)
+        m_model->setObserver({});
+    m_model = std::move(model);
+    m_anchor = m_model->selStart();
+    m_model->setObserver([this](CrLfText::Change what) { modelChanged(what); });
+    rebuildFrom(0);
+    m_model->viewDrawn();
+    updateScrollBars();
+    viewport()->update();
+}
+
+void CrLfEdit::modelChanged(CrLfText::Change what)
+{
+    m_anchor = m_model->selStart();
+    if (what == CrLfText::Change::Text)
+        changed();
+    else if (hasFocus() || m_model->selLength() > 0)
+        viewport()->update();
+}
+
 void CrLfEdit::setText(const QString& text)
 {
-    if (m_model.setText(text)) {
-        m_anchor = 0;
-        changed();
-    }
+    m_model->setText(text);
 }
 
 bool CrLfEdit::setSelStart(int pos)
 {
-    if (!m_model.setSelStart(pos))
-        return false;
-    m_anchor = pos;
-    if (hasFocus())
-        viewport()->update();
-    return true;
+    return m_model->setSelStart(pos);
 }
 
 bool CrLfEdit::setSelLength(int len)
 {
-    if (!m_model.setSelLength(len))
-        return false;
-    m_anchor = m_model.selStart();
-    if (hasFocus() || len > 0)
-        viewport()->update();
-    return true;
+    return m_model->setSelLength(len);
 }
 
 void CrLfEdit::setSelText(const QString& text)
 {
-    if (m_model.setSelText(text)) {
-        m_anchor = m_model.selStart();
-        changed();
-    }
+    m_model->setSelText(text);
 }
 
 void CrLfEdit::setWrapping(bool on)
@@ -88,17 +100,17 @@ void CrLfEdit::changed()
 
 void CrLfEdit::flushView()
 {
-    const auto update = m_model.viewUpdate();
+    const auto update = m_model->viewUpdate();
     if (!update)
         return;
     QScrollBar* bar = verticalScrollBar();
     const int first = update->whole ? 0 : rowOf(update->from);
     rebuildFrom(first);
-    m_model.viewDrawn();
+    m_model->viewDrawn();
     updateScrollBars();
     // The newest text in view: the rows above move up by themselves (the screen scrolls
     // them), what changed is drawn.
-    if (m_model.selStart() == length())
+    if (m_model->selStart() == length())
         bar->setValue(bar->maximum());
     if (update->whole)
         viewport()->update();
@@ -364,8 +376,8 @@ void CrLfEdit::moveCursor(int pos, bool extend)
     if (!extend)
         m_anchor = pos;
     const int anchor = m_anchor;
-    m_model.setSelStart(qMin(anchor, pos));
-    m_model.setSelLength(qAbs(pos - anchor));
+    m_model->setSelStart(qMin(anchor, pos));
+    m_model->setSelLength(qAbs(pos - anchor));
     m_anchor = anchor;
     // The row of the moving end in view.
     const int r = rowOf(pos);
@@ -427,9 +439,7 @@ bool CrLfEdit::navigate(QKeyEvent* e)
 
 void CrLfEdit::editRange(int from, int to, const QString& with)
 {
-    m_model.replace(from, to, with);
-    m_anchor = m_model.selStart();
-    changed();
+    m_model->replace(from, to, with);
     flushView();
 }
 

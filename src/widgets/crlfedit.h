@@ -8,6 +8,7 @@
 #include <QRawFont>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -26,16 +27,22 @@ class CrLfEdit : public QAbstractScrollArea, public FrameDrawn
     Q_OBJECT
 public:
     explicit CrLfEdit(const QString& name, QWidget* parent = nullptr);
+    ~CrLfEdit() override;
 
-    const QString& text() const { return m_model.text(); }
+    // The text the box shows. Its owner may hand it one to draw (the terminal part owns
+    // the car screen's terminal text); otherwise the box keeps its own.
+    const std::shared_ptr<CrLfText>& model() const { return m_model; }
+    void setModel(std::shared_ptr<CrLfText> model);
+
+    const QString& text() const { return m_model->text(); }
     void setText(const QString& text);
-    int length() const { return m_model.length(); }
+    int length() const { return m_model->length(); }
 
     // Insertion point and selection in text positions (CR LF counts two). Setting the
     // insertion point outside the text fails, returns false and changes nothing.
-    int selStart() const { return m_model.selStart(); }
+    int selStart() const { return m_model->selStart(); }
     bool setSelStart(int pos);
-    int selLength() const { return m_model.selLength(); }
+    int selLength() const { return m_model->selLength(); }
     bool setSelLength(int len);
     // Replaces the selection; the insertion point ends after the new text.
     void setSelText(const QString& text);
@@ -82,6 +89,7 @@ private:
         QVector<qreal> x; // one more than characters: the last is the row's width
     };
 
+    void modelChanged(CrLfText::Change what);
     void changed();
     void rebuildFrom(int row);
     void appendRows(int from, int end);
@@ -100,7 +108,7 @@ private:
     void copy() const;
     bool navigate(QKeyEvent* e);
 
-    CrLfText m_model;
+    std::shared_ptr<CrLfText> m_model;
     std::vector<Row> m_rows;
     bool m_editable = true;
     bool m_wrapping = false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/receivedtext.h"
+
 #include <QObject>
 #include <QString>
 
@@ -8,7 +10,7 @@ namespace vantrel
 
 // A text box nobody sees: its text, and a change notification raised only when the
 // text really changes. Line breaks are kept as CR LF.
-class TextBox final : public QObject
+class TextBox final : public QObject, public TextField
 {
     Q_OBJECT
 public:
@@ -16,8 +18,8 @@ public:
     {
         setObjectName(name);
     }
-    const QString& text() const { return m_text; }
-    void setText(const QString& text)
+    const QString& text() const override { return m_text; }
+    void setText(const QString& text) override
     {
         if (text == m_text)
             return;

@@ -51,6 +51,10 @@ private Q_SLOTS:
             << "> PMII BBT1234567890" << true << "none"
             << "[67890]"
             << "none";
+        QTest::newRow("the fault text keeps its line end")
+            << "> PMII FLT0 =  DOOR FAULT\r\nVEL" << true << "none"
+            << "none"
+            << "[DOOR FAULT\r\nVEL]";
         QTest::newRow("fault text is 76 characters at most")
             << "> PMII FLT0 =  " + QString(100, u'x') << true << "none"
             << "none"
