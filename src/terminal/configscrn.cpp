@@ -6,6 +6,7 @@
 
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStringList>
@@ -49,6 +50,12 @@ ConfigScrn::ConfigScrn(const Services& services, std::function<void()> portState
                             QStringLiteral("Serial number"), QStringLiteral("Stable name")});
     List1->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     connect(List1, &QTreeWidget::currentItemChanged, this, &ConfigScrn::portChosen);
+    connect(List1, &QTreeWidget::itemActivated, this, [this] {
+        m_choosing = true; // Enter or a double click on the row that is already current
+        portChosen();
+    });
+    List1->installEventFilter(this);
+    List1->viewport()->installEventFilter(this);
     setTabOrder(Text1, Text2);
     setTabOrder(Text2, List1);
     m_refresh = new QTimer(this);
@@ -98,8 +105,41 @@ void ConfigScrn::refreshPorts()
 
 void ConfigScrn::portChosen()
 {
-    if (!m_filling && List1->currentItem())
+    if (m_filling || !m_choosing)
+        return;
+    m_choosing = false;
+    if (List1->currentItem())
         Text2->setText(List1->currentItem()->text(0));
+}
+
+bool ConfigScrn::eventFilter(QObject* watched, QEvent* e)
+{
+    switch (e->type()) {
+    case QEvent::FocusIn:
+        // The list makes its first row current as the focus arrives: that is no choice.
+        m_choosing = false;
+        break;
+    case QEvent::MouseButtonPress:
+        m_choosing = watched == List1->viewport();
+        break;
+    case QEvent::KeyPress:
+        switch (static_cast<QKeyEvent*>(e)->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+            m_choosing = true;
+            break;
+        default:
+            m_choosing = false;
+        }
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, e);
 }
 
 void ConfigScrn::Form_Unload()

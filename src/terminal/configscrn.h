@@ -40,6 +40,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void portChosen();
@@ -49,6 +50,9 @@ private:
     QTimer* m_refresh;
     QString m_shown; // what the list shows now, to redraw it only when it changed
     bool m_filling = false;
+    // A row becomes the current one by the technician's hand (a click, a move of the
+    // keys), not because the focus arrived in the list.
+    bool m_choosing = false;
 };
 
 } // namespace vantrel

@@ -174,6 +174,38 @@ private Q_SLOTS:
         QCOMPARE(serial.deviceName(), ch340.stableName);
     }
 
+    // Tab from the typed number into the list chooses nothing; the keys and Enter do.
+    void onlyADeliberateChoiceFillsThePortNumber_data()
+    {
+        QTest::addColumn<QList<int>>("keysInList");
+        QTest::addColumn<int>("applied");
+        QTest::newRow("focus arriving in the list keeps the typed number") << QList<int>{} << 7;
+        QTest::newRow("an arrow key chooses the row it moves to") << QList<int>{Qt::Key_Down} << 5;
+        QTest::newRow("Enter chooses the current row") << QList<int>{Qt::Key_Return} << 1;
+    }
+    void onlyADeliberateChoiceFillsThePortNumber()
+    {
+        QFETCH(QList<int>, keysInList);
+        QFETCH(int, applied);
+        w->serial.portList = {
+            NumberedPort{1, PortInfo{QStringLiteral("/dev/ttyS0"), {}, {}, {}, {}}},
+            NumberedPort{5, PortInfo{QStringLiteral("/dev/ttyUSB0"), {}, {}, {}, {}}}};
+        ConfigScrn* c = openSettings();
+        c->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(c));
+        c->Text2->setFocus();
+        QTRY_VERIFY(c->Text2->hasFocus());
+        c->Text2->clear();
+        QTest::keyClicks(c->Text2, QStringLiteral("7"));
+        QTest::keyClick(c->Text2, Qt::Key_Tab);
+        QTRY_VERIFY(c->List1->hasFocus());
+        QVERIFY(c->List1->currentItem()); // the list made its first row current
+        for (int key : keysInList)
+            QTest::keyClick(c->List1, Qt::Key(key));
+        c->close();
+        QCOMPARE(w->serial.port, applied);
+    }
+
     void closingTheScreenAppliesNothing()
     {
         ConfigScrn* c = openSettings();
