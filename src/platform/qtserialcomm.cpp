@@ -56,6 +56,7 @@ QList<NumberedPort> QtSerialComm::ports()
 
 Result<> QtSerialComm::setPortOpen(bool open)
 {
+    const bool waitingForDevice = m_reconnect.isActive();
     m_reconnect.stop(); // the user decides from now on
     if (!open) {
         close();
@@ -63,7 +64,11 @@ Result<> QtSerialComm::setPortOpen(bool open)
     }
     if (m_port.isOpen())
         return Failure(QStringLiteral("Port already open"));
-    return this->open();
+    Result<> opened = this->open();
+    // Asked to open while the adapter is still out: it opens when it comes back.
+    if (!opened && waitingForDevice)
+        m_reconnect.start();
+    return opened;
 }
 
 Result<> QtSerialComm::open()

@@ -216,15 +216,33 @@ private Q_SLOTS:
         QCOMPARE(s.pty->collect(1), QByteArray("a"));
     }
 
+    // "Port Open" while the adapter is out fails, and the port still opens once it is back.
+    void aFailedOpenKeepsWaitingForTheDevice()
+    {
+        PtySession s;
+        s.pty->collect(1);
+        s.unplug();
+        QTRY_VERIFY(!s.serial.portOpen());
+        s.form->MOpen->trigger();
+        s.form->MOpen->trigger();
+        QVERIFY(!s.serial.portOpen());
+        QCOMPARE(s.w.boxes.shown.size(), 2);
+        s.plugIn();
+        QTRY_VERIFY_WITH_TIMEOUT(s.serial.portOpen(), 2000);
+        QVERIFY(s.form->MOpen->isChecked());
+    }
+
     void aPortTheUserClosedStaysClosed()
     {
         PtySession s;
         s.pty->collect(1);
         s.unplug();
         QTRY_VERIFY(!s.serial.portOpen());
-        s.form->MOpen->trigger(); // the technician tries and gives up: closed by hand
-        s.form->MOpen->trigger();
+        s.plugIn();
+        QTRY_VERIFY_WITH_TIMEOUT(s.serial.portOpen(), 2000);
+        s.form->MOpen->trigger(); // closed by hand after it was open again
         QVERIFY(!s.serial.portOpen());
+        s.unplug();
         s.plugIn();
         QTest::qWait(2 * QtSerialComm::kReconnectMs + 500);
         QVERIFY(!s.serial.portOpen());
