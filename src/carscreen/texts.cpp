@@ -9,6 +9,16 @@ QString logCaption(const QString& fileTitle)
     return fileTitle.isEmpty() ? caption : caption + QStringLiteral(" - ") + fileTitle;
 }
 
+QString portLostText(int port, const QString& shortName)
+{
+    return QStringLiteral("Port %1 lost: %2 is gone").arg(port).arg(shortName);
+}
+
+QString portBackText(int port, const QString& shortName)
+{
+    return QStringLiteral("Port %1 back: %2 reopened").arg(port).arg(shortName);
+}
+
 QHash<QString, QString> carScreenWords()
 {
     return {{QStringLiteral("client"), QStringLiteral("Car diagnostics screen")},

@@ -22,6 +22,12 @@ constexpr const char* kLogDialogFilter = "Log Files (*.LOG)|*.log|All Files (*.*
 // file name without its folder), and once it is closed (no name).
 QString logCaption(const QString& fileTitle = {});
 
+// The status line's words for a port whose device went away, or came back and was
+// opened again: its number and the device's short name (the full path goes in the
+// line's tooltip).
+QString portLostText(int port, const QString& shortName);
+QString portBackText(int port, const QString& shortName);
+
 // The words for the shared controls that show no caption of their own.
 QHash<QString, QString> carScreenWords();
 

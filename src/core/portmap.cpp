@@ -28,8 +28,9 @@ void PortMap::update(const QList<PortInfo>& found)
     QList<PortInfo> fresh;
     for (const PortInfo& p : found) {
         auto it = m_numbers.find(key(p));
-        if (it == m_numbers.end() && builtInNumber(p.device) != 0)
-            it = m_numbers.emplace(key(p), builtInNumber(p.device)).first;
+        const int builtIn = builtInNumber(p.device);
+        if (it == m_numbers.end() && builtIn != 0 && !taken(builtIn))
+            it = m_numbers.emplace(key(p), builtIn).first;
         if (it == m_numbers.end()) {
             fresh << p;
             continue;
@@ -43,6 +44,8 @@ void PortMap::update(const QList<PortInfo>& found)
     for (const auto& [number, port] : m_ports)
         next = std::max(next, number + 1);
     for (const PortInfo& p : fresh) {
+        while (taken(next))
+            ++next;
         if (next > kMaxPort)
             break;
         m_numbers[key(p)] = next;
@@ -78,6 +81,15 @@ QString PortMap::deviceFor(int number) const
     if (const auto p = m_ports.find(number); p != m_ports.end())
         return p->second.stableName.isEmpty() ? p->second.device : p->second.stableName;
     return QStringLiteral("/dev/ttyS%1").arg(number - 1);
+}
+
+QString PortMap::shortName(const QString& path, const QString& resolved)
+{
+    const QString& from = resolved.isEmpty() ? path : resolved;
+    QString name = from.mid(from.lastIndexOf(QLatin1Char('/')) + 1);
+    if (name.size() > kShortName)
+        name = name.left(kShortName - 1) + QChar(0x2026); // an ellipsis
+    return name;
 }
 
 std::map<int, QString> PortMap::environmentOverrides()

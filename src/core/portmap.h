@@ -32,7 +32,8 @@ struct NumberedPort {
 // the program runs, also while the port is unplugged; ports first seen later take the
 // next free numbers. So the same adapters get the same numbers in every run where the
 // set of adapters has not changed. A number named in `overrides` (from VANTREL_COM<N>)
-// means that device, whatever the machine shows.
+// means that device, whatever the machine shows; the port that would have had that
+// number takes the next free one instead, so it can still be chosen.
 class PortMap
 {
 public:
@@ -53,8 +54,14 @@ public:
     // VANTREL_COM<N> variables of this process, by number.
     static std::map<int, QString> environmentOverrides();
 
+    // A name for the device short enough for the status line: the kernel's name of the
+    // device a path leads to (ttyUSB0), or the path's last part, cut to kShortName.
+    static constexpr int kShortName = 24;
+    static QString shortName(const QString& path, const QString& resolved = {});
+
 private:
     static QString key(const PortInfo& p);
+    bool taken(int number) const { return m_overrides.count(number) != 0; }
     static int builtInNumber(const QString& device);
 
     std::map<int, QString> m_overrides;

@@ -85,6 +85,11 @@ Result<> QtSerialComm::open()
         m_port.clearError();
         return Failure(QStringLiteral("Cannot open %1: %2").arg(device, applied.why()));
     }
+    // udev's stable names lead to the kernel's short one; once the device is gone the
+    // link is too, so it is looked up now.
+    m_shortName = PortMap::shortName(device, device.startsWith(QLatin1String("/dev/serial/"))
+                                                 ? QFileInfo(device).canonicalFilePath()
+                                                 : QString());
     // Modem lines and error counts are watched only where the device reports them;
     // a pseudo-terminal has neither and costs nothing.
     m_lastPins = m_port.pinoutSignals();
@@ -265,7 +270,7 @@ void QtSerialComm::onError(QSerialPort::SerialPortError error)
             close();
             m_port.clearError();
             m_reconnect.start();
-            Q_EMIT deviceLost(m_lostDevice);
+            Q_EMIT deviceLost(m_lostDevice, m_shortName);
         }
         break;
     default:
@@ -280,7 +285,7 @@ void QtSerialComm::tryReconnect()
     if (!open())
         return; // still settling (permissions, a lock): try again shortly
     m_reconnect.stop();
-    Q_EMIT deviceBack(m_lostDevice);
+    Q_EMIT deviceBack(m_lostDevice, m_shortName);
 }
 
 void QtSerialComm::watchLine()

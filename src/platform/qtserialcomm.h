@@ -84,6 +84,7 @@ private:
     std::optional<LineCounts> m_counts;
     QSerialPort::PinoutSignals m_lastPins;
     QString m_lostDevice;
+    QString m_shortName; // of the device opened last
 };
 
 } // namespace vantrel

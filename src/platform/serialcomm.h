@@ -42,10 +42,10 @@ Q_SIGNALS:
     // One per event; CommEvent tells which.
     void OnComm();
     // The device went away while open; the port is closed already, and the service
-    // watches for the device to come back.
-    void deviceLost(const QString& device);
+    // watches for the device to come back. Its path, and a short name for it.
+    void deviceLost(const QString& device, const QString& shortName);
     // A lost device came back and was opened again with the settings in force.
-    void deviceBack(const QString& device);
+    void deviceBack(const QString& device, const QString& shortName);
 };
 
 } // namespace vantrel

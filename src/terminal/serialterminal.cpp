@@ -1,5 +1,7 @@
 #include "serialterminal.h"
 
+#include "carscreen/texts.h"
+
 #include "core/crlftext.h"
 #include "core/receivedtext.h"
 #include "widgets/colors.h"
@@ -148,6 +150,8 @@ void SerialTerminal::messageStep()
 {
     if (!m_pendingStatus.isEmpty()) {
         m_c.Label1->setText(m_pendingStatus);
+        m_c.Label1->setToolTip({});
+        m_c.Label1->setAccessibleDescription(m_c.Label1->objectName());
         m_pendingStatus.clear();
         return;
     }
@@ -178,15 +182,23 @@ void SerialTerminal::messageStep()
     }
 }
 
-void SerialTerminal::deviceLost(const QString& device)
+void SerialTerminal::deviceLost(const QString& device, const QString& shortName)
 {
-    m_c.Label1->setText(QStringLiteral("Port lost: %1 is gone").arg(device));
-    m_c.MOpen->setChecked(m_s.serial->portOpen());
+    showPortMessage(portLostText(m_s.serial->commPort(), shortName), device);
 }
 
-void SerialTerminal::deviceBack(const QString& device)
+void SerialTerminal::deviceBack(const QString& device, const QString& shortName)
 {
-    m_c.Label1->setText(QStringLiteral("Port back: %1 reopened").arg(device));
+    showPortMessage(portBackText(m_s.serial->commPort(), shortName), device);
+}
+
+// A message about the device in the status line, which has room for its short name
+// only: the whole path is its tooltip and what assistive technology reads beside it.
+void SerialTerminal::showPortMessage(const QString& text, const QString& device)
+{
+    m_c.Label1->setText(text);
+    m_c.Label1->setToolTip(device);
+    m_c.Label1->setAccessibleDescription(device);
     m_c.MOpen->setChecked(m_s.serial->portOpen());
 }
 

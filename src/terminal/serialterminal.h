@@ -47,8 +47,9 @@ private:
     void portRestart();
     void messageStep();
     void act(const CommAction& action);
-    void deviceLost(const QString& device);
-    void deviceBack(const QString& device);
+    void deviceLost(const QString& device, const QString& shortName);
+    void deviceBack(const QString& device, const QString& shortName);
+    void showPortMessage(const QString& text, const QString& device);
     void reportServiceFailure(const QString& why);
 
     const Form1Controls& m_c;

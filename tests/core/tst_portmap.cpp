@@ -4,6 +4,8 @@
 
 #include <QTest>
 
+#include <algorithm>
+
 using namespace vantrel;
 
 namespace
@@ -80,15 +82,56 @@ private Q_SLOTS:
                                             "7=/dev/serial/by-id/usb-0000-if00"}));
     }
 
+    // The number named in the environment opens that device; the port that would have
+    // had it moves on to the next free number rather than vanish from the list.
+    void environmentNamesTheDeviceOfItsNumber_data()
+    {
+        QTest::addColumn<int>("overridden");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("a built-in port moves past the adapters")
+            << 1
+            << QStringList{"1=/dev/pts/7", "5=/dev/serial/by-id/usb-FTDI_FT232R_A1-if00",
+                           "6=/dev/ttyS0"};
+        QTest::newRow("an adapter moves to the next free number")
+            << 5
+            << QStringList{"1=/dev/ttyS0", "5=/dev/pts/7",
+                           "6=/dev/serial/by-id/usb-FTDI_FT232R_A1-if00"};
+    }
     void environmentNamesTheDeviceOfItsNumber()
     {
-        PortMap map({{1, QStringLiteral("/dev/pts/7")}});
+        QFETCH(int, overridden);
+        QFETCH(QStringList, rows);
+        PortMap map({{overridden, QStringLiteral("/dev/pts/7")}});
         map.update({builtIn(0), ftdi});
-        QCOMPARE(map.deviceFor(1), QStringLiteral("/dev/pts/7"));
-        const QList<NumberedPort> rows = map.rows();
-        QCOMPARE(rows.size(), 2);
-        QCOMPARE(rows[0].info.device, QStringLiteral("/dev/pts/7"));
-        QCOMPARE(rows[0].note, QStringLiteral("set by VANTREL_COM1"));
+        QCOMPARE(numbers(map, true), rows);
+        const QList<NumberedPort> all = map.rows();
+        const auto set = std::find_if(
+            all.begin(), all.end(), [&](const NumberedPort& r) { return r.number == overridden; });
+        QCOMPARE(set->note, QStringLiteral("set by VANTREL_COM%1").arg(overridden));
+    }
+
+    void shortNamesFitTheStatusLine_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("resolved");
+        QTest::addColumn<QString>("shortName");
+        QTest::newRow("a stable name is known by the kernel's name it leads to")
+            << "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K3XYZ-if00-port0"
+            << "/dev/ttyUSB0"
+            << "ttyUSB0";
+        QTest::newRow("a long name that leads nowhere is cut")
+            << "/dev/serial/by-id/usb-Silicon_Labs_CP2102N_USB_to_UART_Bridge-if00-port0"
+            << "" << QStringLiteral("usb-Silicon_Labs_CP2102\u2026");
+        QTest::newRow("a short path is its last part") << "/tmp/sim/ttyV0"
+                                                       << ""
+                                                       << "ttyV0";
+    }
+    void shortNamesFitTheStatusLine()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, resolved);
+        QFETCH(QString, shortName);
+        QCOMPARE(PortMap::shortName(path, resolved), shortName);
     }
 
     void environmentNamesANumbersDeviceBeforeAnyLook()

@@ -206,7 +206,8 @@ private Q_SLOTS:
         s.plugIn();
         QTRY_VERIFY_WITH_TIMEOUT(s.serial.portOpen(), 2500);
         QVERIFY(s.form->MOpen->isChecked());
-        QCOMPARE(s.form->Label1->text(), QStringLiteral("Port back: %1 reopened").arg(s.device()));
+        QCOMPARE(s.form->Label1->text(), QStringLiteral("Port 1 back: ttyV0 reopened"));
+        QCOMPARE(s.form->Label1->toolTip(), s.device());
         QCOMPARE(s.pty->readAvailable(200), QByteArray());
         s.pty->write("hello\r");
         QTRY_COMPARE(s.form->Term->text(), QStringLiteral("hello\r\n"));

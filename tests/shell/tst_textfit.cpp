@@ -1,6 +1,8 @@
 // Every text a window shows fits the room its control gives it, at the scale the test
 // runs at (QT_SCALE_FACTOR 1, 1.5 and 2 are three runs of this test): captions, labels,
 // buttons, options, and the value boxes holding the widest value they show.
+#include "carscreen/texts.h"
+#include "core/portmap.h"
 #include "fakes.h"
 #include "screens.h"
 #include "shell/application.h"
@@ -114,6 +116,37 @@ private Q_SLOTS:
             clipped.isEmpty(),
             qPrintable(QStringLiteral("scale %1: ").arg(qEnvironmentVariable("QT_SCALE_FACTOR")) +
                        clipped.join(QStringLiteral("; "))));
+    }
+
+    // A device message names the port by number and a short name, whatever the
+    // adapter's stable name: common adapters' longest, on a link that leads nowhere.
+    void portMessagesFitTheStatusLine_data()
+    {
+        QTest::addColumn<QString>("device");
+        QTest::newRow("FTDI") << "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K3XYZ-if00-port0";
+        QTest::newRow("Prolific")
+            << "/dev/serial/by-id/"
+               "usb-Prolific_Technology_Inc._USB-Serial_Controller_D-if00-port0";
+        QTest::newRow("CH340") << "/dev/serial/by-id/usb-1a86_USB2.0-Serial-if00-port0";
+        QTest::newRow("CP210x") << "/dev/serial/by-id/"
+                                   "usb-Silicon_Labs_CP2102N_USB_to_UART_Bridge_Controller_"
+                                   "0001a2b3c4d5e6f7a8b9c0d1e2f3a4b5-if00-port0";
+    }
+    void portMessagesFitTheStatusLine()
+    {
+        QFETCH(QString, device);
+        Form1* car = showEveryWindow();
+        const QString name = PortMap::shortName(device);
+        for (const QString& text :
+             {portLostText(PortMap::kMaxPort, name), portBackText(PortMap::kMaxPort, name)}) {
+            car->Label1->setText(text);
+            const int needed = QFontMetrics(car->Label1->font()).horizontalAdvance(text);
+            QVERIFY2(needed <= roomFor(car->Label1),
+                     qPrintable(QStringLiteral("\"%1\": %2 px in %3")
+                                    .arg(text)
+                                    .arg(needed)
+                                    .arg(roomFor(car->Label1))));
+        }
     }
 };
 

@@ -188,8 +188,8 @@ private Q_SLOTS:
         QFETCH(QList<int>, keysInList);
         QFETCH(int, applied);
         w->serial.portList = {
-            NumberedPort{1, PortInfo{QStringLiteral("/dev/ttyS0"), {}, {}, {}, {}}},
-            NumberedPort{5, PortInfo{QStringLiteral("/dev/ttyUSB0"), {}, {}, {}, {}}}};
+            NumberedPort{1, PortInfo{QStringLiteral("/dev/ttyS0"), {}, {}, {}, {}}, true, {}},
+            NumberedPort{5, PortInfo{QStringLiteral("/dev/ttyUSB0"), {}, {}, {}, {}}, true, {}}};
         ConfigScrn* c = openSettings();
         c->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(c));

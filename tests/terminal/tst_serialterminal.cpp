@@ -211,15 +211,19 @@ private Q_SLOTS:
     {
         load();
         w->serial.open = false;
-        Q_EMIT w->serial.deviceLost(QStringLiteral("/dev/fake1"));
-        QVERIFY(form->Label1->text().contains(QStringLiteral("/dev/fake1")));
+        Q_EMIT w->serial.deviceLost(QStringLiteral("/dev/serial/by-id/usb-fake-if00"),
+                                    QStringLiteral("ttyUSB0"));
+        QCOMPARE(form->Label1->text(), QStringLiteral("Port 1 lost: ttyUSB0 is gone"));
+        QCOMPARE(form->Label1->toolTip(), QStringLiteral("/dev/serial/by-id/usb-fake-if00"));
+        QCOMPARE(form->Label1->accessibleDescription(), form->Label1->toolTip());
         QVERIFY(!form->MOpen->isChecked());
         QVERIFY(w->boxes.shown.isEmpty());
         // Back by itself: said in the status line, checked, and nothing sent.
         w->serial.sent.clear();
         w->serial.open = true;
-        Q_EMIT w->serial.deviceBack(QStringLiteral("/dev/fake1"));
-        QCOMPARE(form->Label1->text(), QStringLiteral("Port back: /dev/fake1 reopened"));
+        Q_EMIT w->serial.deviceBack(QStringLiteral("/dev/serial/by-id/usb-fake-if00"),
+                                    QStringLiteral("ttyUSB0"));
+        QCOMPARE(form->Label1->text(), QStringLiteral("Port 1 back: ttyUSB0 reopened"));
         QVERIFY(form->MOpen->isChecked());
         QCOMPARE(w->serial.sent, QByteArray());
     }
