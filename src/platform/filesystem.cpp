@@ -88,7 +88,10 @@ Result<> PosixFileSystem::openForWriting(Entry& e)
     if (::stat(name.constData(), &st) == 0 && !notALog(st.st_mode).isEmpty())
         return refuse(notALog(st.st_mode));
     const int fd =
-        ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
+        // Appending: each piece goes at the file's end as it is then, so a log cut short
+        // under us (rotated by copy and truncate, emptied by hand) goes on at its new end.
+        ::open(name.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOCTTY,
+               0644);
     if (fd < 0)
         return refuse(osError(errno));
     if (::fstat(fd, &st) != 0 || !notALog(st.st_mode).isEmpty()) {
@@ -199,29 +202,28 @@ Result<> PosixFileSystem::write(int fileNo, const QByteArray& bytes)
     if (!stillAtPath(e))
         return gone();
     qint64 written = 0;
-    bool seekable = true;
-    while (written < bytes.size()) {
-        const char* from = bytes.constData() + written;
-        const auto left = static_cast<size_t>(bytes.size() - written);
-        const ssize_t n =
-            seekable ? ::pwrite(e.fd, from, left, e.writePos + written) : ::write(e.fd, from, left);
-        if (n < 0 && errno == ESPIPE && seekable) {
-            seekable = false; // a line or a terminal takes bytes in order only
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return Failure(
-                describe(QStringLiteral("Cannot write"), e.path, n < 0 ? errno : ENOSPC));
-        written += n;
-    }
-    // Deleted while the piece was written: the piece is not in any file anybody sees.
     struct stat st {
     };
+    while (written < bytes.size()) {
+        const ssize_t n =
+            ::write(e.fd, bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n > 0) {
+            written += n;
+            continue;
+        }
+        const int err = n < 0 ? errno : ENOSPC;
+        // What went in of a piece that did not fit is taken out again, so a retry
+        // writes the whole piece once.
+        if (written > 0 && ::fstat(e.fd, &st) == 0 && S_ISREG(st.st_mode))
+            (void)::ftruncate(e.fd, st.st_size - written);
+        return Failure(describe(QStringLiteral("Cannot write"), e.path, err));
+    }
+    // Deleted while the piece was written: the piece is not in any file anybody sees.
     if (::fstat(e.fd, &st) == 0 && st.st_nlink == 0)
         return gone();
-    e.writePos += written;
+    e.writePos = S_ISREG(st.st_mode) ? qint64(st.st_size) : e.writePos + written;
     return vantrel::done();
 }
 

@@ -30,10 +30,11 @@ public:
     // The lines of a file opened for reading; closing the number stops a reader that
     // still holds them at its next block.
     virtual std::shared_ptr<LineFile> lines(int fileNo) = 0;
-    // Writes a whole piece at the write position, handed to the operating system at
-    // once; the position moves on only when all of it is written, so writing it again
-    // after a failure rewrites it from its start. A file that is no longer at its path
-    // (deleted or moved) fails the write; the next write creates it there again.
+    // Writes a whole piece at the file's end as it is now (a file cut short meanwhile
+    // goes on at its new end), handed to the operating system at once. A piece that
+    // did not all fit is taken out again, so writing it again after a failure writes it
+    // once. A file that is no longer at its path (deleted or moved) fails the write; the
+    // next write creates it there again.
     virtual Result<> write(int fileNo, const QByteArray& bytes) = 0;
     virtual void close(int fileNo) = 0;
     virtual void closeAll() = 0;
@@ -65,7 +66,7 @@ private:
         quint64 dev = 0;                  // the file the path named when it was opened
         quint64 ino = 0;
         int watch = -1; // the kernel's word that the file or its folder was touched
-        qint64 writePos = 0;
+        qint64 writePos = 0; // the file's size after the last piece
         bool lost = false; // no longer at its path: the next write creates it again
     };
     // Opens a path for writing without waiting; false with the reason otherwise.

@@ -3,6 +3,8 @@
 #include "platform/filedialog.h"
 #include "platform/filesystem.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace vantrel;
@@ -28,6 +30,30 @@ private Q_SLOTS:
         QVERIFY(fs.openAppend(2, QStringLiteral("/dev/full")));
         r = fs.write(2, "abc");
         QVERIFY2(r.why().contains(QStringLiteral("No space")), qPrintable(r.why()));
+    }
+
+    // Rotated by copy and truncate, or emptied by hand while logging: the next piece goes
+    // at the new end, with no gap of zeros where the old text was.
+    void aLogCutShortGoesOnAtItsNewEnd_data()
+    {
+        QTest::addColumn<qint64>("cutTo");
+        QTest::newRow("emptied") << qint64(0);
+        QTest::newRow("cut to its first bytes") << qint64(3);
+    }
+    void aLogCutShortGoesOnAtItsNewEnd()
+    {
+        QFETCH(qint64, cutTo);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("capture.log"));
+        PosixFileSystem fs;
+        QVERIFY(fs.openAppend(1, path));
+        QVERIFY(fs.write(1, QByteArray(1000, 'a')));
+        QVERIFY(QFile::resize(path, cutTo));
+        QVERIFY(fs.write(1, "after\r\n"));
+        QVERIFY(fs.write(1, "more"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray(int(cutTo), 'a') + "after\r\nmore");
     }
 
     void logFilterInTheToolkitsForm()

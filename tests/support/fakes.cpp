@@ -7,6 +7,9 @@
 #include <QFileInfo>
 #include <QLabel>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace vantrel::test
 {
 
@@ -120,10 +123,17 @@ Result<> FailingFiles::write(int n, const QByteArray& b)
     if (failures <= 0)
         return real.write(n, b);
     --failures;
-    QFile f(m_path);
-    if (f.open(QIODevice::Append))
-        f.write(b.left(b.size() / 2));
-    return Failure(QStringLiteral("Cannot write %1: No space left on device").arg(m_path));
+    // The disk takes half the piece and then refuses: a file size limit makes the
+    // system do just that to the real write.
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit before{};
+    ::getrlimit(RLIMIT_FSIZE, &before);
+    rlimit cut = before;
+    cut.rlim_cur = rlim_t(QFileInfo(m_path).size() + b.size() / 2);
+    ::setrlimit(RLIMIT_FSIZE, &cut);
+    Result<> written = real.write(n, b);
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    return written;
 }
 
 Services FakeWorld::services()
