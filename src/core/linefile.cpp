@@ -41,11 +41,15 @@ Result<> LineFile::fill()
     };
     if (m_cancel)
         return stop(QStringLiteral("Reading the log file was stopped"));
-    // A log that shrinks under us would otherwise read as a silent end.
+    // A log that shrinks under us would otherwise read as a silent end. Only a size the
+    // system reports means anything: files it makes up as they are read (/proc) say 0.
     struct stat st {
     };
-    if (::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size < m_offset)
-        return stop(QStringLiteral("The log file became shorter while it was being read"));
+    if (::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        m_sizeKnown = m_sizeKnown || st.st_size > 0;
+        if (m_sizeKnown && st.st_size < m_offset)
+            return stop(QStringLiteral("The log file became shorter while it was being read"));
+    }
     if (!m_path.isEmpty()) {
         struct stat now {
         };

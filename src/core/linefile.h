@@ -53,6 +53,7 @@ private:
     qsizetype m_pos = 0;
     qint64 m_offset = 0; // bytes of the file consumed into m_block so far
     bool m_eof = false;
+    bool m_sizeKnown = false; // the system has reported a size for this file
 };
 
 // The operating system's description of errno.

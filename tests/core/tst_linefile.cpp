@@ -66,6 +66,20 @@ private Q_SLOTS:
         QCOMPARE(allLines(bytes, &failure), lines);
         QCOMPARE(failure, QString());
     }
+
+    // The system says such a file is empty; it is read as it comes, not as shrunk.
+    void aFileWithoutAReportedSizeReadsWhole()
+    {
+        const QByteArray path("/proc/self/status");
+        LineFile file(::open(path.constData(), O_RDONLY | O_CLOEXEC), kMaxLine, path, 64);
+        const LineRead first = file.next();
+        QVERIFY2(first, qPrintable(first.why()));
+        QVERIFY(*first);
+        QVERIFY((*first)->startsWith(QLatin1String("Name:")));
+        const LineRead end = file.next();
+        QVERIFY2(end, qPrintable(end.why()));
+        QVERIFY(!*end);
+    }
 };
 
 QTEST_MAIN(TestLineFile)
