@@ -2,8 +2,8 @@
 # Checks an installed tree as a desktop sees it: usage: check-install.sh <root> <app id>.
 # <root> holds usr/...: the programs, the desktop entry, the icons at every size, the
 # AppStream metadata, the manual page and the copyright file are there; the desktop
-# entry and the metadata pass their validators; the manual page formats without
-# warnings. Used by the package script on the package's contents and by the test suite
+# entry and the metadata pass their validators; each manual page is compressed, formats
+# without warnings and names every option its program's --help lists. Used by the package script on the package's contents and by the test suite
 # on `cmake --install` of the build tree.
 set -euo pipefail
 root=$1
@@ -14,7 +14,7 @@ expected=(usr/bin/vantrel usr/bin/vantrel-sim
           "usr/share/applications/$id.desktop"
           "usr/share/metainfo/$id.metainfo.xml"
           "usr/share/icons/hicolor/scalable/apps/$id.svg"
-          usr/share/man/man1/vantrel-sim.1
+          usr/share/man/man1/vantrel-sim.1.gz
           usr/share/doc/vantrel/copyright)
 for n in 16 24 32 48 64 128 256; do
   expected+=("usr/share/icons/hicolor/${n}x${n}/apps/$id.png")
@@ -32,6 +32,13 @@ echo "check-install: desktop-file-validate: no complaints"
 out=$(appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml" 2>&1) &&
   ! grep -qE '^[IWE]: ' <<<"$out" || fail "appstreamcli validate: $out"
 echo "check-install: appstreamcli validate:$(tr '\n' ' ' <<<"$out")"
-out=$(groff -man -ww -z "$root/usr/share/man/man1/vantrel-sim.1" 2>&1) && [ -z "$out" ] ||
-  fail "the manual page: ${out:-groff failed}"
+for program in vantrel-sim; do
+  page="$root/usr/share/man/man1/$program.1.gz"
+  out=$(zcat "$page" | groff -man -ww -z 2>&1) && [ -z "$out" ] ||
+    fail "the manual page of $program: ${out:-groff failed}"
+  text=$(zcat "$page" | sed 's/\\-/-/g')
+  for option in $("$root/usr/bin/$program" --help | grep -oE -- '--[a-z][a-z-]*' | sort -u); do
+    grep -qF -- "$option" <<<"$text" || fail "the manual page of $program lacks $option"
+  done
+done
 echo "check-install: ${#expected[@]} files present"
