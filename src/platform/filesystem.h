@@ -35,6 +35,9 @@ public:
     // after a failure rewrites it from its start. A file that is no longer at its path
     // (deleted or moved) fails the write; the next write creates it there again.
     virtual Result<> write(int fileNo, const QByteArray& bytes) = 0;
+    // Where the next write of a file opened for appending goes (its size as written so
+    // far); -1 for a number not open for writing.
+    virtual qint64 writePosition(int fileNo) const = 0;
     virtual void close(int fileNo) = 0;
     virtual void closeAll() = 0;
     virtual bool isOpen(int fileNo) const = 0;
@@ -43,7 +46,7 @@ public:
 class PosixFileSystem final : public FileSystem
 {
 public:
-    static constexpr qint64 kMaxLine = 4096;
+    static constexpr qint64 kMaxLine = kReplayLineMax;
 
     ~PosixFileSystem() override;
     Result<bool> exists(const QString& path) override;
@@ -53,6 +56,7 @@ public:
     Result<> openRead(int fileNo, const QString& path) override;
     Result<> write(int fileNo, const QByteArray& bytes) override;
     std::shared_ptr<LineFile> lines(int fileNo) override;
+    qint64 writePosition(int fileNo) const override;
     void close(int fileNo) override;
     void closeAll() override;
     bool isOpen(int fileNo) const override { return m_files.count(fileNo) != 0; }

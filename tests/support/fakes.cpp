@@ -111,19 +111,20 @@ bool ScriptedFileDialog::ShowOpen()
 
 Result<> FailingFiles::openAppend(int n, const QString& p)
 {
-    m_path = p;
+    m_paths[n] = p;
     return real.openAppend(n, p);
 }
 
 Result<> FailingFiles::write(int n, const QByteArray& b)
 {
-    if (failures <= 0)
+    const QString path = m_paths[n];
+    if (failures <= 0 || !path.endsWith(onlyEnding))
         return real.write(n, b);
     --failures;
-    QFile f(m_path);
+    QFile f(path);
     if (f.open(QIODevice::Append))
         f.write(b.left(b.size() / 2));
-    return Failure(QStringLiteral("Cannot write %1: No space left on device").arg(m_path));
+    return Failure(QStringLiteral("Cannot write %1: No space left on device").arg(path));
 }
 
 Services FakeWorld::services()
