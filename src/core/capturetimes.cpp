@@ -235,7 +235,9 @@ std::optional<qint64> CaptureTimes::lastMs() const
 
 QString isoTime(qint64 ms)
 {
-    return QDateTime::fromMSecsSinceEpoch(ms).toString(Qt::ISODateWithMs);
+    // Local time, with its offset from UTC so the text stands on its own.
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms);
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODateWithMs);
 }
 
 } // namespace vantrel
