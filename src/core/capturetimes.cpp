@@ -64,6 +64,144 @@ bool number(const char*& p, const char* end, qint64* out)
 enum class Kind { Open, Record, Close };
 } // namespace
 
+// Reads a times file a piece at a time, checking each line as it comes, so a day's
+// file is never held whole.
+class CaptureTimes::Reader final
+{
+public:
+    Reader(qint64 logBytes, const QString& logName) : m_logName(logName)
+    {
+        m_times.m_logBytes = logBytes;
+    }
+    // False once the file is found not to match the log.
+    bool feed(QByteArrayView piece)
+    {
+        while (!piece.isEmpty() && m_why.isEmpty()) {
+            const qsizetype eol = piece.indexOf('\n');
+            if (eol < 0) {
+                m_partial += piece;
+                break;
+            }
+            if (m_partial.isEmpty()) {
+                line(piece.first(eol));
+            } else {
+                m_partial += piece.first(eol);
+                line(m_partial);
+                m_partial.clear();
+            }
+            piece = piece.sliced(eol + 1);
+        }
+        return m_why.isEmpty();
+    }
+    CaptureTimes finish()
+    {
+        if (m_why.isEmpty() && !m_partial.isEmpty())
+            m_why = QStringLiteral("line %1 has no line end").arg(m_lineNo + 1);
+        if (m_why.isEmpty() && m_lineNo == 0)
+            m_why = QStringLiteral("its first line is not \"%1\"")
+                        .arg(QLatin1String(capturetimes::kHeader));
+        if (m_why.isEmpty() && !m_anyRun)
+            m_why = QStringLiteral("it holds no run");
+        if (m_why.isEmpty() && !m_runOpen && m_closedAt != m_times.m_logBytes)
+            m_why = QStringLiteral("its last run ends at byte %1 of %2")
+                        .arg(m_closedAt)
+                        .arg(m_times.m_logBytes);
+        if (!m_why.isEmpty())
+            return none(QStringLiteral("capture times of %1 do not match it (%2): lines are "
+                                       "numbered instead")
+                            .arg(m_logName, m_why));
+        m_times.m_valid = true;
+        return std::move(m_times);
+    }
+
+private:
+    void line(QByteArrayView text)
+    {
+        ++m_lineNo;
+        if (m_lineNo == 1) {
+            if (text != QByteArrayView(capturetimes::kHeader))
+                m_why = QStringLiteral("its first line is not \"%1\"")
+                            .arg(QLatin1String(capturetimes::kHeader));
+            return;
+        }
+        const char* p = text.data();
+        const char* const end = p + text.size();
+        Kind kind = Kind::Record;
+        if (text.startsWith("open ")) {
+            kind = Kind::Open;
+            p += 5;
+        } else if (text.startsWith("close ")) {
+            kind = Kind::Close;
+            p += 6;
+        }
+        qint64 offset = 0;
+        qint64 ms = 0;
+        if (!number(p, end, &offset) || p == end || !(++p, number(p, end, &ms)) || p != end) {
+            m_why = QStringLiteral("line %1 cannot be read").arg(m_lineNo);
+            return;
+        }
+        if (m_anyRun && offset < m_lastOffset) {
+            m_why = QStringLiteral("offsets go backwards at line %1").arg(m_lineNo);
+            return;
+        }
+        if (m_anyRun && ms < m_lastMs) {
+            m_why = QStringLiteral("times go backwards at line %1").arg(m_lineNo);
+            return;
+        }
+        if (offset > m_times.m_logBytes) {
+            m_why = QStringLiteral("offsets past its end");
+            return;
+        }
+        switch (kind) {
+        case Kind::Open:
+            if (m_runOpen) {
+                m_why = QStringLiteral("a run before line %1 was not closed").arg(m_lineNo);
+                return;
+            }
+            if (!m_anyRun && offset != 0) {
+                m_why = QStringLiteral("its first run does not start at its beginning");
+                return;
+            }
+            if (m_anyRun && offset != m_closedAt) {
+                m_why = QStringLiteral("the run at line %1 does not start where the one before "
+                                       "ended")
+                            .arg(m_lineNo);
+                return;
+            }
+            m_runOpen = true;
+            m_anyRun = true;
+            m_times.m_marks.push(quint64(offset), quint64(ms));
+            break;
+        case Kind::Record:
+        case Kind::Close:
+            if (!m_runOpen) {
+                m_why = QStringLiteral("line %1 is outside a run").arg(m_lineNo);
+                return;
+            }
+            if (kind == Kind::Record) {
+                m_times.m_marks.push(quint64(offset), quint64(ms));
+            } else {
+                m_runOpen = false;
+                m_closedAt = offset;
+            }
+            break;
+        }
+        m_lastOffset = offset;
+        m_lastMs = ms;
+    }
+
+    QString m_logName;
+    CaptureTimes m_times;
+    QString m_why;
+    QByteArray m_partial;
+    qint64 m_lineNo = 0;
+    qint64 m_lastOffset = 0;
+    qint64 m_lastMs = 0;
+    bool m_runOpen = false;
+    bool m_anyRun = false;
+    qint64 m_closedAt = -1; // where the last closed run ended
+};
+
 CaptureTimes CaptureTimes::none(const QString& notice)
 {
     CaptureTimes t;
@@ -73,87 +211,9 @@ CaptureTimes CaptureTimes::none(const QString& notice)
 
 CaptureTimes CaptureTimes::parse(QByteArrayView text, qint64 logBytes, const QString& logName)
 {
-    const auto mismatch = [&](const QString& why) {
-        return none(QStringLiteral("capture times of %1 do not match it (%2): lines are "
-                                   "numbered instead")
-                        .arg(logName, why));
-    };
-    const QByteArrayView header(capturetimes::kHeader);
-    if (!text.startsWith(header) || text.size() <= header.size() || text[header.size()] != '\n')
-        return mismatch(QStringLiteral("its first line is not \"%1\"")
-                            .arg(QLatin1String(capturetimes::kHeader)));
-    CaptureTimes t;
-    t.m_logBytes = logBytes;
-    const char* p = text.data() + header.size() + 1;
-    const char* const end = text.data() + text.size();
-    qint64 lineNo = 1;
-    qint64 lastOffset = 0;
-    qint64 lastMs = 0;
-    bool runOpen = false;
-    bool anyRun = false;
-    qint64 closedAt = -1; // where the last closed run ended
-    while (p < end) {
-        ++lineNo;
-        const char* eol = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
-        if (!eol)
-            return mismatch(QStringLiteral("line %1 has no line end").arg(lineNo));
-        Kind kind = Kind::Record;
-        if (eol - p > 5 && std::memcmp(p, "open ", 5) == 0) {
-            kind = Kind::Open;
-            p += 5;
-        } else if (eol - p > 6 && std::memcmp(p, "close ", 6) == 0) {
-            kind = Kind::Close;
-            p += 6;
-        }
-        qint64 offset = 0;
-        qint64 ms = 0;
-        if (!number(p, eol, &offset) || p == eol || !(++p, number(p, eol, &ms)) || p != eol)
-            return mismatch(QStringLiteral("line %1 cannot be read").arg(lineNo));
-        p = eol + 1;
-        const bool started = anyRun;
-        if (started && offset < lastOffset)
-            return mismatch(QStringLiteral("offsets go backwards at line %1").arg(lineNo));
-        if (started && ms < lastMs)
-            return mismatch(QStringLiteral("times go backwards at line %1").arg(lineNo));
-        if (offset > logBytes)
-            return mismatch(QStringLiteral("offsets past its end"));
-        switch (kind) {
-        case Kind::Open:
-            if (runOpen)
-                return mismatch(QStringLiteral("a run before line %1 was not closed").arg(lineNo));
-            if (!started && offset != 0)
-                return mismatch(QStringLiteral("its first run does not start at its beginning"));
-            if (started && offset != closedAt)
-                return mismatch(
-                    QStringLiteral("the run at line %1 does not start where the one before "
-                                   "ended")
-                        .arg(lineNo));
-            runOpen = true;
-            anyRun = true;
-            t.m_marks.push(quint64(offset), quint64(ms));
-            break;
-        case Kind::Record:
-            if (!runOpen)
-                return mismatch(QStringLiteral("line %1 is outside a run").arg(lineNo));
-            t.m_marks.push(quint64(offset), quint64(ms));
-            break;
-        case Kind::Close:
-            if (!runOpen)
-                return mismatch(QStringLiteral("line %1 is outside a run").arg(lineNo));
-            runOpen = false;
-            closedAt = offset;
-            break;
-        }
-        lastOffset = offset;
-        lastMs = ms;
-    }
-    if (!anyRun)
-        return mismatch(QStringLiteral("it holds no run"));
-    if (!runOpen && closedAt != logBytes)
-        return mismatch(
-            QStringLiteral("its last run ends at byte %1 of %2").arg(closedAt).arg(logBytes));
-    t.m_valid = true;
-    return t;
+    Reader reader(logBytes, logName);
+    reader.feed(text);
+    return reader.finish();
 }
 
 CaptureTimes CaptureTimes::forLog(const QString& logPath, qint64 logBytes)
@@ -178,10 +238,11 @@ CaptureTimes CaptureTimes::forLog(const QString& logPath, qint64 logBytes)
         ::close(fd);
         return unreadable(err);
     }
-    QByteArray text(qsizetype(st.st_size), Qt::Uninitialized);
-    qsizetype got = 0;
-    while (got < text.size()) {
-        const ssize_t n = ::read(fd, text.data() + got, size_t(text.size() - got));
+    constexpr qsizetype kPiece = 1 << 20;
+    QByteArray piece(kPiece, Qt::Uninitialized);
+    Reader reader(logBytes, name);
+    for (;;) {
+        const ssize_t n = ::read(fd, piece.data(), size_t(kPiece));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -189,13 +250,11 @@ CaptureTimes CaptureTimes::forLog(const QString& logPath, qint64 logBytes)
             ::close(fd);
             return unreadable(err);
         }
-        if (n == 0)
+        if (n == 0 || !reader.feed(QByteArrayView(piece.constData(), n)))
             break;
-        got += n;
     }
     ::close(fd);
-    text.truncate(got);
-    return parse(text, logBytes, name);
+    return reader.finish();
 }
 
 std::optional<qint64> CaptureTimes::timeAt(qint64 offset) const

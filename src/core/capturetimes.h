@@ -54,6 +54,7 @@ public:
     qsizetype records() const { return m_marks.size(); }
 
 private:
+    class Reader;
     static CaptureTimes none(const QString& notice);
     bool m_valid = false;
     QString m_notice;
