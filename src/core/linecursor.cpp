@@ -9,14 +9,14 @@
 namespace vantrel
 {
 
-LineCursor::LineCursor(int fd, qint64 offset, qint64 fileBytes)
-    : m_fd(fd), m_pos(offset), m_size(fileBytes)
+LineCursor::LineCursor(int fd, qint64 offset, qint64 fileBytes, qint64 blockBytes)
+    : m_block(blockBytes), m_fd(fd), m_pos(offset), m_size(fileBytes)
 {
 }
 
 Result<> LineCursor::load(qint64 at)
 {
-    const qint64 want = std::min(kBlock, m_size - at);
+    const qint64 want = std::min(m_block, m_size - at);
     m_buf.resize(want);
     qint64 got = 0;
     while (got < want) {

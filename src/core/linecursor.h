@@ -21,7 +21,7 @@ public:
         QByteArray text;    // its last kReplayLineMax bytes
     };
 
-    LineCursor(int fd, qint64 offset, qint64 fileBytes);
+    LineCursor(int fd, qint64 offset, qint64 fileBytes, qint64 blockBytes = 64 * 1024);
     // The next line; false at the file's end; a failure names the OS's reason.
     Result<bool> next(Line* line);
     qint64 offset() const { return m_pos; }
@@ -29,7 +29,7 @@ public:
 private:
     Result<> load(qint64 at);
 
-    static constexpr qint64 kBlock = 64 * 1024;
+    qint64 m_block;
     int m_fd;
     qint64 m_pos;
     qint64 m_size;

@@ -36,12 +36,27 @@ constexpr qint64 kWindow = kParseBufferSize;
 constexpr qint64 kDumpSpan = cellOffset(8, 16) + 2; // from the header to past its last cell
 constexpr int kFaultChars = marker::kFaultLength;
 constexpr qint64 kReportEveryMs = 50;
+constexpr qint64 kSlowBlock = 8 * 1024; // what the careful way reads at a time
 
 // The markers as bytes, and where their first '=' is.
 struct Marker {
     QByteArray text;
     qsizetype equals;
-    explicit Marker(const QByteArray& t) : text(t), equals(t.indexOf('=')) {}
+    quint64 head = 0; // the first 8 bytes, compared at once
+    explicit Marker(const QByteArray& t) : text(t), equals(t.indexOf('='))
+    {
+        std::memcpy(&head, t.constData(), sizeof head);
+    }
+    // Whether the marker starts at b[start], in a buffer of `length` bytes.
+    bool at(const char* b, qsizetype start, qsizetype length) const
+    {
+        if (start < 0 || start + text.size() > length)
+            return false;
+        quint64 first;
+        std::memcpy(&first, b + start, sizeof first);
+        return first == head && std::memcmp(b + start + sizeof head, text.constData() + sizeof head,
+                                            size_t(text.size()) - sizeof head) == 0;
+    }
 };
 const Marker& headerMarker()
 {
@@ -143,11 +158,13 @@ private:
     Result<> read(char* into, qint64 at, qint64 n);
     void scan(qint64 from, qint64 to);
     void equalsAt(qsizetype i);
-    void lineEnd(qsizetype i);
+    Q_ALWAYS_INLINE void lineEnd(qsizetype i);
     void mark(Kind kind, qint64 at);
     void flush(qint64 textEnd);
-    // The text as the replay joins the lines, from a byte on: up to n characters.
-    qsizetype joined(qint64 at, char* out, qsizetype n);
+    // The text as the replay joins the lines, from a byte on: up to n characters. With
+    // rawEnd, also the offset after the CR of the last line it took, which with the
+    // bytes before it decides the text; -1 when the log's end did too.
+    qsizetype joined(qint64 at, char* out, qsizetype n, qint64* rawEnd = nullptr);
     qsizetype joinedSlowly(qint64 at, char* out, qsizetype n);
     bool inBuffer(qint64 at) const { return at >= m_base && at < m_base + m_len; }
     char byteAt(qint64 at) const { return m_buf[size_t(at - m_base)]; }
@@ -162,6 +179,9 @@ private:
     qint64 m_block;
     LogIndexer::Shared& m_shared;
     Part& m_out;
+    const Marker& m_header = headerMarker();
+    const Marker& m_speed = speedMarker();
+    const Marker& m_fault = faultMarker();
     std::vector<char> m_buf;
     qint64 m_base = 0; // the file offset of m_buf[0]
     qint64 m_len = 0;
@@ -169,6 +189,10 @@ private:
     qint64 m_skipUntil = 0; // inside a header found: its '=' are not markers
     std::vector<Pending> m_pending;
     std::unordered_map<std::string, quint32> m_faultIds;
+    std::array<std::array<char, kDumpSpan>, 2> m_dumpText; // this dump's and the last's
+    int m_dumpTurn = 0;
+    qsizetype m_lastDumpLength = -1;
+    QByteArray m_lastDumpBytes; // the log's bytes that made the last dump's text
     std::optional<SpeedValue> m_lastSpeed;
     std::optional<quint32> m_lastFault;
     QString m_readFailure;
@@ -248,7 +272,7 @@ void PartScanner::scan(qint64 from, qint64 to)
             mask &= mask - 1;
             if (b[at] == '\r')
                 lineEnd(at);
-            else
+            else if (m_base + at >= m_skipUntil) // a header's own '=' are passed over
                 equalsAt(at);
         }
     }
@@ -267,19 +291,15 @@ void PartScanner::equalsAt(qsizetype i)
     if (at < m_skipUntil)
         return;
     const char* b = m_buf.data();
-    const auto matches = [&](const Marker& m) {
-        const qsizetype start = i - m.equals;
-        return start >= 0 && start + m.text.size() <= m_len &&
-               std::memcmp(b + start, m.text.constData(), size_t(m.text.size())) == 0;
-    };
-    if (matches(headerMarker())) {
-        const qint64 start = at - headerMarker().equals;
+    const auto matches = [&](const Marker& m) { return m.at(b, i - m.equals, m_len); };
+    if (matches(m_header)) {
+        const qint64 start = at - m_header.equals;
         mark(Kind::Dump, start);
-        m_skipUntil = start + headerMarker().text.size();
-    } else if (matches(speedMarker())) {
-        mark(Kind::Speed, at - speedMarker().equals);
-    } else if (matches(faultMarker())) {
-        mark(Kind::Fault, at - faultMarker().equals);
+        m_skipUntil = start + m_header.text.size();
+    } else if (matches(m_speed)) {
+        mark(Kind::Speed, at - m_speed.equals);
+    } else if (matches(m_fault)) {
+        mark(Kind::Fault, at - m_fault.equals);
     }
 }
 
@@ -329,19 +349,29 @@ void PartScanner::flush(qint64 textEnd)
     m_pending.clear();
 }
 
-qsizetype PartScanner::joined(qint64 at, char* out, qsizetype n)
+qsizetype PartScanner::joined(qint64 at, char* out, qsizetype n, qint64* rawEnd)
 {
     qsizetype got = 0;
     qint64 o = at;
+    const qint64 bufferEnd = m_base + m_len;
+    bool lineStart = false;
+    if (rawEnd)
+        *rawEnd = -1;
     while (got < n && o < m_size) {
         if (!inBuffer(o))
             return joinedSlowly(at, out, n);
-        const char c = byteAt(o);
-        if (c != '\r') {
-            out[got++] = c;
-            ++o;
+        // The text up to the next CR as it is.
+        const char* from = m_buf.data() + (o - m_base);
+        const qint64 span = std::min<qint64>(bufferEnd - o, n - got);
+        const char* cr = static_cast<const char*>(std::memchr(from, '\r', size_t(span)));
+        const qint64 take = cr ? cr - from : span;
+        std::memcpy(out + got, from, size_t(take));
+        got += qsizetype(take);
+        o += take;
+        if (take > 0)
+            lineStart = false;
+        if (!cr)
             continue;
-        }
         qint64 after = o + 1;
         if (after < m_size) {
             if (!inBuffer(after))
@@ -353,23 +383,35 @@ qsizetype PartScanner::joined(qint64 at, char* out, qsizetype n)
             break; // the last line's end: nothing follows it
         // The next line is joined from its start only when it is short enough to be
         // kept whole; otherwise the careful way finds where its kept part begins.
-        const qint64 look = std::min(m_size, after + kReplayLineMax + 1);
-        if (look > m_base + m_len)
-            return joinedSlowly(at, out, n);
+        const qint64 look = std::min({m_size, after + kReplayLineMax + 1, bufferEnd});
         const void* end = std::memchr(m_buf.data() + (after - m_base), '\r', size_t(look - after));
+        if (!end && look < std::min(m_size, after + kReplayLineMax + 1))
+            return joinedSlowly(at, out, n); // not decided within the buffer
         if (!end && look - after > kReplayLineMax)
             return joinedSlowly(at, out, n);
         out[got++] = '\r';
         if (got < n)
             out[got++] = '\n';
         o = after;
+        lineStart = true;
+    }
+    if (rawEnd && got == n) {
+        // Ended where a line starts: the bytes so far decide the text, given one more
+        // byte (not the log's end). Inside a line: up to its CR, as its length counted.
+        const void* cr = lineStart || o >= bufferEnd ? nullptr
+                                                     : std::memchr(m_buf.data() + (o - m_base),
+                                                                   '\r', size_t(bufferEnd - o));
+        if (lineStart)
+            *rawEnd = o;
+        else if (cr)
+            *rawEnd = m_base + (static_cast<const char*>(cr) - m_buf.data()) + 1;
     }
     return got;
 }
 
 qsizetype PartScanner::joinedSlowly(qint64 at, char* out, qsizetype n)
 {
-    LineCursor cursor(m_fd, at, m_size);
+    LineCursor cursor(m_fd, at, m_size, kSlowBlock);
     LineCursor::Line line;
     qsizetype got = 0;
     bool first = true;
@@ -395,11 +437,30 @@ qsizetype PartScanner::joinedSlowly(qint64 at, char* out, qsizetype n)
 
 void PartScanner::addDump(qint64 at, bool visible)
 {
-    char text[kDumpSpan];
-    const qsizetype got = joined(at, text, kDumpSpan);
     const auto& cells = dumpCells();
     const quint32 firstChange = quint32(m_out.changes.size());
-    for (int c = 0; c < kGridCells; ++c) {
+    // Signals change rarely: a dump whose bytes are the last one's, as far as they
+    // decided its text, changes nothing, and neither does one whose text is the same.
+    const qsizetype rawLength = m_lastDumpBytes.size();
+    bool same = rawLength > 0 && inBuffer(at) && inBuffer(at + rawLength) &&
+                std::memcmp(m_buf.data() + (at - m_base), m_lastDumpBytes.constData(),
+                            size_t(rawLength)) == 0;
+    const char* text = m_dumpText[1 - m_dumpTurn].data();
+    qsizetype got = m_lastDumpLength;
+    if (!same) {
+        char* fresh = m_dumpText[m_dumpTurn].data();
+        qint64 rawEnd = -1;
+        got = joined(at, fresh, kDumpSpan, &rawEnd);
+        same = got == m_lastDumpLength && std::memcmp(fresh, text, size_t(got)) == 0;
+        text = fresh;
+        m_lastDumpLength = got;
+        m_dumpTurn = 1 - m_dumpTurn;
+        if (rawEnd > 0 && inBuffer(rawEnd))
+            m_lastDumpBytes = QByteArray(m_buf.data() + (at - m_base), qsizetype(rawEnd - at));
+        else
+            m_lastDumpBytes.clear();
+    }
+    for (int c = 0; c < kGridCells && !same; ++c) {
         const qsizetype off = cellOffset(cells[size_t(c)].line, cells[size_t(c)].cell);
         const int length = int(std::clamp<qsizetype>(got - off, 0, 2));
         const CellValue v = cellValue(text + std::min(off, got), length);

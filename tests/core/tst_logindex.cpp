@@ -156,6 +156,34 @@ private Q_SLOTS:
             QCOMPARE(index->faultText(LogIndex::Event::Fault, i), e.faultTexts[i]);
     }
 
+    // A dump is read again unless its bytes are those of the dump before as far as
+    // they made its text: what differs just past there must still count.
+    void dumpsThatShareTheirFirstBytes_data()
+    {
+        QTest::addColumn<QByteArray>("log");
+        const QByteArray dump =
+            pmiDump([](int line, int cell) { return QChar(u'0' + (line + cell) % 2); }).toLatin1();
+        const QByteArray cut = dump.left(dump.size() - 2); // no line end after the last cell
+        QTest::newRow("the same dump twice") << dump + dump + "x";
+        QTest::newRow("then cut after its last cell, the next text on its line")
+            << dump + cut + "VEL =   12\r\n";
+        QTest::newRow("then ending in a CR alone") << dump + cut + "\r" + "x";
+        QTest::newRow("then ending the log") << dump + cut + "\r\n";
+        QTest::newRow("then a line longer than the replay keeps")
+            << dump + dump + QByteArray(5000, 'y') + "\r\n";
+        QTest::newRow("then the log ends at its last cell") << dump + cut;
+    }
+    void dumpsThatShareTheirFirstBytes()
+    {
+        QFETCH(QByteArray, log);
+        const Expected e = expectedFor(log, replayLines(log));
+        const auto index = indexOf(log, 1, 1 << 20);
+        QVERIFY(index);
+        QCOMPARE(index->count(LogIndex::Event::Dump), e.dumps.size());
+        for (qsizetype i = 0; i < e.dumps.size(); ++i)
+            QCOMPARE(index->dumpCells(i), e.cells[i]);
+    }
+
     void reachesAnyLineAndByte()
     {
         const QByteArray log = randomLog(7, 3000);

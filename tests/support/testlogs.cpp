@@ -22,6 +22,7 @@ QByteArray randomLog(quint32 seed, int pieces, const LogMix& mix)
 {
     QRandomGenerator r(seed);
     QByteArray out;
+    QByteArray signal(16 * 8, '0'); // the cells' values, most of them steady
     const auto chance = [&](int perMille) { return int(r.bounded(1000)) < perMille; };
     const auto lineEnd = [&]() -> QByteArray {
         return chance(mix.bareCrPerMille) ? QByteArray("\r") : QByteArray("\r\n");
@@ -37,13 +38,14 @@ QByteArray randomLog(quint32 seed, int pieces, const LogMix& mix)
         int at = 0;
         if (kind < (at += mix.dumpsPerMille)) {
             QByteArray dump = "> PMII" + lineEnd() + kPmiHeader.toLatin1() + lineEnd();
+            if (chance(mix.changedDumpsPerMille))
+                for (int k = 1 + int(r.bounded(3)); k > 0; --k) // now and then a letter
+                    signal[r.bounded(signal.size())] =
+                        chance(100) ? char('A' + r.bounded(26)) : char('0' + r.bounded(2));
             for (int line = 1; line <= 8; ++line) {
                 QByteArray row = "I/O " + QByteArray::number(line) + "  ";
                 for (int cell = 1; cell <= 16; ++cell) {
-                    // Mostly steady signals; now and then a letter where a digit was.
-                    const char v = chance(20) ? char('A' + r.bounded(26))
-                                              : (chance(50) ? '1' : char('0' + (line + cell) % 2));
-                    row += v;
+                    row += signal[(line - 1) * 16 + cell - 1];
                     if (cell < 16)
                         row += ' ';
                 }
