@@ -33,7 +33,7 @@ QByteArray closeLine(qint64 offset, qint64 ms);
 
 // The capture times of one log once checked against it: used only when they match the
 // log in every respect, otherwise there are none and notice() says why.
-class CaptureTimes
+class CaptureTimes final
 {
 public:
     // Reads "<log>.times" for a log of logBytes bytes. A missing or unreadable file,

@@ -9,8 +9,9 @@
 namespace vantrel
 {
 
-LineCursor::LineCursor(int fd, qint64 offset, qint64 fileBytes, qint64 blockBytes)
-    : m_block(blockBytes), m_fd(fd), m_pos(offset), m_size(fileBytes)
+LineCursor::LineCursor(const QString& path, int fd, qint64 offset, qint64 fileBytes,
+                       qint64 blockBytes)
+    : m_path(path), m_block(blockBytes), m_fd(fd), m_pos(offset), m_size(fileBytes)
 {
 }
 
@@ -24,9 +25,10 @@ Result<> LineCursor::load(qint64 at)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return Failure(QStringLiteral("Cannot read the log file: %1").arg(osError(errno)));
+            return Failure(QStringLiteral("Cannot read %1: %2").arg(m_path, osError(errno)));
         if (n == 0)
-            return Failure(QStringLiteral("The log file became shorter while it was being read"));
+            return Failure(
+                QStringLiteral("Cannot read %1: it became shorter while it was read").arg(m_path));
         got += n;
     }
     m_bufStart = at;

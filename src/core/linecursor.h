@@ -3,6 +3,7 @@
 #include "result.h"
 
 #include <QByteArray>
+#include <QString>
 
 namespace vantrel
 {
@@ -21,7 +22,9 @@ public:
         QByteArray text;    // its last kReplayLineMax bytes
     };
 
-    LineCursor(int fd, qint64 offset, qint64 fileBytes, qint64 blockBytes = 64 * 1024);
+    // The path only names the log in a failure.
+    LineCursor(const QString& path, int fd, qint64 offset, qint64 fileBytes,
+               qint64 blockBytes = 64 * 1024);
     // The next line; false at the file's end; a failure names the OS's reason.
     Result<bool> next(Line* line);
     qint64 offset() const { return m_pos; }
@@ -29,6 +32,7 @@ public:
 private:
     Result<> load(qint64 at);
 
+    QString m_path;
     qint64 m_block;
     int m_fd;
     qint64 m_pos;

@@ -100,7 +100,7 @@ const PairSteps& listOf(const IndexData& d, LogIndex::Event kind)
 Result<std::vector<Line>> readLines(const IndexData& d, qint64 first, qint64 last)
 {
     const PairSteps::Pair from = d.checkpoints.at(d.checkpoints.lastAtMostA(quint64(first)));
-    LineCursor cursor(d.fd, qint64(from.b), d.bytes);
+    LineCursor cursor(d.path, d.fd, qint64(from.b), d.bytes);
     std::vector<Line> out;
     Line line;
     for (qint64 i = qint64(from.a); i <= last; ++i) {
@@ -257,7 +257,7 @@ Result<qint64> LogIndex::lineAt(qint64 offset) const
     if (offset < 0 || offset >= m_d->bytes)
         return Failure(QStringLiteral("%1 has no byte %2").arg(m_d->path).arg(offset));
     const PairSteps::Pair from = m_d->checkpoints.at(m_d->checkpoints.lastAtMostB(quint64(offset)));
-    LineCursor cursor(m_d->fd, qint64(from.b), m_d->bytes);
+    LineCursor cursor(m_d->path, m_d->fd, qint64(from.b), m_d->bytes);
     Line line;
     for (qint64 i = qint64(from.a);; ++i) {
         const Result<bool> more = cursor.next(&line);

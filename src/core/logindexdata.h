@@ -47,6 +47,7 @@ using SpeedValue = quint32;
 QString speedValueText(SpeedValue v);
 constexpr SpeedValue kStopped = 3u << 24 | quint32(' ') << 16 | quint32(' ') << 8 | '0';
 
+// Everything a LogIndex knows of its log; it owns the log's descriptor.
 struct IndexData {
     IndexData() = default;
     ~IndexData();

@@ -30,13 +30,13 @@ namespace vantrel
 
 namespace
 {
-constexpr qint64 kLead = 64;  // bytes kept before a block: a marker begins before its '='
-constexpr qint64 kTrail = 64; // positions this near a block's end wait for the next one
+constexpr qint64 kLeadBytes = 64;  // bytes kept before a block: a marker begins before its '='
+constexpr qint64 kTrailBytes = 64; // positions this near a block's end wait for the next one
 constexpr qint64 kWindow = kParseBufferSize;
-constexpr qint64 kDumpSpan = cellOffset(8, 16) + 2; // from the header to past its last cell
+constexpr qint64 kDumpChars = cellOffset(8, 16) + 2; // from the header to past its last cell
 constexpr int kFaultChars = marker::kFaultLength;
 constexpr qint64 kReportEveryMs = 50;
-constexpr qint64 kSlowBlock = 8 * 1024; // what the careful way reads at a time
+constexpr qint64 kSlowBlockBytes = 8 * 1024; // what the careful way reads at a time
 
 // The markers as bytes, and where their first '=' is.
 struct Marker {
@@ -139,10 +139,10 @@ struct Part {
 class PartScanner final
 {
 public:
-    PartScanner(int fd, qint64 fileBytes, qint64 from, qint64 to, LogIndexer::Shared& shared,
-                Part& out)
-        : m_fd(fd), m_size(fileBytes), m_from(from), m_to(to),
-          m_block(std::max<qint64>(shared.options.blockBytes, 2 * kTrail)), m_shared(shared),
+    PartScanner(const QString& path, int fd, qint64 fileBytes, qint64 from, qint64 to,
+                LogIndexer::Shared& shared, Part& out)
+        : m_path(path), m_fd(fd), m_size(fileBytes), m_from(from), m_to(to),
+          m_block(std::max<qint64>(shared.options.blockBytes, 2 * kTrailBytes)), m_shared(shared),
           m_out(out)
     {
     }
@@ -172,6 +172,7 @@ private:
     void addSpeed(qint64 at, bool visible);
     void addFault(qint64 at, qint64 textEnd);
 
+    QString m_path;
     int m_fd;
     qint64 m_size;
     qint64 m_from;
@@ -189,7 +190,7 @@ private:
     qint64 m_skipUntil = 0; // inside a header found: its '=' are not markers
     std::vector<Pending> m_pending;
     std::unordered_map<std::string, quint32> m_faultIds;
-    std::array<std::array<char, kDumpSpan>, 2> m_dumpText; // this dump's and the last's
+    std::array<std::array<char, kDumpChars>, 2> m_dumpText; // this dump's and the last's
     int m_dumpTurn = 0;
     qsizetype m_lastDumpLength = -1;
     QByteArray m_lastDumpBytes; // the log's bytes that made the last dump's text
@@ -206,9 +207,10 @@ Result<> PartScanner::read(char* into, qint64 at, qint64 n)
         if (r < 0 && errno == EINTR)
             continue;
         if (r < 0)
-            return Failure(QStringLiteral("Cannot read the log file: %1").arg(osError(errno)));
+            return Failure(QStringLiteral("Cannot read %1: %2").arg(m_path, osError(errno)));
         if (r == 0)
-            return Failure(QStringLiteral("The log file became shorter while it was being read"));
+            return Failure(
+                QStringLiteral("Cannot read %1: it became shorter while it was read").arg(m_path));
         got += r;
     }
     return done();
@@ -216,23 +218,23 @@ Result<> PartScanner::read(char* into, qint64 at, qint64 n)
 
 Result<> PartScanner::run()
 {
-    m_buf.assign(size_t(kLead + m_block + kTrail), '\0');
-    m_base = m_from - kLead;
-    m_len = kLead;
+    m_buf.assign(size_t(kLeadBytes + m_block + kTrailBytes), '\0');
+    m_base = m_from - kLeadBytes;
+    m_len = kLeadBytes;
     m_lineStart = m_from;
     m_out.checkpoints.push(0, quint64(m_from));
     qint64 next = m_from;
     qint64 examined = m_from;
     for (;;) {
         if (m_shared.cancel)
-            return Failure(QStringLiteral("Reading the log file was stopped"));
+            return Failure(QStringLiteral("Reading %1 was stopped").arg(m_path));
         const qint64 want = std::min(m_block, m_to - next);
         if (const Result<> r = read(m_buf.data() + m_len, next, want); !r)
             return r;
         m_len += want;
         next += want;
         const bool last = next >= m_to;
-        const qint64 until = last ? m_base + m_len : m_base + m_len - kTrail;
+        const qint64 until = last ? m_base + m_len : m_base + m_len - kTrailBytes;
         scan(examined, until);
         if (!m_readFailure.isEmpty())
             return Failure(m_readFailure);
@@ -240,7 +242,7 @@ Result<> PartScanner::run()
         m_shared.advance(want);
         if (last)
             break;
-        const qint64 keep = examined - kLead;
+        const qint64 keep = examined - kLeadBytes;
         std::memmove(m_buf.data(), m_buf.data() + (keep - m_base), size_t(m_base + m_len - keep));
         m_len = m_base + m_len - keep;
         m_base = keep;
@@ -411,7 +413,7 @@ qsizetype PartScanner::joined(qint64 at, char* out, qsizetype n, qint64* rawEnd)
 
 qsizetype PartScanner::joinedSlowly(qint64 at, char* out, qsizetype n)
 {
-    LineCursor cursor(m_fd, at, m_size, kSlowBlock);
+    LineCursor cursor(m_path, m_fd, at, m_size, kSlowBlockBytes);
     LineCursor::Line line;
     qsizetype got = 0;
     bool first = true;
@@ -450,7 +452,7 @@ void PartScanner::addDump(qint64 at, bool visible)
     if (!same) {
         char* fresh = m_dumpText[m_dumpTurn].data();
         qint64 rawEnd = -1;
-        got = joined(at, fresh, kDumpSpan, &rawEnd);
+        got = joined(at, fresh, kDumpChars, &rawEnd);
         same = got == m_lastDumpLength && std::memcmp(fresh, text, size_t(got)) == 0;
         text = fresh;
         m_lastDumpLength = got;
@@ -526,7 +528,7 @@ void PartScanner::addFault(qint64 at, qint64 textEnd)
 }
 
 // Where the second part starts: the first line start at or after `middle`.
-qint64 lineStartFrom(int fd, qint64 size, qint64 middle)
+qint64 lineStartFrom(const QString& path, int fd, qint64 size, qint64 middle)
 {
     // A CR just before the middle ends a line there; else the next CR does.
     char before = 0;
@@ -536,7 +538,7 @@ qint64 lineStartFrom(int fd, qint64 size, qint64 middle)
                                                                                      : middle;
     }
     LineCursor::Line line;
-    LineCursor fromMiddle(fd, middle, size);
+    LineCursor fromMiddle(path, fd, middle, size);
     const Result<bool> r = fromMiddle.next(&line);
     return r && *r ? line.next : size;
 }
@@ -663,7 +665,7 @@ Result<std::shared_ptr<const LogIndex>> build(const QString& path, LogIndexer::S
     // Two parts when it is worth a thread; the second starts at a line's start.
     const LogIndexer::Options& options = shared.options;
     const qint64 middle = options.threads > 1 && size > 2 * options.blockBytes
-                              ? lineStartFrom(fd, size, size / 2)
+                              ? lineStartFrom(path, fd, size, size / 2)
                               : size;
     Part first;
     Part second;
@@ -672,9 +674,10 @@ Result<std::shared_ptr<const LogIndex>> build(const QString& path, LogIndexer::S
     {
         std::thread helper;
         if (middle < size)
-            helper = std::thread(
-                [&] { secondDone = PartScanner(fd, size, middle, size, shared, second).run(); });
-        firstDone = PartScanner(fd, size, 0, middle, shared, first).run();
+            helper = std::thread([&] {
+                secondDone = PartScanner(path, fd, size, middle, size, shared, second).run();
+            });
+        firstDone = PartScanner(path, fd, size, 0, middle, shared, first).run();
         if (!firstDone)
             shared.cancel = true; // no use finishing the other half
         if (helper.joinable())

@@ -103,7 +103,7 @@ Result<qint64> searchLog(const QString& path, const QByteArray& text, const Sear
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return Failure(QStringLiteral("Cannot open %1: %2").arg(path, osError(errno)));
-    struct Closer {
+    struct Closer { // the descriptor closes however the search ends
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};

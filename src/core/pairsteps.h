@@ -11,7 +11,7 @@ namespace vantrel
 // A growing list of pairs of never-decreasing 64-bit numbers (a line and its byte offset,
 // a byte offset and its time), held as 32-bit steps from a full pair every few entries:
 // 8 bytes an entry, in blocks that grow without ever copying what is there.
-class PairSteps
+class PairSteps final
 {
 public:
     struct Pair {
