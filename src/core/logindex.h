@@ -109,7 +109,7 @@ public:
         // Threads that read a part each (the log is split only when it is larger than
         // two blocks), and the bytes each reads at a time.
         int threads = 2;
-        qint64 blockBytes = 1 << 20;
+        qint64 blockBytes = 256 * 1024;
         // Called on a worker thread, at most about 20 times a second.
         std::function<void(double fraction)> progress;
         // Called on a worker thread once the result is there (also after a failure).
