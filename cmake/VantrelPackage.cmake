@@ -18,7 +18,8 @@ wired to it by an RS-232 serial line: a live terminal, a car diagnostics screen
 timers and a stress test), a capture logger and a replayer of captured logs.
 
 Also holds vantrel-sim, a simulated controller on a pseudo-terminal, for
-training and demonstrations without a controller.")
+training and demonstrations without a controller, and vantrel-log, which sums
+up a capture log, finds text in it and exports its signals as VCD or CSV.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 

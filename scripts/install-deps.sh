@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build, the tests (clang and its runtime for the
-# sanitizer build and the fuzzers), the run command and the package script need, and any
-# more named as arguments. Quiet and quick when everything is already there.
+# sanitizer build and the fuzzers; gtkwave, whose vcd2fst and fst2vcd read the exported
+# value change dumps back), the run command and the package script need, and any more
+# named as arguments. Quiet and quick when everything is already there.
 set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev fonts-liberation2
           xvfb xauth xdotool imagemagick clang-format
           librsvg2-bin dpkg-dev desktop-file-utils appstream groff-base
-          clang libclang-rt-14-dev "$@")
+          clang libclang-rt-14-dev gtkwave python3 "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package build/vantrel_<version>_<arch>.deb from a Release tree in
 # build/package/ and checks it: every file a desktop installation needs is in it, the
-# desktop entry and the AppStream metadata pass their validators, the manual page
-# formats without warnings, and the font package is among the dependencies.
+# desktop entry and the AppStream metadata pass their validators, the manual pages
+# format without warnings, and the font package is among the dependencies.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh

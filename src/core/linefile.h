@@ -15,6 +15,9 @@ namespace vantrel
 // reason. It cannot be dropped unread.
 using LineRead = Result<std::optional<QString>>;
 
+// The replay keeps a longer line's last this many characters.
+constexpr qint64 kReplayLineMax = 4096;
+
 // Reads a text file line by line without ever holding more than one block and one
 // bounded line. A line ends at CR (a CR LF pair is consumed whole); a line longer
 // than the bound keeps its last characters only. Bytes are characters one to one

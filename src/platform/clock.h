@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QElapsedTimer>
 
 namespace vantrel
@@ -13,6 +14,8 @@ class Clock
 public:
     virtual ~Clock() = default;
     virtual double nowSeconds() = 0;
+    // The wall clock: milliseconds since 1970 (UTC), as the capture times record it.
+    virtual qint64 wallMilliseconds() = 0;
     // Lets pending user-interface and port events run; may wait briefly for one.
     virtual void doEvents() = 0;
 };
@@ -22,6 +25,7 @@ class QtClock final : public Clock
 public:
     QtClock() { m_start.start(); }
     double nowSeconds() override { return m_start.nsecsElapsed() / 1e9; }
+    qint64 wallMilliseconds() override { return QDateTime::currentMSecsSinceEpoch(); }
     void doEvents() override;
 
 private:

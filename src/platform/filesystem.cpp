@@ -227,6 +227,12 @@ Result<> PosixFileSystem::write(int fileNo, const QByteArray& bytes)
     return vantrel::done();
 }
 
+qint64 PosixFileSystem::writePosition(int fileNo) const
+{
+    const auto it = m_files.find(fileNo);
+    return it == m_files.end() || it->second.reader ? -1 : it->second.writePos;
+}
+
 void PosixFileSystem::release(Entry& e)
 {
     if (e.reader)

@@ -36,6 +36,9 @@ public:
     // once. A file that is no longer at its path (deleted or moved) fails the write; the
     // next write creates it there again.
     virtual Result<> write(int fileNo, const QByteArray& bytes) = 0;
+    // Where the next write of a file opened for appending goes (its size as written so
+    // far); -1 for a number not open for writing.
+    virtual qint64 writePosition(int fileNo) const = 0;
     virtual void close(int fileNo) = 0;
     virtual void closeAll() = 0;
     virtual bool isOpen(int fileNo) const = 0;
@@ -44,7 +47,7 @@ public:
 class PosixFileSystem final : public FileSystem
 {
 public:
-    static constexpr qint64 kMaxLine = 4096;
+    static constexpr qint64 kMaxLine = kReplayLineMax;
 
     ~PosixFileSystem() override;
     Result<bool> exists(const QString& path) override;
@@ -54,6 +57,7 @@ public:
     Result<> openRead(int fileNo, const QString& path) override;
     Result<> write(int fileNo, const QByteArray& bytes) override;
     std::shared_ptr<LineFile> lines(int fileNo) override;
+    qint64 writePosition(int fileNo) const override;
     void close(int fileNo) override;
     void closeAll() override;
     bool isOpen(int fileNo) const override { return m_files.count(fileNo) != 0; }
@@ -65,9 +69,9 @@ private:
         std::shared_ptr<LineFile> reader; // owns its own descriptor
         quint64 dev = 0;                  // the file the path named when it was opened
         quint64 ino = 0;
-        int watch = -1; // the kernel's word that the file or its folder was touched
+        int watch = -1;      // the kernel's word that the file or its folder was touched
         qint64 writePos = 0; // the file's size after the last piece
-        bool lost = false; // no longer at its path: the next write creates it again
+        bool lost = false;   // no longer at its path: the next write creates it again
     };
     // Opens a path for writing without waiting; false with the reason otherwise.
     static Result<> openForWriting(Entry& e);

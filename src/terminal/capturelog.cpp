@@ -4,13 +4,15 @@
 #include "carscreen/texts.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QWidget>
 
 namespace vantrel
 {
 
 CaptureLog::CaptureLog(const Form1Controls& controls, const Services& services)
-    : m_c(controls), m_s(services), m_dialog(services.makeFileDialog())
+    : m_c(controls), m_s(services), m_dialog(services.makeFileDialog()),
+      m_times(*services.files, *services.clock)
 {
 }
 
@@ -42,14 +44,24 @@ void CaptureLog::MOpenLog_Click()
         return;
     }
     m_handle = fileNo; // writes go after the file's last byte
+    // A log started empty (new, or replaced) starts its times anew as well.
+    const qint64 size = m_s.files->writePosition(m_handle);
+    timesStopped(m_times.start(*path, size, size == 0));
     m_c.form->setWindowTitle(logCaption(m_dialog->FileTitle));
     m_c.MOpenLog->setEnabled(false);
     m_c.MCloseLog->setEnabled(true);
 }
 
+void CaptureLog::timesStopped(const Result<>& result)
+{
+    if (!result)
+        m_c.Label1->setText(QStringLiteral("Capture times stopped: %1").arg(result.why()));
+}
+
 void CaptureLog::write(const QString& piece)
 {
     const QByteArray bytes = piece.toLatin1();
+    timesStopped(m_times.piece(m_s.files->writePosition(m_handle)));
     int answer;
     do {
         answer = mb::Cancel;
@@ -67,6 +79,8 @@ void CaptureLog::write(const QString& piece)
 
 void CaptureLog::MCloseLog_Click()
 {
+    if (m_handle != 0)
+        timesStopped(m_times.finish(m_s.files->writePosition(m_handle)));
     m_s.files->close(m_handle);
     m_handle = 0;
     m_c.MOpenLog->setEnabled(true);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capturetimeswriter.h"
 #include "carscreen/controls.h"
 #include "platform/services.h"
 
@@ -9,7 +10,7 @@ namespace vantrel
 {
 
 // The capture log of the car diagnostics screen: every received piece, as shown,
-// appended to a file of raw bytes.
+// appended to a file of raw bytes, with its capture times beside it.
 class CaptureLog
 {
 public:
@@ -23,10 +24,14 @@ public:
     void write(const QString& piece);
 
 private:
+    // The times stop for the run; the status line says why, once.
+    void timesStopped(const Result<>& result);
+
     const Form1Controls& m_c;
     Services m_s;
     std::unique_ptr<FileDialog> m_dialog; // OpenLog
     int m_handle = 0;
+    CaptureTimesWriter m_times;
 };
 
 } // namespace vantrel

@@ -64,6 +64,7 @@ public:
     }
     std::shared_ptr<LineFile> lines(int n) override { return n == m_no ? m_lines : nullptr; }
     Result<> write(int n, const QByteArray& b) override { return real.write(n, b); }
+    qint64 writePosition(int n) const override { return real.writePosition(n); }
     void close(int n) override
     {
         if (n != m_no)

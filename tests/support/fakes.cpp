@@ -114,13 +114,14 @@ bool ScriptedFileDialog::ShowOpen()
 
 Result<> FailingFiles::openAppend(int n, const QString& p)
 {
-    m_path = p;
+    m_paths[n] = p;
     return real.openAppend(n, p);
 }
 
 Result<> FailingFiles::write(int n, const QByteArray& b)
 {
-    if (failures <= 0)
+    const QString path = m_paths[n];
+    if (failures <= 0 || !path.endsWith(onlyEnding))
         return real.write(n, b);
     --failures;
     // The disk takes half the piece and then refuses: a file size limit makes the
@@ -129,7 +130,7 @@ Result<> FailingFiles::write(int n, const QByteArray& b)
     rlimit before{};
     ::getrlimit(RLIMIT_FSIZE, &before);
     rlimit cut = before;
-    cut.rlim_cur = rlim_t(QFileInfo(m_path).size() + b.size() / 2);
+    cut.rlim_cur = rlim_t(QFileInfo(path).size() + b.size() / 2);
     ::setrlimit(RLIMIT_FSIZE, &cut);
     Result<> written = real.write(n, b);
     ::setrlimit(RLIMIT_FSIZE, &before);

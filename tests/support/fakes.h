@@ -9,6 +9,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 
 namespace vantrel
@@ -107,7 +108,9 @@ public:
     double stepPerDoEvents = 1.0;
     int doEventsCalls = 0;
     std::function<void()> onDoEvents;
+    qint64 wallMs = 1767225600000; // 2026-01-01 00:00 UTC
     double nowSeconds() override { return now; }
+    qint64 wallMilliseconds() override { return wallMs; }
     void doEvents() override
     {
         ++doEventsCalls;
@@ -129,12 +132,14 @@ public:
 };
 
 // The real file system, but the next `failures` writes fail as a full disk would, after
-// half of the piece reached the file.
+// half of the piece reached the file; with `onlyEnding` set, only writes to files whose
+// path ends so.
 class FailingFiles final : public FileSystem
 {
 public:
     PosixFileSystem real;
     int failures = 0;
+    QString onlyEnding;
     Result<bool> exists(const QString& p) override { return real.exists(p); }
     Result<> remove(const QString& p) override { return real.remove(p); }
     int freeFile() override { return real.freeFile(); }
@@ -142,12 +147,13 @@ public:
     Result<> openRead(int n, const QString& p) override { return real.openRead(n, p); }
     std::shared_ptr<LineFile> lines(int n) override { return real.lines(n); }
     Result<> write(int n, const QByteArray& b) override;
+    qint64 writePosition(int n) const override { return real.writePosition(n); }
     void close(int n) override { real.close(n); }
     void closeAll() override { real.closeAll(); }
     bool isOpen(int n) const override { return real.isOpen(n); }
 
 private:
-    QString m_path;
+    std::map<int, QString> m_paths;
 };
 
 // The machine's serial ports as a test plugs and pulls them.

@@ -1,4 +1,6 @@
-// The capture log: opening, replacing, appending, the byte format, write failures.
+// The capture log: opening, replacing, appending, the byte format, write failures, and
+// the capture times written beside it.
+#include "core/capturetimes.h"
 #include "fakes.h"
 #include "screens.h"
 #include "shell/form1.h"
@@ -9,6 +11,8 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -48,6 +52,26 @@ class TestCaptureLog : public QObject, public CarScreenFixture
 
     void receive(const QString& text) { w->serial.receive(text); }
     QString path(const char* name) const { return dir.filePath(QLatin1String(name)); }
+    static QByteArray timesOf(const QString& log) { return readFile(capturetimes::pathFor(log)); }
+    // Pieces "<ms>:<text>" received at those wall-clock times.
+    void receiveAt(const QStringList& pieces)
+    {
+        for (const QString& piece : pieces) {
+            w->clock.wallMs = piece.section(u':', 0, 0).toLongLong();
+            receive(piece.section(u':', 1));
+        }
+    }
+    void openLogAt(const QString& p, qint64 ms)
+    {
+        w->clock.wallMs = ms;
+        w->dialogScript->push_back(p);
+        form->MOpenLog->trigger();
+    }
+    void closeLogAt(qint64 ms)
+    {
+        w->clock.wallMs = ms;
+        form->MCloseLog->trigger();
+    }
 
 private Q_SLOTS:
     void init() { openScreen(); }
@@ -195,8 +219,8 @@ private Q_SLOTS:
             QVERIFY(QFile::rename(p, here.filePath(QStringLiteral("sub/moved.log"))));
         else
             QVERIFY(QFile::remove(p));
-        if (how == u"rmdir")
-            QVERIFY(QDir(here.path()).rmdir(QStringLiteral("sub")));
+        if (how == u"rmdir") // with the capture times beside the log
+            QVERIFY(QDir(here.filePath(QStringLiteral("sub"))).removeRecursively());
         w->boxes.answers.assign(answers.begin(), answers.end());
         receive(QStringLiteral("two"));
         QCOMPARE(w->boxes.shown.size(), answers.size());
@@ -260,6 +284,126 @@ private Q_SLOTS:
         receive(QStringLiteral("third"));
         QCOMPARE(w->boxes.shown.size(), 2);
         QCOMPARE(readFile(p), QByteArray("first second piece third"));
+        form.reset();
+    }
+
+    // A record goes before a piece when a tenth of a second or more has passed since the
+    // last one (the opening counts as one): each byte's time is at most that late.
+    void timesRecordAPieceATenthOfASecondAfterTheLast_data()
+    {
+        QTest::addColumn<QStringList>("pieces");
+        QTest::addColumn<QByteArray>("records");
+        QTest::newRow("pieces within a tenth of the opening get none")
+            << QStringList{"5000:ab", "5099:cd"} << QByteArray();
+        QTest::newRow("a piece a tenth after the last record gets one")
+            << QStringList{"5000:ab", "5099:cd", "5100:ef", "5150:g"} << QByteArray("4 5100\n");
+        QTest::newRow("a piece after a quiet spell gets one at its offset")
+            << QStringList{"5020:ab\r", "9000:cd"} << QByteArray("4 9000\n");
+        QTest::newRow("a clock set back counts as time passed, its time never goes back")
+            << QStringList{"5200:ab", "4000:cd", "4050:ef", "4100:g"}
+            << QByteArray("0 5200\n2 5200\n6 5200\n");
+    }
+    void timesRecordAPieceATenthOfASecondAfterTheLast()
+    {
+        QFETCH(QStringList, pieces);
+        QFETCH(QByteArray, records);
+        QTemporaryDir here;
+        const QString p = here.filePath(QStringLiteral("timed.log"));
+        openLogAt(p, 5000);
+        receiveAt(pieces);
+        const qint64 size = QFileInfo(p).size();
+        closeLogAt(9500);
+        QCOMPARE(timesOf(p), "vantrel capture times 1\nopen 0 5000\n" + records + "close " +
+                                 QByteArray::number(size) + " 9500\n");
+        QVERIFY(CaptureTimes::forLog(p, size).valid());
+        QCOMPARE(form->Label1->text(), QString());
+    }
+
+    // Replacing a log starts its times anew; appending adds a run that goes on from the
+    // log's size, so the times still match it; times begun on a log that held bytes
+    // before do not, and say so.
+    void timesFollowTheLogWhenItIsReplacedOrAppendedTo_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("hadTimes");
+        QTest::addColumn<QByteArray>("times");
+        QTest::addColumn<QString>("notice");
+        const QByteArray old = "vantrel capture times 1\nopen 0 100\nclose 3 200\n";
+        QTest::newRow("No appends a run at the log's size")
+            << int(mb::No) << true << old + "open 3 5000\nclose 6 6000\n"
+            << "";
+        QTest::newRow("Yes starts the times anew")
+            << int(mb::Yes) << true
+            << QByteArray("vantrel capture times 1\nopen 0 5000\nclose 3 6000\n") << "";
+        QTest::newRow("No on a log without times begins times that do not match it")
+            << int(mb::No) << false
+            << QByteArray("vantrel capture times 1\nopen 3 5000\nclose 6 6000\n")
+            << "capture times of old.log do not match it (its first run does not start at "
+               "its beginning): lines are numbered instead";
+    }
+    void timesFollowTheLogWhenItIsReplacedOrAppendedTo()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, hadTimes);
+        QFETCH(QByteArray, times);
+        QFETCH(QString, notice);
+        QTemporaryDir here;
+        const QString p = here.filePath(QStringLiteral("old.log"));
+        writeFile(p, "old");
+        if (hadTimes)
+            writeFile(capturetimes::pathFor(p),
+                      "vantrel capture times 1\nopen 0 100\nclose 3 200\n");
+        w->boxes.answers = {answer};
+        openLogAt(p, 5000);
+        receive(QStringLiteral("new"));
+        closeLogAt(6000);
+        QCOMPARE(timesOf(p), times);
+        const CaptureTimes read = CaptureTimes::forLog(p, QFileInfo(p).size());
+        QCOMPARE(read.notice(), notice);
+        QCOMPARE(read.valid(), notice.isEmpty());
+    }
+
+    // Times that cannot be written stop for the run, say so once in the status line, and
+    // never stop or hold up the log.
+    void timesThatCannotBeWrittenStopAndTheLogGoesOn_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("a folder in the times file's place") << "folder"
+                                                            << "Is a directory";
+        QTest::newRow("a full disk for the times file") << "full"
+                                                        << "File too large";
+    }
+    void timesThatCannotBeWrittenStopAndTheLogGoesOn()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, why);
+        FailingFiles flaky;
+        flaky.onlyEnding = QLatin1String(capturetimes::kSuffix);
+        Services s = w->services();
+        s.files = &flaky;
+        openScreenOn(s);
+        QTemporaryDir here;
+        const QString p = here.filePath(QStringLiteral("car.log"));
+        if (how == u"folder")
+            QVERIFY(QDir(here.path()).mkdir(QStringLiteral("car.log.times")));
+        else
+            flaky.failures = 1;
+        openLogAt(p, 5000);
+        QVERIFY(form->terminal().captureLog().handle() != 0);
+        QVERIFY2(form->Label1->text().startsWith(QStringLiteral("Capture times stopped: ")),
+                 qPrintable(form->Label1->text()));
+        QVERIFY2(form->Label1->text().contains(why), qPrintable(form->Label1->text()));
+        QVERIFY2(form->Label1->text().contains(capturetimes::pathFor(p)),
+                 qPrintable(form->Label1->text()));
+        form->Label1->clear();
+        flaky.failures = 5;
+        receiveAt({QStringLiteral("6000:one "), QStringLiteral("7000:two")});
+        closeLogAt(8000);
+        QCOMPARE(readFile(p), QByteArray("one two"));
+        QVERIFY(w->boxes.shown.isEmpty());
+        QCOMPARE(form->Label1->text(), QString()); // said once
+        QCOMPARE(flaky.failures, 5);               // nothing more was tried
         form.reset();
     }
 

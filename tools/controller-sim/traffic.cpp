@@ -9,7 +9,7 @@ void Traffic::message(std::string& out)
 {
     // The car keeps moving so the dumps, speeds and faults change as they would.
     m_car.tick(0.05);
-    if (!m_car.moving() && next() % 20 == 0)
+    if (!m_car.moving() && next() % m_callOdds == 0)
         m_car.sendTo(int(next() % Car::kLandings));
     char buf[64];
     const uint32_t kind = next() % 100;

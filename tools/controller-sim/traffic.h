@@ -18,7 +18,11 @@ namespace sim
 class Traffic
 {
 public:
-    explicit Traffic(uint64_t seed) : m_random(seed) {}
+    // An idle car is called to a landing on one message in callOdds: 20 keeps it busy,
+    // many thousands make a car whose signals change rarely, as most of a day.
+    explicit Traffic(uint64_t seed, uint32_t callOdds = 20) : m_random(seed), m_callOdds(callOdds)
+    {
+    }
     // Appends whole messages to out until it has grown by at least n bytes.
     void generate(std::string& out, size_t n);
 
@@ -27,6 +31,7 @@ private:
     void message(std::string& out);
 
     Random m_random;
+    uint32_t m_callOdds;
     uint64_t m_line = 0;
     Car m_car;
 };

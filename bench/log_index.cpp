@@ -1,0 +1,197 @@
+// The log index on a day of capture log. "generate LOG MB" writes a log of controller
+// text as the capture log stores it, with its capture times as if it came in at 115,200
+// baud; "measure LOG GREP_SECONDS" indexes it and prints the figures in one line.
+#include "core/linefile.h"
+#include "core/logindex.h"
+#include "core/logsearch.h"
+#include "platform/filesystem.h"
+#include "terminal/capturetimeswriter.h"
+#include "traffic.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace vantrel;
+
+namespace
+{
+constexpr qint64 kBytesPerSecond = 11520;  // 115,200 baud, 10 bits a byte
+constexpr qint64 kPieceBytes = 184;        // what a USB adapter hands over at a time
+constexpr uint32_t kCallOdds = 20000;      // an idle car is called about every 4 minutes
+constexpr qint64 kStartMs = 1767225600000; // 2026-01-01 00:00 UTC
+constexpr int kTargets = 100;
+
+// The wall clock of the generated day.
+class DayClock final : public Clock
+{
+public:
+    qint64 ms = kStartMs;
+    double nowSeconds() override { return double(ms) / 1000.0; }
+    qint64 wallMilliseconds() override { return ms; }
+    void doEvents() override {}
+};
+
+double seconds(std::chrono::steady_clock::time_point since)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+double peakRssMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return -1;
+}
+
+int generate(const QString& path, qint64 megabytes)
+{
+    QFile log(path);
+    if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(path),
+                     qPrintable(log.errorString()));
+        return 1;
+    }
+    PosixFileSystem files;
+    DayClock clock;
+    CaptureTimesWriter times(files, clock);
+    if (const Result<> started = times.start(path, 0, true); !started) {
+        std::fprintf(stderr, "%s\n", qPrintable(started.why()));
+        return 1;
+    }
+    sim::Traffic traffic(2026, kCallOdds);
+    const qint64 total = megabytes << 20;
+    qint64 offset = 0;
+    std::string raw;
+    std::string stored;
+    while (offset < total) {
+        raw.clear();
+        traffic.generate(raw, 1 << 20);
+        // As the capture log stores it: LF dropped, every CR followed by LF.
+        stored.clear();
+        for (char c : raw) {
+            if (c == '\n')
+                continue;
+            stored += c;
+            if (c == '\r')
+                stored += '\n';
+        }
+        for (size_t at = 0; at < stored.size(); at += kPieceBytes) {
+            clock.ms = kStartMs + (offset + qint64(at)) * 1000 / kBytesPerSecond;
+            if (const Result<> noted = times.piece(offset + qint64(at)); !noted) {
+                std::fprintf(stderr, "%s\n", qPrintable(noted.why()));
+                return 1;
+            }
+        }
+        if (log.write(stored.data(), qint64(stored.size())) != qint64(stored.size())) {
+            std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(path),
+                         qPrintable(log.errorString()));
+            return 1;
+        }
+        offset += qint64(stored.size());
+    }
+    log.close();
+    clock.ms = kStartMs + offset * 1000 / kBytesPerSecond;
+    if (const Result<> closed = times.finish(offset); !closed) {
+        std::fprintf(stderr, "%s\n", qPrintable(closed.why()));
+        return 1;
+    }
+    return 0;
+}
+
+int measure(const QString& path, double grepSeconds)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const std::clock_t cpuStart = std::clock();
+    const auto built = buildLogIndex(path);
+    const double indexSeconds = seconds(start);
+    const double indexCpu = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+    if (!built) {
+        std::fprintf(stderr, "%s\n", qPrintable(built.why()));
+        return 1;
+    }
+    const LogIndex& index = **built;
+    if (!index.times().valid()) {
+        std::fprintf(stderr, "%s\n", qPrintable(index.times().notice()));
+        return 1;
+    }
+    const double megabytes = double(index.bytes()) / (1 << 20);
+    const double rate = megabytes / indexSeconds;
+    const double grepRate = megabytes / grepSeconds;
+
+    // Going to lines, times and dumps, mixed, from an empty screen.
+    std::mt19937_64 random(7);
+    const qint64 firstMs = *index.times().firstMs();
+    const qint64 lastMs = *index.times().lastMs();
+    const qsizetype dumps = index.count(LogIndex::Event::Dump);
+    std::vector<double> gotoMs;
+    const ReplayState empty;
+    for (int k = 0; k < kTargets; ++k) {
+        const auto t = std::chrono::steady_clock::now();
+        qint64 line = 0;
+        switch (k % 3) {
+        case 0:
+            line = index.lineAtFraction(double(random() % 1000000) / 1e6);
+            break;
+        case 1:
+            line = *index.lineAtTime(firstMs + qint64(random() % quint64(lastMs - firstMs)));
+            break;
+        default:
+            line = index.place(LogIndex::Event::Dump, qsizetype(random() % quint64(dumps))).line;
+            break;
+        }
+        const Result<ReplayState> state = index.stateAfter(line, empty);
+        if (!state) {
+            std::fprintf(stderr, "%s\n", qPrintable(state.why()));
+            return 1;
+        }
+        gotoMs.push_back(seconds(t) * 1000);
+    }
+    std::nth_element(gotoMs.begin(), gotoMs.begin() + kTargets / 2, gotoMs.end());
+
+    const auto found = std::chrono::steady_clock::now();
+    const Result<qint64> hits =
+        searchLog(path, "ARRIVED AT 3", {}, [](const SearchHit&) { return true; });
+    const double findSeconds = seconds(found);
+    if (!hits || *hits == 0) {
+        std::fprintf(stderr, "find: %s\n", hits ? "nothing found" : qPrintable(hits.why()));
+        return 1;
+    }
+    std::printf("log-index: %.0f MB/s, %.2f of grep, rss %.1f MB, goto %.1f ms, find %.2f s\n",
+                rate, rate / grepRate, peakRssMegabytes(), gotoMs[kTargets / 2], findSeconds);
+    std::fprintf(stderr,
+                 "(%.0f MB, %lld lines, %lld dumps, %lld speeds, %lld faults, %lld times, "
+                 "index %.2f s (cpu %.2f s), grep %.2f s, %lld hits)\n",
+                 megabytes, static_cast<long long>(index.lines()), static_cast<long long>(dumps),
+                 static_cast<long long>(index.count(LogIndex::Event::Speed)),
+                 static_cast<long long>(index.count(LogIndex::Event::Fault)),
+                 static_cast<long long>(index.times().records()), indexSeconds, indexCpu,
+                 grepSeconds, static_cast<long long>(*hits));
+    return 0;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() == 4 && args[1] == u"generate")
+        return generate(args[2], args[3].toLongLong());
+    if (args.size() == 3 && args[1] == u"index") // for a profiler: the index alone
+        return buildLogIndex(args[2]) ? 0 : 1;
+    if (args.size() == 4 && args[1] == u"measure")
+        return measure(args[2], args[3].toDouble());
+    std::fprintf(stderr, "usage: bench_log_index generate LOG MB | measure LOG GREP_SECONDS\n");
+    return 2;
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "pairsteps.h"
+#include "result.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <optional>
+
+namespace vantrel
+{
+
+// The capture times file beside a capture log ("<log>.times"): ASCII lines that map
+// byte offsets of the log to wall-clock milliseconds since 1970. Its first line names
+// the format; a logging run is "open <offset> <ms>", records "<offset> <ms>" and
+// "close <offset> <ms>". The log's own bytes never change for it.
+namespace capturetimes
+{
+inline constexpr char kHeader[] = "vantrel capture times 1";
+inline constexpr char kSuffix[] = ".times";
+// A record is due when this long has passed since the last one; so every byte arrived
+// at most this long after its record's time.
+constexpr qint64 kSpacingMs = 100;
+
+QString pathFor(const QString& logPath);
+QByteArray headerLine();
+QByteArray openLine(qint64 offset, qint64 ms);
+QByteArray recordLine(qint64 offset, qint64 ms);
+QByteArray closeLine(qint64 offset, qint64 ms);
+} // namespace capturetimes
+
+// The capture times of one log once checked against it: used only when they match the
+// log in every respect, otherwise there are none and notice() says why.
+class CaptureTimes final
+{
+public:
+    // Reads "<log>.times" for a log of logBytes bytes. A missing or unreadable file,
+    // or one that does not match the log, gives no times (and says why).
+    static CaptureTimes forLog(const QString& logPath, qint64 logBytes);
+    // The same from the file's text; logName is how the notice names the log.
+    static CaptureTimes parse(QByteArrayView text, qint64 logBytes, const QString& logName);
+
+    bool valid() const { return m_valid; }
+    // Why there are no times ("capture.log has no capture times: ..."); empty when valid.
+    const QString& notice() const { return m_notice; }
+    // The time of a byte: that of the last record at or before its offset.
+    std::optional<qint64> timeAt(qint64 offset) const;
+    // The first byte offset whose time is at least ms (the log's size when none is).
+    std::optional<qint64> offsetAt(qint64 ms) const;
+    std::optional<qint64> firstMs() const;
+    std::optional<qint64> lastMs() const;
+    qsizetype records() const { return m_marks.size(); }
+
+private:
+    class Reader;
+    static CaptureTimes none(const QString& notice);
+    bool m_valid = false;
+    QString m_notice;
+    PairSteps m_marks; // byte offset, milliseconds: the opens and the records
+    qint64 m_logBytes = 0;
+};
+
+// A wall-clock time in milliseconds as ISO 8601 in local time with milliseconds.
+QString isoTime(qint64 ms);
+
+} // namespace vantrel

@@ -1,0 +1,402 @@
+#include "logindex.h"
+
+#include "linecursor.h"
+#include "linefile.h"
+#include "logindexdata.h"
+#include "receivedtext.h"
+#include "statusscan.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unistd.h>
+
+namespace vantrel
+{
+
+QString cellText(CellValue v)
+{
+    if (v == kNoCell)
+        return {};
+    const int length = int(v >> 16);
+    const char text[2] = {char((v >> 8) & 0xff), char(v & 0xff)};
+    return QString::fromLatin1(text, length);
+}
+
+QString speedValueText(SpeedValue v)
+{
+    const int length = int(v >> 24);
+    const char text[3] = {char((v >> 16) & 0xff), char((v >> 8) & 0xff), char(v & 0xff)};
+    return QString::fromLatin1(text, length);
+}
+
+void addToRuns(Runs& runs, qsizetype i)
+{
+    if (!runs.empty() && runs.back().second == i)
+        ++runs.back().second;
+    else
+        runs.emplace_back(i, i + 1);
+}
+
+qsizetype lastOutside(const Runs& runs, qsizetype i)
+{
+    const auto it = std::upper_bound(runs.begin(), runs.end(), i,
+                                     [](qsizetype v, const auto& run) { return v < run.first; });
+    if (it != runs.begin() && i < (it - 1)->second)
+        return (it - 1)->first - 1;
+    return i;
+}
+
+IndexData::~IndexData()
+{
+    if (fd >= 0)
+        ::close(fd);
+}
+
+void IndexData::takeSnapshots()
+{
+    snapshots.clear();
+    Snapshot now;
+    now.firstChange = 0;
+    now.cells.fill(kNoCell);
+    for (qsizetype i = 0; i < dumps.size(); ++i) {
+        if (i % kSnapshotDumps == 0)
+            snapshots.push_back(now);
+        for (int k = 0; k < dumpChangeCounts[size_t(i)]; ++k) {
+            const CellChange& c = changes[size_t(now.firstChange++)];
+            now.cells[c.cell] = c.value();
+        }
+    }
+}
+
+namespace
+{
+using Line = LineCursor::Line;
+constexpr qint64 kWindow = kParseBufferSize;
+// Lines each add at least a CR LF, so this many fill the replay's window.
+constexpr qint64 kWindowLines = kWindow / 2;
+// Up to this many lines the state is played from the start, the state at load included.
+constexpr qint64 kPlayedLines = 512;
+
+const PairSteps& listOf(const IndexData& d, LogIndex::Event kind)
+{
+    switch (kind) {
+    case LogIndex::Event::Dump:
+        return d.dumps;
+    case LogIndex::Event::Speed:
+        return d.speeds;
+    case LogIndex::Event::Fault:
+        return d.faults;
+    case LogIndex::Event::NewFault:
+        return d.newFaults;
+    case LogIndex::Event::Arrival:
+        return d.arrivals;
+    case LogIndex::Event::Stop:
+        break;
+    }
+    return d.stops;
+}
+
+// Lines first..last (indices from 0; fewer at the log's end).
+Result<std::vector<Line>> readLines(const IndexData& d, qint64 first, qint64 last)
+{
+    const PairSteps::Pair from = d.checkpoints.at(d.checkpoints.lastAtMostA(quint64(first)));
+    LineCursor cursor(d.path, d.fd, qint64(from.b), d.bytes);
+    std::vector<Line> out;
+    Line line;
+    for (qint64 i = qint64(from.a); i <= last; ++i) {
+        const Result<bool> more = cursor.next(&line);
+        if (!more)
+            return Failure(more.why());
+        if (!*more)
+            break;
+        if (i >= first)
+            out.push_back(line);
+    }
+    return out;
+}
+
+// The replay's window after lines[upTo], from the lines before it; they must reach
+// back kWindowLines lines or to the log's first line, where the text at load begins.
+QString windowAfter(const std::vector<Line>& lines, size_t upTo, const QString& atLoad,
+                    bool fromFirstLine)
+{
+    size_t from = upTo + 1;
+    qint64 length = 0;
+    while (from > 0 && length < kWindow) {
+        --from;
+        length += 2 + lines[from].text.size();
+    }
+    QByteArray joined;
+    for (size_t i = from; i <= upTo; ++i)
+        joined += "\r\n" + lines[i].text;
+    QString text = QString::fromLatin1(joined);
+    if (length < kWindow && from == 0 && fromFirstLine)
+        text.prepend(atLoad);
+    return text.right(kWindow);
+}
+} // namespace
+
+LogIndex::LogIndex(std::unique_ptr<IndexData> data) : m_d(std::move(data)) {}
+LogIndex::~LogIndex() = default;
+
+const QString& LogIndex::path() const
+{
+    return m_d->path;
+}
+qint64 LogIndex::bytes() const
+{
+    return m_d->bytes;
+}
+qint64 LogIndex::lines() const
+{
+    return m_d->lines;
+}
+const CaptureTimes& LogIndex::times() const
+{
+    return m_d->times;
+}
+
+qsizetype LogIndex::count(Event kind) const
+{
+    return listOf(*m_d, kind).size();
+}
+
+LogPlace LogIndex::place(Event kind, qsizetype i) const
+{
+    const PairSteps::Pair p = listOf(*m_d, kind).at(i);
+    return LogPlace{qint64(p.a) + 1, qint64(p.b)};
+}
+
+std::optional<qsizetype> LogIndex::next(Event kind, qint64 afterLine) const
+{
+    const PairSteps& list = listOf(*m_d, kind);
+    const qsizetype i = afterLine < 1 ? 0 : list.lastAtMostA(quint64(afterLine - 1)) + 1;
+    if (i >= list.size())
+        return std::nullopt;
+    return i;
+}
+
+std::optional<qsizetype> LogIndex::previous(Event kind, qint64 beforeLine) const
+{
+    if (beforeLine < 2)
+        return std::nullopt;
+    const qsizetype i = listOf(*m_d, kind).lastAtMostA(quint64(beforeLine - 2));
+    if (i < 0)
+        return std::nullopt;
+    return i;
+}
+
+std::array<QString, kGridCells> LogIndex::dumpCells(qsizetype i) const
+{
+    const IndexData::Snapshot& s = m_d->snapshots[size_t(i / IndexData::kSnapshotDumps)];
+    std::array<CellValue, kGridCells> cells = s.cells;
+    qsizetype change = s.firstChange;
+    for (qsizetype j = i - i % IndexData::kSnapshotDumps; j <= i; ++j)
+        for (int k = 0; k < m_d->dumpChangeCounts[size_t(j)]; ++k) {
+            const CellChange& c = m_d->changes[size_t(change++)];
+            cells[c.cell] = c.value();
+        }
+    std::array<QString, kGridCells> out;
+    for (int k = 0; k < kGridCells; ++k)
+        out[size_t(k)] = cellText(cells[size_t(k)]);
+    return out;
+}
+
+void LogIndex::walkDumps(const DumpVisit& visit) const
+{
+    std::array<QString, kGridCells> cells;
+    std::vector<int> changed;
+    qsizetype change = 0;
+    for (qsizetype i = 0; i < m_d->dumps.size(); ++i) {
+        changed.clear();
+        for (int k = 0; k < m_d->dumpChangeCounts[size_t(i)]; ++k) {
+            const CellChange& c = m_d->changes[size_t(change++)];
+            cells[c.cell] = cellText(c.value());
+            changed.push_back(c.cell);
+        }
+        if (!visit(i, cells, changed))
+            return;
+    }
+}
+
+QString LogIndex::speedText(qsizetype i) const
+{
+    return speedValueText(m_d->speedValues[size_t(i)]);
+}
+
+QString LogIndex::faultText(Event kind, qsizetype i) const
+{
+    const quint32 id =
+        kind == Event::NewFault ? m_d->newFaultIds[size_t(i)] : m_d->faultIds[size_t(i)];
+    return QString::fromLatin1(m_d->faultTexts[id]);
+}
+
+QList<QPair<QString, qint64>> LogIndex::faultCounts() const
+{
+    QList<QPair<QString, qint64>> out;
+    for (size_t k = 0; k < m_d->faultTexts.size(); ++k)
+        if (m_d->newFaultCounts[k] > 0)
+            out.append({QString::fromLatin1(m_d->faultTexts[k]), m_d->newFaultCounts[k]});
+    std::stable_sort(out.begin(), out.end(),
+                     [](const auto& x, const auto& y) { return x.second > y.second; });
+    return out;
+}
+
+Result<qint64> LogIndex::lineOffset(qint64 line) const
+{
+    if (line < 1 || line > m_d->lines)
+        return Failure(QStringLiteral("%1 has no line %2").arg(m_d->path).arg(line));
+    const Result<std::vector<Line>> found = readLines(*m_d, line - 1, line - 1);
+    if (!found)
+        return Failure(found.why());
+    return found->front().start;
+}
+
+Result<qint64> LogIndex::lineAt(qint64 offset) const
+{
+    if (offset < 0 || offset >= m_d->bytes)
+        return Failure(QStringLiteral("%1 has no byte %2").arg(m_d->path).arg(offset));
+    const PairSteps::Pair from = m_d->checkpoints.at(m_d->checkpoints.lastAtMostB(quint64(offset)));
+    LineCursor cursor(m_d->path, m_d->fd, qint64(from.b), m_d->bytes);
+    Line line;
+    for (qint64 i = qint64(from.a);; ++i) {
+        const Result<bool> more = cursor.next(&line);
+        if (!more)
+            return Failure(more.why());
+        if (!*more || line.next > offset)
+            return i + 1;
+    }
+}
+
+Result<QString> LogIndex::lineText(qint64 line) const
+{
+    if (line < 1 || line > m_d->lines)
+        return Failure(QStringLiteral("%1 has no line %2").arg(m_d->path).arg(line));
+    const Result<std::vector<Line>> found = readLines(*m_d, line - 1, line - 1);
+    if (!found)
+        return Failure(found.why());
+    return QString::fromLatin1(found->front().text);
+}
+
+Result<std::optional<qint64>> LogIndex::lineTime(qint64 line) const
+{
+    const Result<qint64> offset = lineOffset(line);
+    if (!offset)
+        return Failure(offset.why());
+    return m_d->times.timeAt(*offset);
+}
+
+Result<qint64> LogIndex::lineAtTime(qint64 ms) const
+{
+    const std::optional<qint64> offset = m_d->times.offsetAt(ms);
+    if (!offset)
+        return Failure(m_d->times.notice());
+    if (*offset >= m_d->bytes)
+        return m_d->lines;
+    const Result<qint64> line = lineAt(*offset);
+    if (!line)
+        return line;
+    const Result<qint64> start = lineOffset(*line);
+    if (!start)
+        return start;
+    // A line that began before the time asked for is not at or after it.
+    return *start < *offset && *line < m_d->lines ? *line + 1 : *line;
+}
+
+qint64 LogIndex::lineAtFraction(double fraction) const
+{
+    if (m_d->lines == 0)
+        return 0;
+    const double f = std::clamp(fraction, 0.0, 1.0);
+    return std::clamp<qint64>(qint64(std::llround(f * double(m_d->lines))), 1, m_d->lines);
+}
+
+namespace
+{
+// Where the replay's window last held a whole marker at or before line `last` (index
+// from 0), found from the index: the line and its window; none when that was within
+// the first kPlayedLines lines, which are played instead.
+struct Sighting {
+    qint64 line;
+    QString window;
+};
+Result<std::optional<Sighting>> lastSighting(const IndexData& d, const PairSteps& list,
+                                             const Runs& hidden, qint64 last)
+{
+    const qsizetype i = lastOutside(hidden, list.lastAtMostA(quint64(last)));
+    if (i < 0)
+        return std::optional<Sighting>();
+    const PairSteps::Pair at = list.at(i);
+    const qint64 k = qint64(at.a);
+    if (k + kWindowLines + 1 < kPlayedLines)
+        return std::optional<Sighting>();
+    const Result<std::vector<Line>> lines =
+        readLines(d, std::max<qint64>(0, k - kWindowLines), std::min(last, k + kWindowLines + 1));
+    if (!lines)
+        return Failure(lines.why());
+    // The marker stays whole in the window while it is at most 418 characters from
+    // the window's end: the last line for which it is.
+    size_t pos = size_t(k - std::max<qint64>(0, k - kWindowLines));
+    qint64 distance = (*lines)[pos].textEnd - qint64(at.b);
+    while (pos + 1 < lines->size() && distance + 2 + (*lines)[pos + 1].text.size() <= kWindow) {
+        ++pos;
+        distance += 2 + (*lines)[pos].text.size();
+    }
+    const qint64 line = std::max<qint64>(0, k - kWindowLines) + qint64(pos);
+    if (line < kPlayedLines)
+        return std::optional<Sighting>();
+    return std::optional<Sighting>(Sighting{line, windowAfter(*lines, pos, QString(), false)});
+}
+} // namespace
+
+Result<ReplayState> LogIndex::stateAfter(qint64 line, const ReplayState& atLoad) const
+{
+    const qint64 n = std::min(line, m_d->lines);
+    if (n <= 0)
+        return atLoad;
+    ReplayState state = atLoad;
+    const auto play = [&](qint64 count) -> Result<ReplayState> {
+        const Result<std::vector<Line>> lines = readLines(*m_d, 0, count - 1);
+        if (!lines)
+            return Failure(lines.why());
+        ReplayState s = atLoad;
+        for (const Line& l : *lines) {
+            s.term = (s.term + QStringLiteral("\r\n") + QString::fromLatin1(l.text)).right(kWindow);
+            if (const auto speed = valueAfter(s.term, marker::Speed, marker::kSpeedLength))
+                s.speed = *speed;
+            if (const auto cells = readPmiDump(s.term))
+                s.cells = *cells;
+        }
+        return s;
+    };
+    if (n <= kPlayedLines)
+        return play(n);
+    const Result<std::vector<Line>> tail = readLines(*m_d, n - 1 - kWindowLines, n - 1);
+    if (!tail)
+        return Failure(tail.why());
+    state.term = windowAfter(*tail, tail->size() - 1, QString(), false);
+    const auto speed = lastSighting(*m_d, m_d->speeds, m_d->hiddenSpeeds, n - 1);
+    const auto dump = lastSighting(*m_d, m_d->dumps, m_d->hiddenDumps, n - 1);
+    if (!speed)
+        return Failure(speed.why());
+    if (!dump)
+        return Failure(dump.why());
+    std::optional<ReplayState> early;
+    if (!*speed || !*dump) {
+        Result<ReplayState> played = play(kPlayedLines);
+        if (!played)
+            return played;
+        early = *played;
+    }
+    if (*speed)
+        state.speed = *valueAfter((*speed)->window, marker::Speed, marker::kSpeedLength);
+    else
+        state.speed = early->speed;
+    if (*dump)
+        state.cells = *readPmiDump((*dump)->window);
+    else
+        state.cells = early->cells;
+    return state;
+}
+
+} // namespace vantrel

@@ -1,0 +1,204 @@
+#include "signalexport.h"
+
+#include "signalnames.h"
+
+#include <QFileDevice>
+#include <QFileInfo>
+
+namespace vantrel
+{
+
+namespace
+{
+constexpr int kSpeedBits = 16;
+
+// Writes through a buffer; the first failure names the file and the reason.
+class Writer final
+{
+public:
+    explicit Writer(QIODevice& out) : m_out(out) {}
+    void put(const QByteArray& bytes)
+    {
+        m_buffer += bytes;
+        if (m_buffer.size() >= 1 << 16)
+            flush();
+    }
+    Result<> finish()
+    {
+        flush();
+        if (auto* file = qobject_cast<QFileDevice*>(&m_out); file && m_failed.isEmpty())
+            if (!file->flush())
+                m_failed = file->errorString();
+        if (!m_failed.isEmpty())
+            return Failure(QStringLiteral("Cannot write %1: %2").arg(name(), m_failed));
+        return done();
+    }
+
+private:
+    void flush()
+    {
+        if (m_failed.isEmpty() && !m_buffer.isEmpty() && m_out.write(m_buffer) != m_buffer.size())
+            m_failed = m_out.errorString();
+        m_buffer.clear();
+    }
+    QString name() const
+    {
+        const auto* file = qobject_cast<const QFileDevice*>(&m_out);
+        return file ? file->fileName() : QStringLiteral("the output");
+    }
+    QIODevice& m_out;
+    QByteArray m_buffer;
+    QString m_failed;
+};
+
+// Identifier codes of printable ASCII, as short as they can be.
+QByteArray vcdCode(int n)
+{
+    QByteArray code;
+    do {
+        code += char('!' + n % 94);
+        n /= 94;
+    } while (n > 0);
+    return code;
+}
+
+QByteArray speedBits(const QString& text)
+{
+    bool ok = false;
+    const int v = text.trimmed().toInt(&ok);
+    if (!ok || v < 0 || v >= (1 << kSpeedBits))
+        return "bx";
+    return "b" + QByteArray::number(v, 2);
+}
+
+QByteArray csvField(const QString& text)
+{
+    QByteArray bytes = text.toLatin1();
+    if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\r') &&
+        !bytes.contains('\n'))
+        return bytes;
+    bytes.replace("\"", "\"\"");
+    return '"' + bytes + '"';
+}
+
+QString shownCell(const QString& cell)
+{
+    return cell.trimmed();
+}
+
+// The time of a byte for a column or a stamp: capture time, or the line without one.
+struct Clock {
+    const LogIndex& index;
+    bool timed() const { return index.times().valid(); }
+    qint64 start() const { return timed() ? *index.times().firstMs() : 0; }
+    qint64 at(const LogPlace& p) const
+    {
+        return timed() ? *index.times().timeAt(p.offset) : p.line;
+    }
+};
+} // namespace
+
+char cellBit(const QString& cell)
+{
+    const QString v = cell.trimmed();
+    return v == u"0" ? '0' : v == u"1" ? '1' : 'x';
+}
+
+Result<> writeVcd(const LogIndex& index, QIODevice& out, const QString& generator)
+{
+    Writer w(out);
+    const Clock clock{index};
+    const QString log = QFileInfo(index.path()).fileName();
+    w.put("$date\n   " +
+          (clock.timed() ? isoTime(clock.start()) : QStringLiteral("unknown")).toLatin1() +
+          "\n$end\n$version\n   " + generator.toLatin1() + "\n$end\n$comment\n   " +
+          (clock.timed()
+               ? QStringLiteral("PMI dump signals of %1; time 0 is %2 (its capture times)")
+                     .arg(log, isoTime(clock.start()))
+               : QStringLiteral("PMI dump signals of %1; one time unit per line: %2")
+                     .arg(log, index.times().notice()))
+              .toLatin1() +
+          "\n$end\n$timescale 1 ms $end\n$scope module car $end\n");
+    for (int i = 0; i < kGridCells; ++i)
+        w.put("$var wire 1 " + vcdCode(i) + ' ' + signalName(i).toLatin1() + " $end\n");
+    const QByteArray speedCode = vcdCode(kGridCells);
+    w.put("$var reg " + QByteArray::number(kSpeedBits) + ' ' + speedCode + " speed $end\n");
+    w.put("$upscope $end\n$enddefinitions $end\n#0\n$dumpvars\n");
+    for (int i = 0; i < kGridCells; ++i)
+        w.put('x' + vcdCode(i) + '\n');
+    w.put("bx " + speedCode + "\n$end\n");
+
+    qint64 stamp = 0;
+    const auto at = [&](const LogPlace& p) {
+        const qint64 t = clock.at(p) - clock.start();
+        if (t != stamp) {
+            stamp = t;
+            w.put('#' + QByteArray::number(t) + '\n');
+        }
+    };
+    std::array<char, kGridCells> bits;
+    bits.fill('x');
+    QByteArray speed = "bx";
+    qsizetype s = 0;
+    const auto speedsBefore = [&](qint64 offset) {
+        for (; s < index.count(LogIndex::Event::Speed); ++s) {
+            const LogPlace p = index.place(LogIndex::Event::Speed, s);
+            if (p.offset >= offset)
+                break;
+            const QByteArray v = speedBits(index.speedText(s));
+            if (v != speed) {
+                speed = v;
+                at(p);
+                w.put(v + ' ' + speedCode + '\n');
+            }
+        }
+    };
+    index.walkDumps([&](qsizetype d, const auto& cells, const std::vector<int>& changed) {
+        const LogPlace p = index.place(LogIndex::Event::Dump, d);
+        speedsBefore(p.offset);
+        bool stamped = false;
+        for (int c : changed) {
+            const char bit = cellBit(cells[size_t(c)]);
+            if (bit == bits[size_t(c)])
+                continue;
+            bits[size_t(c)] = bit;
+            if (!stamped)
+                at(p);
+            stamped = true;
+            w.put(bit + vcdCode(c) + '\n');
+        }
+        return true;
+    });
+    speedsBefore(index.bytes());
+    return w.finish();
+}
+
+Result<> writeCsv(const LogIndex& index, QIODevice& out)
+{
+    Writer w(out);
+    const Clock clock{index};
+    QByteArray header = "time,line";
+    for (int i = 0; i < kGridCells; ++i)
+        header += ',' + csvField(signalName(i));
+    w.put(header + ",speed\r\n");
+    qsizetype s = 0;
+    QString speed;
+    index.walkDumps([&](qsizetype d, const auto& cells, const std::vector<int>&) {
+        const LogPlace p = index.place(LogIndex::Event::Dump, d);
+        for (; s < index.count(LogIndex::Event::Speed); ++s) {
+            if (index.place(LogIndex::Event::Speed, s).offset >= p.offset)
+                break;
+            speed = index.speedText(s).trimmed();
+        }
+        QByteArray row =
+            clock.timed() ? isoTime(clock.at(p)).toLatin1() : QByteArray::number(p.line);
+        row += ',' + QByteArray::number(p.line);
+        for (const QString& cell : cells)
+            row += ',' + csvField(shownCell(cell));
+        w.put(row + ',' + csvField(speed) + "\r\n");
+        return true;
+    });
+    return w.finish();
+}
+
+} // namespace vantrel
