@@ -73,6 +73,14 @@ Result<> LineFile::fill()
     return done();
 }
 
+bool LineFile::startAt(qint64 offset)
+{
+    if (m_offset != 0 || !m_block.isEmpty() || ::lseek(m_fd, offset, SEEK_SET) != offset)
+        return false;
+    m_offset = offset;
+    return true;
+}
+
 Result<bool> LineFile::more()
 {
     if (m_pos < m_block.size())

@@ -37,6 +37,9 @@ public:
 
     // The next line, the end of the file, or a failure with its reason.
     LineRead next();
+    // Reads on from a line's first byte instead of the file's start; only before the
+    // first line is read.
+    bool startAt(qint64 offset);
     // May be called from any thread: a read in progress stops at its next block.
     void cancel() { m_cancel = true; }
 

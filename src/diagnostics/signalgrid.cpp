@@ -77,9 +77,22 @@ bool FillSignalGrid(SignalGrid& grid, const QString& source)
     const auto values = readPmiDump(source);
     if (!values)
         return false;
-    for (int i = 0; i < kGridCells; ++i)
-        grid.cell(i)->setText((*values)[i]);
+    showCells(grid, *values);
     return true;
+}
+
+std::array<QString, 75> shownCells(const SignalGrid& grid)
+{
+    std::array<QString, 75> cells;
+    for (int i = 0; i < kGridCells; ++i)
+        cells[size_t(i)] = grid.cell(i)->text();
+    return cells;
+}
+
+void showCells(SignalGrid& grid, const std::array<QString, 75>& cells)
+{
+    for (int i = 0; i < kGridCells; ++i)
+        grid.cell(i)->setText(cells[size_t(i)]);
 }
 
 } // namespace vantrel

@@ -32,4 +32,8 @@ private:
 // value labels. Returns whether the header was found.
 bool FillSignalGrid(SignalGrid& grid, const QString& source);
 
+// The 75 cells as the grid shows them, and the grid made to show given ones.
+std::array<QString, 75> shownCells(const SignalGrid& grid);
+void showCells(SignalGrid& grid, const std::array<QString, 75>& cells);
+
 } // namespace vantrel

@@ -24,8 +24,19 @@ QString toQtFilter(const QString& filter)
 
 bool QtFileDialog::ShowOpen()
 {
+    return show(false);
+}
+
+bool QtFileDialog::ShowSave()
+{
+    return show(true);
+}
+
+bool QtFileDialog::show(bool save)
+{
     QFileDialog dialog(QApplication::activeWindow(), DialogTitle);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setDefaultSuffix(DefaultExt);
     // A new file's name may be typed; the caller looks the path up itself.
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(toQtFilter(Filter));

@@ -19,12 +19,20 @@ public:
     QString FileTitle;
     // Shows the dialog as an Open dialog. Returns false when the user cancelled.
     virtual bool ShowOpen() = 0;
+    // Shows it as a Save dialog, which asks before a file is replaced; a name typed
+    // without an extension gets DefaultExt. Returns false when the user cancelled.
+    virtual bool ShowSave() = 0;
+    QString DefaultExt;
 };
 
 class QtFileDialog final : public FileDialog
 {
 public:
     bool ShowOpen() override;
+    bool ShowSave() override;
+
+private:
+    bool show(bool save);
 };
 
 // "Log Files (*.LOG)|*.log|All Files (*.*)|*.*" in the toolkit's own filter form.

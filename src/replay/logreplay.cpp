@@ -69,22 +69,54 @@ void LogReplay::MRplayLog_Click()
         });
     if (!path)
         return;
-    const int fileNo = m_s.files->freeFile();
-    if (const Result<> opened = m_s.files->openRead(fileNo, *path); !opened) {
-        m_s.boxes->show(opened.why(), mb::OkWarning);
+    if (!readFrom(*path, 0))
         return;
-    }
-    // The earlier log, if any, is no longer read, nor is anything it still owed.
-    closeReader();
-    m_asks.clear();
-    m_log = fileNo;
     m_path = *path;
-    m_reader = std::make_unique<LogReader>(m_s.files->lines(fileNo));
-    connect(m_reader.get(), &LogReader::lineArrived, this, &LogReplay::serve);
+    m_shown = 0;
+    m_atLoad = ReplayState{m_c.Term->text(), shownCells(*m_c.grid), m_c.txtvel->text()};
     m_c.Timer7->setEnabled(true);
     m_c.Timer1->setEnabled(true);
     m_c.MCloseLog->setEnabled(true);
     m_c.Command1->setEnabled(true);
+    Q_EMIT logLoaded(m_path);
+}
+
+bool LogReplay::readFrom(const QString& path, qint64 offset)
+{
+    const int fileNo = m_s.files->freeFile();
+    if (const Result<> opened = m_s.files->openRead(fileNo, path); !opened) {
+        m_s.boxes->show(opened.why(), mb::OkWarning);
+        return false;
+    }
+    std::shared_ptr<LineFile> lines = m_s.files->lines(fileNo);
+    if (offset != 0 && !lines->startAt(offset)) {
+        m_s.files->close(fileNo);
+        m_s.boxes->show(QStringLiteral("Cannot read %1 from byte %2").arg(path).arg(offset),
+                        mb::OkWarning);
+        return false;
+    }
+    // The earlier reader, if any, is no longer read, nor is anything it still owed.
+    closeReader();
+    m_asks.clear();
+    m_log = fileNo;
+    m_reader = std::make_unique<LogReader>(std::move(lines));
+    connect(m_reader.get(), &LogReader::lineArrived, this, &LogReplay::serve);
+    return true;
+}
+
+void LogReplay::goTo(qint64 line, const ReplayState& state, qint64 nextOffset)
+{
+    if (!readFrom(m_path, nextOffset))
+        return;
+    m_c.Term->setText(state.term); // the window, already cut to its 418
+    m_c.txtvel->setText(state.speed);
+    showCells(*m_c.grid, state.cells);
+    m_shown = line;
+    m_c.Timer7->setEnabled(true);
+    m_c.Timer1->setEnabled(true);
+    m_c.MCloseLog->setEnabled(true);
+    m_c.Command1->setEnabled(true);
+    Q_EMIT lineShown(line);
 }
 
 void LogReplay::MCloseLog_Click()
@@ -194,6 +226,7 @@ void LogReplay::answer(Ask what)
         m_line = **m_reader->take();
         m_c.Term->setText(m_c.Term->text() + QStringLiteral("\r\n") + m_line);
         FillSignalGrid(*m_c.grid, m_c.Term->text());
+        Q_EMIT lineShown(++m_shown);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/logindex.h"
 #include "platform/services.h"
 #include "replaycontrols.h"
 
@@ -50,10 +51,21 @@ public:
     bool waiting() const { return !m_asks.empty(); }
     const QString& chosenPath() const { return m_path; }
     const QString& currentLine() const { return m_line; }
+    // How many of the log's lines the screen shows now (the last one it appended, or
+    // the one it went to), and what it showed when the log was loaded.
+    qint64 shownLines() const { return m_shown; }
+    const ReplayState& atLoad() const { return m_atLoad; }
+    // Shows what playback shows after `line` lines and plays on from the line that
+    // starts at nextOffset; playback and the step button go on as after a load.
+    void goTo(qint64 line, const ReplayState& state, qint64 nextOffset);
 
 Q_SIGNALS:
     // "&Close Log File" was chosen: the car diagnostics screen shows it in its caption.
     void logClosed();
+    // A log was loaded: the screen now plays it from its first line.
+    void logLoaded(const QString& path);
+    // The screen shows the log up to this line now (from 1).
+    void lineShown(qint64 line);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
@@ -69,6 +81,8 @@ private:
     // The log closed, the ticks and the step button stopped.
     void stopPlayback();
     void readFailed(const QString& why);
+    // Reads the log from this offset on, in a file of its own; false when it failed.
+    bool readFrom(const QString& path, qint64 offset);
 
     const ReplayControls& m_c;
     Services m_s;
@@ -79,6 +93,8 @@ private:
     bool m_serving = false;
     QString m_path;
     QString m_line;
+    qint64 m_shown = 0;
+    ReplayState m_atLoad;
 };
 
 } // namespace vantrel

@@ -2,7 +2,10 @@
 
 #include "carscreen/controls.h"
 
+class QCheckBox;
+class QProgressBar;
 class QRadioButton;
+class QToolButton;
 
 namespace vantrel
 {
@@ -26,6 +29,30 @@ struct ReplayControls : CarScreenCommon {
     QAction* MCloseLog = nullptr;
     QAction* MRplayLog = nullptr;
     QAction* MFileExit = nullptr;
+
+    // Finding the moment in a long log, at the screen's foot below the client area:
+    // where the screen is in the log and how far its index has got, a box to go to a
+    // line, a share or a time, and the find bar.
+    QLabel* LogPosition = nullptr;
+    QProgressBar* IndexProgress = nullptr;
+    QLineEdit* GoToText = nullptr;
+    QLineEdit* FindText = nullptr;
+    QCheckBox* FindCase = nullptr;
+    QToolButton* FindPrevious = nullptr;
+    QToolButton* FindNext = nullptr;
+    QLabel* FindCount = nullptr;
+    QAction* MGoTo = nullptr;
+    QAction* MNextDump = nullptr;
+    QAction* MPrevDump = nullptr;
+    QAction* MNextFault = nullptr;
+    QAction* MPrevFault = nullptr;
+    QAction* MNextArrival = nullptr;
+    QAction* MPrevArrival = nullptr;
+    QAction* MFind = nullptr;
+    QAction* MFindNext = nullptr;
+    QAction* MFindPrev = nullptr;
+    QAction* MExportSignals = nullptr;
+    QAction* MTimeline = nullptr;
 };
 
 } // namespace vantrel

@@ -3,6 +3,7 @@
 #include "application.h"
 
 #include "carscreen/texts.h"
+#include "replay/lognavigator.h"
 #include "replay/logreplay.h"
 #include "replay/pacebar.h"
 #include "widgets/accessible.h"
@@ -14,12 +15,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QStatusBar>
+#include <QToolButton>
 
 namespace vantrel
 {
@@ -44,6 +50,7 @@ replay::replay(const Services& services, QWidget* parent) : QMainWindow(parent),
     setFont(windowFont());
     buildLayout();
     FrameClock::instance().pace(this);
+    buildFoot();
     buildMenu();
     Timer1 = new VTimer("Timer1", 250, false, this);
     Timer7 = new VTimer("Timer7", 100, false, this);
@@ -53,11 +60,21 @@ replay::replay(const Services& services, QWidget* parent) : QMainWindow(parent),
     words.insert(QStringLiteral("Text5"), QStringLiteral("Playback interval"));
     words.insert(QStringLiteral("HScroll1"), QStringLiteral("Playback pace"));
     words.insert(QStringLiteral("SerialComm1"), QStringLiteral("Port square, unused"));
+    words.insert(QStringLiteral("foot"), QStringLiteral("Finding in the log"));
+    words.insert(QStringLiteral("LogPosition"), QStringLiteral("Position in the log"));
+    words.insert(QStringLiteral("IndexProgress"), QStringLiteral("Reading the log"));
+    words.insert(QStringLiteral("GoToText"), QStringLiteral("Go to line, share or time"));
+    words.insert(QStringLiteral("FindText"), QStringLiteral("Find"));
+    words.insert(QStringLiteral("FindCase"), QStringLiteral("Match case"));
+    words.insert(QStringLiteral("FindPrevious"), QStringLiteral("Find previous"));
+    words.insert(QStringLiteral("FindNext"), QStringLiteral("Find next"));
+    words.insert(QStringLiteral("FindCount"), QStringLiteral("Hits"));
     nameControls(this, words);
     Command1->setAccessibleName(QStringLiteral("Next line")); // its caption is an arrow
     m_playback = std::make_unique<LogReplay>(*this, m_s);
     connect(MRplayLog, &QAction::triggered, m_playback.get(), &LogReplay::MRplayLog_Click);
     connect(MFileExit, &QAction::triggered, m_playback.get(), &LogReplay::MFileExit_Click);
+    m_navigator = std::make_unique<LogNavigator>(*this, *m_playback, m_s);
 }
 
 replay::~replay() = default;
@@ -118,8 +135,71 @@ void replay::buildMenu()
     MFile = addMenu(menuBar(), "MFile", "&File");
     MCloseLog = addItem(MFile, "MCloseLog", "&Close Log File", false);
     MRplayLog = addItem(MFile, "MRplayLog", "Replay Log File");
+    // Finding the moment: each needs the loaded log's index, and waits for it.
+    addItem(MFile, "Bar1", nullptr);
+    MGoTo = addItem(MFile, "MGoTo", "&Go To...", false);
+    MGoTo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    MNextDump = addItem(MFile, "MNextDump", "Next &Dump", false);
+    MPrevDump = addItem(MFile, "MPrevDump", "Previous D&ump", false);
+    MNextFault = addItem(MFile, "MNextFault", "Next F&ault", false);
+    MPrevFault = addItem(MFile, "MPrevFault", "Previous Fau&lt", false);
+    MNextArrival = addItem(MFile, "MNextArrival", "Next A&rrival", false);
+    MPrevArrival = addItem(MFile, "MPrevArrival", "Previous Arri&val", false);
+    addItem(MFile, "Bar2", nullptr);
+    MFind = addItem(MFile, "MFind", "&Find...", false);
+    MFind->setShortcut(QKeySequence::Find);
+    MFindNext = addItem(MFile, "MFindNext", "Find &Next");
+    MFindNext->setShortcut(QKeySequence(Qt::Key_F3));
+    MFindPrev = addItem(MFile, "MFindPrev", "Find &Previous");
+    MFindPrev->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
+    MExportSignals = addItem(MFile, "MExportSignals", "&Export Signals...", false);
+    MTimeline = addItem(MFile, "MTimeline", "&Timeline...", false);
+    MTimeline->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    addItem(MFile, "Bar3", nullptr);
     MFileExit = addItem(MFile, "MFileExit", "E&xit");
     fitCarScreen(this, client);
+}
+
+void replay::buildFoot()
+{
+    QStatusBar* foot = statusBar();
+    foot->setObjectName(QStringLiteral("foot"));
+    foot->setSizeGripEnabled(false);
+    LogPosition = new QLabel(foot);
+    LogPosition->setObjectName(QStringLiteral("LogPosition"));
+    foot->addWidget(LogPosition, 1);
+    IndexProgress = new QProgressBar(foot);
+    IndexProgress->setObjectName(QStringLiteral("IndexProgress"));
+    IndexProgress->setMaximumWidth(fontMetrics().horizontalAdvance(QLatin1Char('0')) * 12);
+    foot->addPermanentWidget(IndexProgress);
+    const auto box = [&](const char* name, const char* hint, int chars) {
+        auto* e = makeLineEdit(foot, name);
+        e->setPlaceholderText(QLatin1String(hint));
+        e->setFixedWidth(fontMetrics().horizontalAdvance(QLatin1Char('0')) * chars);
+        foot->addPermanentWidget(e);
+        return e;
+    };
+    GoToText = box("GoToText", "Go to line, % or time", 17);
+    FindText = box("FindText", "Find", 17);
+    FindCase = new QCheckBox(QStringLiteral("Case"), foot);
+    FindCase->setObjectName(QStringLiteral("FindCase"));
+    FindCase->setToolTip(QStringLiteral("Match case"));
+    foot->addPermanentWidget(FindCase);
+    const auto button = [&](const char* name, Qt::ArrowType arrow, const char* tip) {
+        auto* b = new QToolButton(foot);
+        b->setObjectName(QLatin1String(name));
+        b->setArrowType(arrow);
+        b->setToolTip(QLatin1String(tip));
+        b->setAutoRaise(true);
+        foot->addPermanentWidget(b);
+        return b;
+    };
+    FindPrevious = button("FindPrevious", Qt::LeftArrow, "Find previous (Shift+F3)");
+    FindNext = button("FindNext", Qt::RightArrow, "Find next (F3)");
+    FindCount = new QLabel(foot);
+    FindCount->setObjectName(QStringLiteral("FindCount"));
+    FindCount->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("8,888,888 hits")));
+    foot->addPermanentWidget(FindCount);
 }
 
 void replay::Form_Load()

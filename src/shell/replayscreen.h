@@ -11,6 +11,7 @@
 namespace vantrel
 {
 
+class LogNavigator;
 class LogReplay;
 
 // The replay screen: the car screen's displays at the same places, with playback
@@ -23,6 +24,7 @@ public:
     ~replay() override;
 
     LogReplay& playback() { return *m_playback; }
+    LogNavigator& navigator() { return *m_navigator; }
 
     void Form_Load();
     void Form_Resize() {}
@@ -33,9 +35,11 @@ protected:
 private:
     void buildLayout();
     void buildMenu();
+    void buildFoot();
 
     Services m_s;
     std::unique_ptr<LogReplay> m_playback;
+    std::unique_ptr<LogNavigator> m_navigator;
 };
 
 } // namespace vantrel

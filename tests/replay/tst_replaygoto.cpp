@@ -4,6 +4,7 @@
 #include "core/logindex.h"
 #include "diagnostics/signalgrid.h"
 #include "fakes.h"
+#include "replay/lognavigator.h"
 #include "replay/logreplay.h"
 #include "screens.h"
 #include "shell/windows.h"
@@ -20,8 +21,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <map>
 #include <set>
+#include <vector>
 
 using namespace vantrel;
 using namespace vantrel::test;
@@ -129,6 +132,12 @@ private Q_SLOTS:
                 targets.insert(n);
         while (targets.size() < 300 && qint64(targets.size()) < lines)
             targets.insert(1 + random.bounded(lines));
+        // Some the screen itself goes to, and plays on from by one step.
+        std::vector<qint64> goTos(targets.begin(), targets.end());
+        std::shuffle(goTos.begin(), goTos.end(), random);
+        goTos.resize(std::min<size_t>(goTos.size(), 12));
+        for (qint64 n : goTos)
+            targets.insert(std::min(n + 1, lines));
 
         // Play the whole log through the screen, noting what it shows at each target.
         std::map<qint64, ReplayState> played;
@@ -146,15 +155,32 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor([this] { return !r->playback().waiting(); }, 20000));
         QCOMPARE(r->playback().logFile(), 0);
 
+        const auto differ = [&](qint64 n, const ReplayState& got, const char* how) {
+            return QStringLiteral("after line %1 of %2:\n%3 shows\n%4\nplaying showed\n%5")
+                .arg(n)
+                .arg(lines)
+                .arg(QLatin1String(how), shown(got), shown(played[n]))
+                .toLocal8Bit();
+        };
         for (qint64 n : targets) {
             const Result<ReplayState> got = index.stateAfter(n, atLoad);
             QVERIFY2(got, qPrintable(got.why()));
-            if (shown(*got) != shown(played[n]))
-                QFAIL(qPrintable(QStringLiteral("after line %1 of %2:\ngo to shows\n%3\nplaying "
-                                                "showed\n%4")
-                                     .arg(n)
-                                     .arg(lines)
-                                     .arg(shown(*got), shown(played[n]))));
+            QVERIFY2(shown(*got) == shown(played[n]), differ(n, *got, "the index").constData());
+        }
+
+        // The screen goes there itself, and its step button plays on from there.
+        QTRY_VERIFY_WITH_TIMEOUT(r->navigator().index(), 20000);
+        for (qint64 n : goTos) {
+            QVERIFY(r->navigator().goToLine(n));
+            QCOMPARE(r->playback().shownLines(), n);
+            QVERIFY2(shown(screenState()) == shown(played[n]),
+                     differ(n, screenState(), "going").constData());
+            if (n == lines)
+                continue;
+            r->playback().Command1_Click();
+            QVERIFY(QTest::qWaitFor([this] { return !r->playback().waiting(); }, 20000));
+            QVERIFY2(shown(screenState()) == shown(played[n + 1]),
+                     differ(n + 1, screenState(), "a step after going").constData());
         }
     }
 };

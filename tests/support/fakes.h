@@ -95,6 +95,7 @@ public:
     {
     }
     bool ShowOpen() override;
+    bool ShowSave() override { return ShowOpen(); }
     int shows = 0;
 
 private:

@@ -1,0 +1,357 @@
+#include "lognavigator.h"
+
+#include "core/gototarget.h"
+#include "core/signalexport.h"
+#include "logreplay.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QSaveFile>
+#include <QToolButton>
+
+#include <algorithm>
+
+namespace vantrel
+{
+
+namespace
+{
+// A dump is shown whole once its last data line has been played.
+constexpr qint64 kDumpLines = 8;
+constexpr int kProgressSteps = 1000;
+} // namespace
+
+LogNavigator::LogNavigator(const ReplayControls& controls, LogReplay& playback,
+                           const Services& services)
+    : m_c(controls), m_playback(playback), m_s(services), m_dialog(services.makeFileDialog())
+{
+    connect(&m_playback, &LogReplay::logLoaded, this, &LogNavigator::logLoaded);
+    connect(&m_playback, &LogReplay::lineShown, this, &LogNavigator::showPosition);
+    connect(&m_playback, &LogReplay::logClosed, this, [this] {
+        ++m_generation;
+        m_indexer.reset();
+        m_search.reset();
+        m_index.reset();
+        m_hits.reset();
+        m_path.clear();
+        setIndexActions(false);
+        m_c.MFind->setEnabled(false);
+        m_c.IndexProgress->hide();
+        m_c.LogPosition->clear();
+        m_c.FindCount->clear();
+    });
+    connect(m_c.MGoTo, &QAction::triggered, this, [this] {
+        m_c.GoToText->setFocus();
+        m_c.GoToText->selectAll();
+    });
+    connect(m_c.GoToText, &QLineEdit::returnPressed, this, &LogNavigator::goToTyped);
+    const auto event = [this](QAction* action, LogIndex::Event kind, bool forward) {
+        connect(action, &QAction::triggered, this,
+                [this, kind, forward] { goToEvent(kind, forward); });
+    };
+    event(m_c.MNextDump, LogIndex::Event::Dump, true);
+    event(m_c.MPrevDump, LogIndex::Event::Dump, false);
+    event(m_c.MNextFault, LogIndex::Event::NewFault, true);
+    event(m_c.MPrevFault, LogIndex::Event::NewFault, false);
+    event(m_c.MNextArrival, LogIndex::Event::Arrival, true);
+    event(m_c.MPrevArrival, LogIndex::Event::Arrival, false);
+    connect(m_c.MFind, &QAction::triggered, this, [this] {
+        m_c.FindText->setFocus();
+        m_c.FindText->selectAll();
+    });
+    connect(m_c.FindText, &QLineEdit::returnPressed, this, [this] {
+        m_goToFirstHit = true;
+        find();
+    });
+    // A new text or case asks again at the next Enter or F3.
+    connect(m_c.FindText, &QLineEdit::textEdited, this, [this] { m_hits.reset(); });
+    connect(m_c.FindCase, &QCheckBox::toggled, this, [this] { m_hits.reset(); });
+    connect(m_c.MFindNext, &QAction::triggered, this, &LogNavigator::findNext);
+    connect(m_c.MFindPrev, &QAction::triggered, this, &LogNavigator::findPrevious);
+    connect(m_c.FindNext, &QToolButton::clicked, this, &LogNavigator::findNext);
+    connect(m_c.FindPrevious, &QToolButton::clicked, this, &LogNavigator::findPrevious);
+    connect(m_c.MExportSignals, &QAction::triggered, this, &LogNavigator::MExportSignals_Click);
+    m_c.IndexProgress->setRange(0, kProgressSteps);
+    m_c.IndexProgress->hide();
+    m_c.MFind->setEnabled(false);
+    setIndexActions(false);
+}
+
+LogNavigator::~LogNavigator()
+{
+    // The threads stop before anything they report to goes away.
+    m_indexer.reset();
+    m_search.reset();
+}
+
+void LogNavigator::setIndexActions(bool on)
+{
+    for (QAction* a : {m_c.MGoTo, m_c.MNextDump, m_c.MPrevDump, m_c.MNextFault, m_c.MPrevFault,
+                       m_c.MNextArrival, m_c.MPrevArrival, m_c.MExportSignals, m_c.MTimeline})
+        a->setEnabled(on);
+    m_c.GoToText->setEnabled(on);
+}
+
+void LogNavigator::logLoaded(const QString& path)
+{
+    const int generation = ++m_generation;
+    m_indexer.reset(); // an earlier log's index stops at once
+    m_search.reset();
+    m_index.reset();
+    m_hits.reset();
+    m_path = path;
+    setIndexActions(false);
+    m_c.MFind->setEnabled(true);
+    m_c.FindCount->clear();
+    m_c.IndexProgress->setValue(0);
+    m_c.IndexProgress->show();
+    LogIndexer::Options options;
+    // Both run on the indexer's threads: what they report is handed to this one.
+    options.progress = [this, generation](double fraction) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, fraction] {
+                if (generation == m_generation)
+                    indexProgress(fraction);
+            },
+            Qt::QueuedConnection);
+    };
+    options.finished = [this, generation] {
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation] {
+                if (generation == m_generation)
+                    indexFinished();
+            },
+            Qt::QueuedConnection);
+    };
+    m_indexer = std::make_unique<LogIndexer>(path, options);
+    showPosition(0);
+}
+
+void LogNavigator::indexProgress(double fraction)
+{
+    m_c.IndexProgress->setValue(int(fraction * kProgressSteps));
+}
+
+void LogNavigator::indexFinished()
+{
+    const Result<std::shared_ptr<const LogIndex>> built = m_indexer->result();
+    m_indexer.reset();
+    m_c.IndexProgress->hide();
+    if (!built) {
+        m_c.LogPosition->setText(QStringLiteral("No index"));
+        m_c.LogPosition->setToolTip(built.why());
+        return;
+    }
+    m_index = *built;
+    setIndexActions(true);
+    showPosition(m_playback.shownLines());
+    Q_EMIT indexReady();
+}
+
+void LogNavigator::showPosition(qint64 line)
+{
+    QString text = QStringLiteral("Line %L1").arg(line);
+    QString tip;
+    if (m_index) {
+        text += QStringLiteral(" of %L1").arg(m_index->lines());
+        const CaptureTimes& times = m_index->times();
+        if (!times.valid()) {
+            text += QStringLiteral(", no capture times");
+            tip = times.notice();
+        } else if (line > 0) {
+            if (const auto ms = m_index->lineTime(line); ms && *ms)
+                text += QLatin1Char(' ') +
+                        QDateTime::fromMSecsSinceEpoch(**ms).toString(QStringLiteral("HH:mm:ss"));
+        }
+    } else if (m_indexer) {
+        text += QStringLiteral(", indexing");
+    }
+    m_c.LogPosition->setText(text);
+    m_c.LogPosition->setToolTip(tip);
+}
+
+void LogNavigator::fail(const QString& why)
+{
+    m_s.boxes->show(why, mb::OkExclamation);
+}
+
+bool LogNavigator::goToLine(qint64 line)
+{
+    if (!m_index) {
+        fail(m_indexer ? QStringLiteral("The log is still being indexed: try again in a moment")
+                       : QStringLiteral("No log is loaded"));
+        return false;
+    }
+    line = qBound(qint64(0), line, m_index->lines());
+    const Result<ReplayState> state = line == 0 ? Result<ReplayState>(m_playback.atLoad())
+                                                : m_index->stateAfter(line, m_playback.atLoad());
+    if (!state) {
+        fail(state.why());
+        return false;
+    }
+    const Result<qint64> next =
+        line < m_index->lines() ? m_index->lineOffset(line + 1) : Result<qint64>(m_index->bytes());
+    if (!next) {
+        fail(next.why());
+        return false;
+    }
+    m_playback.goTo(line, *state, *next);
+    return true;
+}
+
+void LogNavigator::goToTyped()
+{
+    if (!m_index)
+        return;
+    const CaptureTimes& times = m_index->times();
+    const Result<GoToTarget> target =
+        parseGoTo(m_c.GoToText->text(), times.valid() ? times.firstMs() : std::nullopt);
+    if (!target) {
+        fail(target.why());
+        return;
+    }
+    switch (target->kind) {
+    case GoToTarget::Kind::Line:
+        goToLine(target->line);
+        break;
+    case GoToTarget::Kind::Fraction:
+        goToLine(target->fraction <= 0 ? 0 : m_index->lineAtFraction(target->fraction));
+        break;
+    case GoToTarget::Kind::Time:
+        if (const Result<qint64> line = m_index->lineAtTime(target->ms); line)
+            goToLine(*line);
+        else
+            fail(line.why());
+        break;
+    }
+}
+
+void LogNavigator::goToEvent(LogIndex::Event kind, bool forward)
+{
+    if (!m_index)
+        return;
+    // A dump is gone to once it is whole on the screen, so the grid shows it.
+    const qint64 shift = kind == LogIndex::Event::Dump ? kDumpLines : 0;
+    const qint64 from = m_playback.shownLines() - shift;
+    const std::optional<qsizetype> i =
+        forward ? m_index->next(kind, from) : m_index->previous(kind, from);
+    if (!i)
+        return; // none that way: the screen stays where it is
+    goToLine(qMin(m_index->place(kind, *i).line + shift, m_index->lines()));
+}
+
+void LogNavigator::find()
+{
+    const QByteArray text = m_c.FindText->text().toLatin1();
+    m_hits.reset();
+    if (text.isEmpty() || m_path.isEmpty()) {
+        m_c.FindCount->clear();
+        return;
+    }
+    const int generation = m_generation;
+    m_search =
+        std::make_unique<LogSearch>(m_path, text, !m_c.FindCase->isChecked(), [this, generation] {
+            QMetaObject::invokeMethod(
+                this,
+                [this, generation] {
+                    if (generation == m_generation)
+                        searchFinished();
+                },
+                Qt::QueuedConnection);
+        });
+    m_c.FindCount->setText(QStringLiteral("Finding"));
+}
+
+void LogNavigator::searchFinished()
+{
+    if (!m_search || !m_search->finished())
+        return;
+    const Result<SearchResult>& found = m_search->result();
+    if (!found) {
+        m_c.FindCount->setText(QStringLiteral("Not read"));
+        m_c.FindCount->setToolTip(found.why());
+        m_search.reset();
+        return;
+    }
+    m_hits = *found;
+    m_search.reset();
+    m_c.FindCount->setToolTip({});
+    m_c.FindCount->setText(m_hits->count == 1 ? QStringLiteral("1 hit")
+                                              : QStringLiteral("%L1 hits").arg(m_hits->count));
+    QList<qint64> lines;
+    lines.reserve(qsizetype(m_hits->hits.size()));
+    for (const SearchHit& h : m_hits->hits)
+        if (lines.isEmpty() || lines.last() != h.line)
+            lines << h.line;
+    Q_EMIT hitsFound(lines);
+    if (std::exchange(m_goToFirstHit, false))
+        findNext();
+}
+
+void LogNavigator::findNext()
+{
+    if (!m_hits) {
+        m_goToFirstHit = true;
+        if (!m_search)
+            find();
+        return;
+    }
+    const qint64 current = m_playback.shownLines();
+    const auto& hits = m_hits->hits;
+    const auto it = std::upper_bound(hits.begin(), hits.end(), current,
+                                     [](qint64 line, const SearchHit& h) { return line < h.line; });
+    if (it != hits.end())
+        goToLine(it->line);
+}
+
+void LogNavigator::findPrevious()
+{
+    if (!m_hits)
+        return findNext(); // the first find goes forward
+    const qint64 current = m_playback.shownLines();
+    const auto& hits = m_hits->hits;
+    const auto it = std::lower_bound(hits.begin(), hits.end(), current,
+                                     [](const SearchHit& h, qint64 line) { return h.line < line; });
+    if (it != hits.begin())
+        goToLine(std::prev(it)->line);
+}
+
+void LogNavigator::MExportSignals_Click()
+{
+    if (!m_index)
+        return;
+    m_dialog->DialogTitle = QStringLiteral("Export Signals");
+    m_dialog->Filter = QStringLiteral(
+        "Value Change Dump (*.vcd)|*.vcd|Comma-separated values (*.csv)|*.csv|All Files (*.*)|*.*");
+    m_dialog->DefaultExt = QStringLiteral("vcd");
+    m_dialog->FileName = QFileInfo(m_path).completeBaseName() + QStringLiteral(".vcd");
+    if (!m_dialog->ShowSave())
+        return;
+    const QString path = m_dialog->FileName;
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly)) {
+        fail(QStringLiteral("Cannot write %1: %2").arg(path, out.errorString()));
+        return;
+    }
+    const bool csv = path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
+    const Result<> written =
+        csv ? writeCsv(*m_index, out)
+            : writeVcd(*m_index, out,
+                       QStringLiteral("Vantrel %1").arg(QLatin1String(VANTREL_VERSION)));
+    if (!written) {
+        out.cancelWriting();
+        fail(written.why());
+        return;
+    }
+    if (!out.commit())
+        fail(QStringLiteral("Cannot write %1: %2").arg(path, out.errorString()));
+}
+
+} // namespace vantrel

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "core/logindex.h"
+#include "core/logsearch.h"
+#include "platform/services.h"
+#include "replaycontrols.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace vantrel
+{
+
+class LogReplay;
+
+// Finds the moment in a long log on the replay screen: indexes each loaded log on
+// threads of its own (its progress and its capture times' notice at the screen's foot),
+// goes to a line, a share of the log, a time or the next or previous dump, fault or
+// arrival, finds text in the whole log, and exports the dumps' signals.
+class LogNavigator final : public QObject
+{
+    Q_OBJECT
+public:
+    LogNavigator(const ReplayControls& controls, LogReplay& playback, const Services& services);
+    ~LogNavigator() override;
+
+    // The loaded log's index, once built (none before, or when it failed).
+    const std::shared_ptr<const LogIndex>& index() const { return m_index; }
+    bool indexing() const { return m_indexer != nullptr; }
+
+    // Shows what playback shows after this line and plays on from there. False, with
+    // the reason in a box, when the log has no index yet or cannot be read.
+    bool goToLine(qint64 line);
+    // What the "Go to" box holds: a line, a share ("50%") or a time ("14:05").
+    void goToTyped();
+    void goToEvent(LogIndex::Event kind, bool forward);
+    // Finds the find box's text in the whole log, on a thread of its own.
+    void find();
+    void findNext();
+    void findPrevious();
+    void MExportSignals_Click();
+
+Q_SIGNALS:
+    void indexReady();
+    // The lines of the current find's hits (the first ones, as kept).
+    void hitsFound(const QList<qint64>& lines);
+
+private:
+    void logLoaded(const QString& path);
+    void indexProgress(double fraction);
+    void indexFinished();
+    void searchFinished();
+    void showPosition(qint64 line);
+    void setIndexActions(bool on);
+    void fail(const QString& why);
+
+    const ReplayControls& m_c;
+    LogReplay& m_playback;
+    Services m_s;
+    std::unique_ptr<FileDialog> m_dialog;
+    QString m_path;
+    std::unique_ptr<LogIndexer> m_indexer;
+    std::shared_ptr<const LogIndex> m_index;
+    std::unique_ptr<LogSearch> m_search;
+    std::optional<SearchResult> m_hits;
+    bool m_goToFirstHit = false; // the search was asked for with Enter: go to its first hit
+    // Which log the threads' reports are about: a report about an earlier one is dropped.
+    int m_generation = 0;
+};
+
+} // namespace vantrel

@@ -1,0 +1,245 @@
+// Finding the moment on the replay screen: the foot's "Go to" box, the next and
+// previous dump, fault and arrival, the find bar, and the signals' export.
+#include "core/logindex.h"
+#include "core/pmidump.h"
+#include "fakes.h"
+#include "replay/lognavigator.h"
+#include "replay/logreplay.h"
+#include "screens.h"
+#include "shell/windows.h"
+#include "testfiles.h"
+#include "testlogs.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDateTime>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace vantrel;
+using namespace vantrel::test;
+
+namespace
+{
+constexpr qint64 kStartMs = 1796637600000; // 2026-12-08 around 22:00 local, any zone
+constexpr qint64 kMsPerLine = 1000;
+
+// A log of a few hundred lines, each a second after the one before, with its times.
+QByteArray writeTimedLog(const QString& path)
+{
+    const QByteArray log = randomLog(7, 400);
+    writeFile(path, log);
+    QByteArray times = "vantrel capture times 1\nopen 0 " + QByteArray::number(kStartMs) + '\n';
+    const QList<ReadLine> lines = replayLines(log);
+    for (int i = 0; i < lines.size(); ++i)
+        times += QByteArray::number(lines[i].offset) + ' ' +
+                 QByteArray::number(kStartMs + i * kMsPerLine) + '\n';
+    times += "close " + QByteArray::number(log.size()) + ' ' +
+             QByteArray::number(kStartMs + lines.size() * kMsPerLine) + '\n';
+    writeFile(path + QStringLiteral(".times"), times);
+    return log;
+}
+} // namespace
+
+class TestLogNavigator : public QObject, public WindowsFixture
+{
+    Q_OBJECT
+
+    replay* r = nullptr;
+    QTemporaryDir dir;
+    QString path;
+
+    LogNavigator& nav() { return r->navigator(); }
+    const LogIndex& index() { return *nav().index(); }
+
+    void load(bool withTimes = true)
+    {
+        path = dir.filePath(withTimes ? QStringLiteral("timed.log") : QStringLiteral("plain.log"));
+        if (withTimes)
+            writeTimedLog(path);
+        else
+            writeFile(path, randomLog(8, 400));
+        w->dialogScript->push_back(path);
+        r->MRplayLog->trigger();
+        r->Option4->click(); // paused: only what the test asks for moves
+        QTRY_VERIFY_WITH_TIMEOUT(nav().index(), 10000);
+    }
+    void typeGoTo(const QString& text)
+    {
+        r->GoToText->setText(text);
+        QTest::keyClick(r->GoToText, Qt::Key_Return);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        openWindows();
+        windows->showForm1();
+        r = windows->showReplay();
+    }
+    void cleanup()
+    {
+        closeWindows();
+        r = nullptr;
+    }
+
+    void theIndexIsReadyAndSaysWhereTheScreenIs_data()
+    {
+        QTest::addColumn<bool>("withTimes");
+        QTest::addColumn<QString>("position");
+        QTest::newRow("with capture times the line's time is shown")
+            << true
+            << "Line 0 of %1|Line 3 of %1 " +
+                   QDateTime::fromMSecsSinceEpoch(kStartMs + 2 * kMsPerLine)
+                       .toString(QStringLiteral("HH:mm:ss"));
+        QTest::newRow("without them the notice says why")
+            << false << "Line 0 of %1, no capture times|Line 3 of %1, no capture times";
+    }
+    void theIndexIsReadyAndSaysWhereTheScreenIs()
+    {
+        QFETCH(bool, withTimes);
+        QFETCH(QString, position);
+        QVERIFY(!r->MGoTo->isEnabled());
+        load(withTimes);
+        QVERIFY(r->MGoTo->isEnabled());
+        QVERIFY(!r->IndexProgress->isVisible());
+        const QStringList expected = position.arg(QLocale().toString(index().lines())).split(u'|');
+        QCOMPARE(r->LogPosition->text(), expected[0]);
+        QCOMPARE(r->LogPosition->toolTip().isEmpty(), withTimes);
+        for (int i = 0; i < 3; ++i) {
+            r->Command1->click();
+            QTRY_VERIFY(!r->playback().waiting());
+        }
+        QCOMPARE(r->LogPosition->text(), expected[1]);
+    }
+
+    void theGoToBoxTakesLinesSharesAndTimes_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<qint64>("line");
+        QTest::newRow("a line") << "17" << qint64(17);
+        QTest::newRow("beyond the last line goes to the last") << "999999" << qint64(-1);
+        QTest::newRow("a share") << "50%" << qint64(-2);
+        QTest::newRow("a time of day") << QDateTime::fromMSecsSinceEpoch(kStartMs + 99 * kMsPerLine)
+                                              .toString(QStringLiteral("HH:mm:ss"))
+                                       << qint64(100);
+        QTest::newRow("words go nowhere") << "the fault" << qint64(0);
+    }
+    void theGoToBoxTakesLinesSharesAndTimes()
+    {
+        QFETCH(QString, typed);
+        QFETCH(qint64, line);
+        load();
+        if (line == -1)
+            line = index().lines();
+        if (line == -2)
+            line = index().lineAtFraction(0.5);
+        typeGoTo(typed);
+        QCOMPARE(r->playback().shownLines(), line);
+        QCOMPARE(w->boxes.shown.size(), line == 0 ? 1 : 0);
+        if (line > 0) { // it plays on from there
+            r->Command1->click();
+            QTRY_COMPARE(r->playback().shownLines(), line + 1 > index().lines() ? line : line + 1);
+        }
+    }
+
+    void nextAndPreviousDumpFaultAndArrival_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<qint64>("shift"); // a dump is gone to once it is whole
+        QTest::newRow("dumps") << int(LogIndex::Event::Dump) << qint64(8);
+        QTest::newRow("faults") << int(LogIndex::Event::NewFault) << qint64(0);
+        QTest::newRow("arrivals") << int(LogIndex::Event::Arrival) << qint64(0);
+    }
+    void nextAndPreviousDumpFaultAndArrival()
+    {
+        QFETCH(int, kind);
+        QFETCH(qint64, shift);
+        load();
+        const auto event = LogIndex::Event(kind);
+        QAction* next = event == LogIndex::Event::Dump       ? r->MNextDump
+                        : event == LogIndex::Event::NewFault ? r->MNextFault
+                                                             : r->MNextArrival;
+        QAction* previous = event == LogIndex::Event::Dump       ? r->MPrevDump
+                            : event == LogIndex::Event::NewFault ? r->MPrevFault
+                                                                 : r->MPrevArrival;
+        QVERIFY(index().count(event) >= 2);
+        const auto target = [&](qsizetype i) {
+            return qMin(index().place(event, i).line + shift, index().lines());
+        };
+        next->trigger();
+        QCOMPARE(r->playback().shownLines(), target(0));
+        next->trigger();
+        QCOMPARE(r->playback().shownLines(), target(1));
+        previous->trigger();
+        QCOMPARE(r->playback().shownLines(), target(0));
+        previous->trigger(); // none before the first: it stays
+        QCOMPARE(r->playback().shownLines(), target(0));
+    }
+
+    void findGoesFromHitToHit()
+    {
+        load();
+        QSignalSpy found(&nav(), &LogNavigator::hitsFound);
+        QVERIFY(found.isValid());
+        r->FindText->setText(QStringLiteral("flt0 ="));
+        QTest::keyClick(r->FindText, Qt::Key_Return);
+        QVERIFY(found.wait(10000));
+        const auto lines = found.takeFirst().at(0).value<QList<qint64>>();
+        QVERIFY(lines.size() >= 3);
+        // Each hit counted, however many share a line.
+        QVERIFY2(r->FindCount->text().endsWith(QLatin1String(" hits")),
+                 qPrintable(r->FindCount->text()));
+        QVERIFY(QLocale().toLongLong(r->FindCount->text().chopped(5)) >= lines.size());
+        QCOMPARE(r->playback().shownLines(), lines[0]); // Enter goes to the first
+        r->MFindNext->trigger();
+        QCOMPARE(r->playback().shownLines(), lines[1]);
+        r->MFindPrev->trigger();
+        QCOMPARE(r->playback().shownLines(), lines[0]);
+        // Matching case, the controller's capitals are not the text asked for.
+        r->FindCase->setChecked(true);
+        QTest::keyClick(r->FindText, Qt::Key_Return);
+        QVERIFY(found.wait(10000));
+        QCOMPARE(r->FindCount->text(), QStringLiteral("0 hits"));
+    }
+
+    void exportWritesTheSignalsInTheChosenForm_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("opening");
+        QTest::newRow("a value change dump") << "signals.vcd" << QByteArray("$date");
+        QTest::newRow("comma-separated values") << "signals.csv" << QByteArray("time,line,");
+    }
+    void exportWritesTheSignalsInTheChosenForm()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, opening);
+        load();
+        w->dialogScript->push_back(dir.filePath(name));
+        r->MExportSignals->trigger();
+        QCOMPARE(w->boxes.shown.size(), 0);
+        QFile out(dir.filePath(name));
+        QVERIFY(out.open(QIODevice::ReadOnly));
+        QVERIFY2(out.readAll().startsWith(opening), qPrintable(name));
+    }
+
+    void closingTheLogPutsFindingAway()
+    {
+        load();
+        r->MCloseLog->trigger();
+        QVERIFY(!nav().index());
+        for (QAction* a : {r->MGoTo, r->MNextDump, r->MFind, r->MExportSignals, r->MTimeline})
+            QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
+        QVERIFY(r->LogPosition->text().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestLogNavigator)
+#include "tst_lognavigator.moc"
