@@ -234,6 +234,8 @@ void nameControls(QWidget* window, const QHash<QString, QString>& words)
     controls.prepend(window);
     for (QWidget* w : std::as_const(controls)) {
         const QString name = w->objectName();
+        if (qobject_cast<QMenuBar*>(w) && w->accessibleName().isEmpty())
+            w->setAccessibleName(QStringLiteral("Menu bar")); // the toolkit's, unnamed
         if (name.isEmpty() || name.startsWith(QLatin1String("qt_")))
             continue; // the toolkit's own parts of a control
         w->setAccessibleDescription(name);

@@ -10,7 +10,8 @@ class CrLfEdit;
 // What assistive technology reads of a CR LF text box: its name, the text as the box shows
 // it (each line break once), the caret and the selection, text by character, word and
 // line, where each character is drawn; and, while the box is editable, editing as typing
-// does. Offsets count the shown text.
+// does. Offsets count the shown text. Its viewport and bars are the toolkit's parts, not
+// things to read: it shows no children.
 class CrLfEditAccessible final : public QAccessibleWidget,
                                  public QAccessibleTextInterface,
                                  public QAccessibleEditableTextInterface
@@ -18,6 +19,10 @@ class CrLfEditAccessible final : public QAccessibleWidget,
 public:
     explicit CrLfEditAccessible(CrLfEdit* box);
 
+    int childCount() const override { return 0; }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
     QAccessible::Role role() const override;
     QAccessible::State state() const override;
     QString text(QAccessible::Text t) const override;
