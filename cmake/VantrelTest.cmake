@@ -19,7 +19,7 @@ function(vantrel_add_test)
                                                 ${T_LIBS})
     endif()
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})
-    set(env "QT_QPA_PLATFORM=offscreen;VANTREL_SIM=$<TARGET_FILE:vantrel-sim>;VANTREL_BIN=$<TARGET_FILE:vantrel>;VANTREL_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
+    set(env "QT_QPA_PLATFORM=offscreen;VANTREL_SIM=$<TARGET_FILE:vantrel-sim>;VANTREL_BIN=$<TARGET_FILE:vantrel>;VANTREL_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data;VANTREL_A11Y_PROBE=${PROJECT_SOURCE_DIR}/scripts/lib/a11y.py")
     set_tests_properties(${T_NAME} PROPERTIES
         LABELS ${T_LABEL}
         TIMEOUT ${T_TIMEOUT}

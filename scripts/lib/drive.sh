@@ -59,6 +59,30 @@ drive_start_xvfb() {
     export DISPLAY
 }
 
+# A private D-Bus session bus with the AT-SPI bus on it, as a screen reader listens on,
+# and the toolkit's bridge to it on for the program started after this.
+drive_start_atspi() {
+    export XDG_RUNTIME_DIR="$drive_tmp/runtime"
+    mkdir -m 700 "$XDG_RUNTIME_DIR"
+    dbus-daemon --session --nofork --print-address=1 >"$drive_tmp/bus" 2>/dev/null &
+    drive_pids+=($!)
+    for _ in $(seq 50); do
+        [ -s "$drive_tmp/bus" ] && break
+        sleep 0.1
+    done
+    DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$drive_tmp/bus")
+    [ -n "$DBUS_SESSION_BUS_ADDRESS" ] || drive_fail "the session bus did not start"
+    export DBUS_SESSION_BUS_ADDRESS
+    /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+    drive_pids+=($!)
+    drive_a11y bus >/dev/null || drive_fail "the AT-SPI bus did not come up"
+    export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1
+}
+
+# What a screen reader reads of the program (scripts/lib/a11y.py, with Debian's Python
+# and its AT-SPI bindings).
+drive_a11y() { /usr/bin/python3 scripts/lib/a11y.py "$@"; }
+
 # The simulated controller with the given options; sets drive_device, drive_sim_pid.
 # Its output after the device's path is in $drive_tmp/sim.out.
 drive_start_sim() {

@@ -3,6 +3,7 @@
 #include "core/pmidump.h"
 #include "core/signalnames.h"
 #include "widgets/colors.h"
+#include "widgets/readout.h"
 #include "widgets/twips.h"
 
 #include <QApplication>
@@ -30,12 +31,15 @@ SignalGrid::SignalGrid(QWidget* parent) : QObject(parent), m_parent(parent)
 {
     const Twips t(parent);
     const QPalette system = QApplication::palette();
+    const auto place = [&](QLabel* l, int left, int row) {
+        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        t.place(l, left, 360 + 240 * (row - 1), 375, 255);
+    };
     const auto make = [&](const QString& name, const QString& caption, int left, int row) {
         auto* l = new QLabel(caption, parent);
         l->setObjectName(name);
         l->setTextFormat(Qt::PlainText);
-        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        t.place(l, left, 360 + 240 * (row - 1), 375, 255);
+        place(l, left, row);
         return l;
     };
     for (int col = 0; col < 4; ++col)
@@ -52,14 +56,17 @@ SignalGrid::SignalGrid(QWidget* parent) : QObject(parent), m_parent(parent)
         }
     for (int col = 0; col < 5; ++col)
         for (int row = 1; row <= 16; ++row) {
-            QLabel* l = make(valueName(col, row), QString(), kValueLefts[col], row);
-            // A value is named after the signal beside it, where the row has a name.
+            // A value reads with the signal beside it, where the row has a name.
             const QString signal =
                 col < 4 ? QString::fromLatin1(kGridNames[col][row - 1].caption).trimmed()
                         : QString();
-            l->setAccessibleName(
-                signal.isEmpty() ? QStringLiteral("Value, column %1 row %2").arg(col + 1).arg(row)
-                                 : signal + QStringLiteral(" value"));
+            auto* l = new Readout(valueName(col, row),
+                                  signal.isEmpty()
+                                      ? QStringLiteral("Column %1 row %2").arg(col + 1).arg(row)
+                                      : signal,
+                                  parent);
+            l->setTextFormat(Qt::PlainText);
+            place(l, kValueLefts[col], row);
             setBackColor(l, color::LightGrey);
         }
     const auto& cells = dumpCells();

@@ -6,6 +6,7 @@
 #include "widgets/colors.h"
 #include "widgets/crlfedit.h"
 #include "widgets/lamp.h"
+#include "widgets/readout.h"
 #include "widgets/textbox.h"
 #include "widgets/twips.h"
 
@@ -88,9 +89,8 @@ void buildCarScreenCommon(QMainWindow* window, CarScreenCommon& c)
     c.Label2->setObjectName(QStringLiteral("Label2"));
     t.place(c.Label2, 120, 0, 732, 192);
     setBackColor(c.Label2, color::LightGrey);
-    c.Label1 = new QLabel(client);
-    c.Label1->setObjectName(QStringLiteral("Label1"));
-    c.Label1->setTextFormat(Qt::PlainText);
+    // Read as the message it shows.
+    c.Label1 = new Readout(QStringLiteral("Label1"), {}, client, Readout::Reads::ValueElseWords);
     t.place(c.Label1, 840, 0, 6612, 192);
     setBackColor(c.Label1, color::LightGrey);
     c.Line1 = new QFrame(client);

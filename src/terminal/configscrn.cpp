@@ -97,6 +97,9 @@ void ConfigScrn::refreshPorts()
     List1->clear();
     for (const QStringList& row : rows) {
         auto* item = new QTreeWidgetItem(List1, row);
+        for (int column = 0; column < row.size(); ++column)
+            if (row[column].isEmpty()) // read as what it shows: nothing
+                item->setData(column, Qt::AccessibleTextRole, QStringLiteral("none"));
         if (row.first() == current)
             List1->setCurrentItem(item);
     }

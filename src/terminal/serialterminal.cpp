@@ -198,7 +198,7 @@ void SerialTerminal::showPortMessage(const QString& text, const QString& device)
 {
     m_c.Label1->setText(text);
     m_c.Label1->setToolTip(device);
-    m_c.Label1->setAccessibleDescription(device);
+    m_c.Label1->setAccessibleDescription(m_c.Label1->objectName() + QStringLiteral(": ") + device);
     m_c.MOpen->setChecked(m_s.serial->portOpen());
 }
 

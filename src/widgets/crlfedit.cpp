@@ -1,5 +1,9 @@
 #include "crlfedit.h"
 
+#include "accessible.h"
+#include "core/textchanges.h"
+
+#include <QAccessible>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -14,6 +18,7 @@ namespace vantrel
 
 CrLfEdit::CrLfEdit(const QString& name, QWidget* parent) : QAbstractScrollArea(parent)
 {
+    installAccessibleFactory();
     setObjectName(name);
     setFocusPolicy(Qt::StrongFocus);
     setAcceptDrops(false);
@@ -47,21 +52,29 @@ void CrLfEdit::setModel(std::shared_ptr<CrLfText> model)
     if (m_model)
         m_model->setObserver({});
     m_model = std::move(model);
+    m_shown.reset();
     m_anchor = m_model->selStart();
     m_model->setObserver([this](CrLfText::Change what) { modelChanged(what); });
     rebuildFrom(0);
     m_model->viewDrawn();
     updateScrollBars();
     viewport()->update();
+    if (isVisible() && accessibilityListens())
+        requestFrame();
 }
 
 void CrLfEdit::modelChanged(CrLfText::Change what)
 {
     m_anchor = m_model->selStart();
-    if (what == CrLfText::Change::Text)
+    if (what == CrLfText::Change::Text) {
+        m_shown.reset();
         changed();
-    else if (hasFocus() || m_model->selLength() > 0)
+        return;
+    }
+    if (hasFocus() || m_model->selLength() > 0)
         viewport()->update();
+    if (isVisible() && accessibilityListens())
+        requestFrame(); // the caret's move is told at the frame
 }
 
 void CrLfEdit::setText(const QString& text)
@@ -82,6 +95,55 @@ bool CrLfEdit::setSelLength(int len)
 void CrLfEdit::setSelText(const QString& text)
 {
     m_model->setSelText(text);
+}
+
+bool CrLfEdit::edit(int from, int to, const QString& with)
+{
+    if (!m_editable || from < 0 || to < from || to > length())
+        return false;
+    editRange(from, to, with);
+    return true;
+}
+
+const QString& CrLfEdit::shownText() const
+{
+    if (!m_shown)
+        m_shown = crlf::toView(text());
+    return *m_shown;
+}
+
+int CrLfEdit::caret() const
+{
+    return m_anchor == selStart() ? selStart() + selLength() : selStart();
+}
+
+QRect CrLfEdit::characterRect(int pos)
+{
+    flushView();
+    pos = qBound(0, pos, length());
+    const int r = rowOf(pos);
+    Row& row = m_rows[size_t(r)];
+    const int column = qMin(pos, row.to) - row.from;
+    const int x = m_margin - horizontalScrollBar()->value() + columnX(row, column);
+    const int width = qMax(1, columnX(row, column + 1) - columnX(row, column));
+    const QRect line = rowRect(r);
+    return QRect(x, line.top(), width, line.height()).translated(viewport()->pos());
+}
+
+int CrLfEdit::positionAtPoint(const QPoint& point)
+{
+    flushView();
+    return positionAt(point - viewport()->pos());
+}
+
+void CrLfEdit::showPosition(int pos)
+{
+    const int r = rowOf(qBound(0, pos, length()));
+    QScrollBar* v = verticalScrollBar();
+    if (r < v->value())
+        v->setValue(r);
+    else if (r >= v->value() + v->pageStep())
+        v->setValue(r - v->pageStep() + 1);
 }
 
 void CrLfEdit::setWrapping(bool on)
@@ -116,6 +178,51 @@ void CrLfEdit::flushView()
         viewport()->update();
     else
         viewport()->update(rowRect(first).united(rowRect(int(m_rows.size()) - 1)));
+}
+
+void CrLfEdit::drawFrame()
+{
+    flushView();
+    tellAssistiveTechnology();
+}
+
+// Whatever changed since the last frame reaches assistive technology as one set of the
+// toolkit's text events, however many pieces came in between; nothing is kept or
+// compared while no assistive technology listens.
+void CrLfEdit::tellAssistiveTechnology()
+{
+    if (!accessibilityListens() || !isVisible()) {
+        m_told.reset();
+        return;
+    }
+    const bool selected = selLength() > 0;
+    const Told now{shownText(), shownPosition(caret()), selected ? shownPosition(selStart()) : -1,
+                   selected ? shownPosition(selStart() + selLength()) : -1};
+    if (!m_told) { // what it read of the box so far, it asked for itself
+        m_told = now;
+        return;
+    }
+    for (const TextChange& c : textChanges(m_told->text, now.text)) {
+        if (c.removed.isEmpty()) {
+            QAccessibleTextInsertEvent e(this, c.at, c.inserted);
+            tellAccessibility(e);
+        } else if (c.inserted.isEmpty()) {
+            QAccessibleTextRemoveEvent e(this, c.at, c.removed);
+            tellAccessibility(e);
+        } else {
+            QAccessibleTextUpdateEvent e(this, c.at, c.removed, c.inserted);
+            tellAccessibility(e);
+        }
+    }
+    if (now.selFrom != m_told->selFrom || now.selTo != m_told->selTo) {
+        QAccessibleTextSelectionEvent e(this, now.selFrom, now.selTo);
+        tellAccessibility(e);
+    }
+    if (now.caret != m_told->caret) {
+        QAccessibleTextCursorEvent e(this, now.caret);
+        tellAccessibility(e);
+    }
+    m_told = now;
 }
 
 QString CrLfEdit::viewText() const
@@ -322,6 +429,8 @@ void CrLfEdit::showEvent(QShowEvent* e)
 {
     flushView();
     updateScrollBars();
+    if (accessibilityListens())
+        requestFrame(); // from here on, changes are told
     QAbstractScrollArea::showEvent(e);
 }
 
@@ -379,13 +488,7 @@ void CrLfEdit::moveCursor(int pos, bool extend)
     m_model->setSelStart(qMin(anchor, pos));
     m_model->setSelLength(qAbs(pos - anchor));
     m_anchor = anchor;
-    // The row of the moving end in view.
-    const int r = rowOf(pos);
-    QScrollBar* v = verticalScrollBar();
-    if (r < v->value())
-        v->setValue(r);
-    else if (r >= v->value() + v->pageStep())
-        v->setValue(r - v->pageStep() + 1);
+    showPosition(pos); // the row of the moving end in view
     viewport()->update();
 }
 

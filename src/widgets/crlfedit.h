@@ -49,6 +49,24 @@ public:
 
     // Whether typed characters, Enter, Backspace and paste edit the text.
     void setEditable(bool on) { m_editable = on; }
+    bool editable() const { return m_editable; }
+    // Replaces the characters from `from` up to `to`, as typing does: only while editable.
+    bool edit(int from, int to, const QString& with);
+
+    // The text as the box shows it, and as assistive technology reads it: each line break
+    // once, other control characters as their pictures.
+    const QString& shownText() const;
+    // Positions between the text (CR LF counted as two) and the shown text.
+    int shownPosition(int pos) const { return crlf::truthToView(text(), pos); }
+    int textPosition(int shown) const { return crlf::viewToTruth(text(), shown); }
+    // The insertion point: the end of the selection that moves.
+    int caret() const;
+    // Where the character at a text position is drawn, in the box's own coordinates.
+    QRect characterRect(int pos);
+    // The text position nearest a point in the box's own coordinates.
+    int positionAtPoint(const QPoint& point);
+    // Scrolls the row of a text position into view.
+    void showPosition(int pos);
     // Rows break at the box's width, between words where they can (for short texts).
     void setWrapping(bool on);
     // Called for every typed character with its code; setting it to 0 discards it.
@@ -59,7 +77,8 @@ public:
 
     // Brings the view up to date now (tests and paints call it).
     void flushView();
-    void drawFrame() override { flushView(); }
+    // Draws what changed, and tells assistive technology what changed since the last frame.
+    void drawFrame() override;
     // The rows as the view shows them, one per line.
     QString viewText() const;
 
@@ -90,6 +109,7 @@ private:
     };
 
     void modelChanged(CrLfText::Change what);
+    void tellAssistiveTechnology();
     void changed();
     void rebuildFrom(int row);
     void appendRows(int from, int end);
@@ -118,6 +138,15 @@ private:
     int m_margin = 3;
     bool m_ownBarLayout = false; // the bars' range changes no longer lay the box out
     QRawFont m_rawFont;
+    mutable std::optional<QString> m_shown; // shownText(), made when first asked for
+    // What assistive technology was last told the box shows, kept only while it listens.
+    struct Told {
+        QString text;
+        int caret = 0;
+        int selFrom = -1; // -1: nothing selected
+        int selTo = -1;
+    };
+    std::optional<Told> m_told;
 };
 
 } // namespace vantrel

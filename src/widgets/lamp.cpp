@@ -8,10 +8,14 @@ namespace vantrel
 {
 
 Lamp::Lamp(const char* name, QWidget* parent)
-    : QLabel(parent), m_color(color::LightGrey), m_drawn(color::LightGrey)
+    : Readout(QLatin1String(name), {}, parent), m_color(color::LightGrey), m_drawn(color::LightGrey)
 {
-    setObjectName(QLatin1String(name));
     setFrameShape(QFrame::Box);
+}
+
+QString Lamp::value() const
+{
+    return m_drawn == color::LightGrey ? QStringLiteral("off") : QStringLiteral("on");
 }
 
 void Lamp::setColor(quint32 bgr)
@@ -42,7 +46,7 @@ void Lamp::paintEvent(QPaintEvent* e)
         QPainter p(this);
         p.fillRect(contentsRect(), toQColor(m_drawn));
     }
-    QLabel::paintEvent(e); // the box
+    Readout::paintEvent(e); // the box
 }
 
 } // namespace vantrel

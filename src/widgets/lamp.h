@@ -1,8 +1,7 @@
 #pragma once
 
 #include "frameclock.h"
-
-#include <QLabel>
+#include "readout.h"
 
 #include <optional>
 
@@ -13,8 +12,10 @@ namespace vantrel
 // changes at once; the square is drawn at the frame clock's pace, and a lamp lit at any
 // moment since the last frame is drawn lit for that frame, so every flash is seen
 // however short, and a lamp lit again and again stays lit without being redrawn.
-class Lamp final : public QLabel, public FrameDrawn
+// Assistive technology reads it as its words and what is drawn: on or off.
+class Lamp final : public Readout, public FrameDrawn
 {
+    Q_OBJECT
 public:
     Lamp(const char* name, QWidget* parent);
 
@@ -22,6 +23,7 @@ public:
     void setColor(quint32 bgr);
     // What the screen shows now.
     quint32 drawnColor() const { return m_drawn; }
+    QString value() const override;
 
     void drawFrame() override;
 

@@ -33,9 +33,11 @@ private Q_SLOTS:
         QTest::newRow("more than all of it is refused") << "101%"
                                                         << "refused";
         QTest::newRow("a time of day after the start is that day")
-            << "23:15" << "time 2026-12-08T23:15:00.000";
+            << "23:15"
+            << "time 2026-12-08T23:15:00.000";
         QTest::newRow("a time of day before the start is the next day")
-            << "06:30:15.250" << "time 2026-12-09T06:30:15.250";
+            << "06:30:15.250"
+            << "time 2026-12-09T06:30:15.250";
         QTest::newRow("a date and time is that moment") << "2026-12-09 01:02:03"
                                                         << "time 2026-12-09T01:02:03.000";
         QTest::newRow("words are refused") << "the fault"

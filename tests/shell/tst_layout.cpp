@@ -38,10 +38,10 @@ struct Place {
 // Form1's controls, as the screen is meant to be laid out.
 const Place kForm1[] = {
     {"Label2", 120, 0, 732, 192, true, true, "QLabel"},
-    {"Label1", 840, 0, 6612, 192, true, true, "QLabel"},
+    {"Label1", 840, 0, 6612, 192, true, true, "vantrel::Readout"},
     {"Term", 5520, 360, 9495, 3975, true, true, "vantrel::CrLfEdit"},
     {"Picture1", 5520, 240, 5895, 4095, false, true, "QFrame"},
-    {"Label3", 3000, 4440, 375, 375, true, true, "QLabel"},
+    {"Label3", 3000, 4440, 375, 375, true, true, "vantrel::Lamp"},
     {"txtdpc", 4200, 4440, 735, 285, true, true, "QLineEdit"},
     {"txtbbt", 6000, 4440, 615, 285, true, true, "QLineEdit"},
     {"txtpos", 6720, 4440, 495, 285, true, true, "QLineEdit"},
@@ -56,8 +56,8 @@ const Place kForm1[] = {
     {"Text2", 8880, 5160, 615, 375, true, true, "QLineEdit"},
     {"Text4", 2880, 5400, 615, 285, true, true, "QLineEdit"},
     {"Text3", 240, 5760, 9615, 975, false, true, "QLineEdit"},
-    {"Label4", 9960, 5760, 375, 375, true, true, "QLabel"},
-    {"Label5", 9960, 6240, 375, 375, true, true, "QLabel"},
+    {"Label4", 9960, 5760, 375, 375, true, true, "vantrel::Lamp"},
+    {"Label5", 9960, 6240, 375, 375, true, true, "vantrel::Lamp"},
 };
 
 // The replay screen's own controls; the shared ones sit where Form1 has them.

@@ -37,9 +37,11 @@ bool XSession::start()
     return true;
 }
 
-bool XSession::startApp(QProcess& app, const QString& device) const
+bool XSession::startApp(QProcess& app, const QString& device,
+                        const QProcessEnvironment& extra) const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(extra);
     env.insert(QStringLiteral("DISPLAY"), m_display);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env.insert(QStringLiteral("VANTREL_COM1"), device);

@@ -20,8 +20,11 @@ public:
     // Starts Xvfb; false (with the reason in why()) when it cannot.
     bool start();
     const QString& why() const { return m_why; }
-    // Starts the program on this display with VANTREL_COM1 naming the device.
-    bool startApp(QProcess& app, const QString& device) const;
+    // Starts the program on this display with VANTREL_COM1 naming the device, and the
+    // extra environment given.
+    bool startApp(QProcess& app, const QString& device,
+                  const QProcessEnvironment& extra = {}) const;
+    const QString& display() const { return m_display; }
 
     QByteArray xdo(const QStringList& args) const;
     // The id of the visible window with exactly this caption, waiting for it.

@@ -215,7 +215,8 @@ private Q_SLOTS:
                                     QStringLiteral("ttyUSB0"));
         QCOMPARE(form->Label1->text(), QStringLiteral("Port 1 lost: ttyUSB0 is gone"));
         QCOMPARE(form->Label1->toolTip(), QStringLiteral("/dev/serial/by-id/usb-fake-if00"));
-        QCOMPARE(form->Label1->accessibleDescription(), form->Label1->toolTip());
+        QCOMPARE(form->Label1->accessibleDescription(),
+                 QStringLiteral("Label1: /dev/serial/by-id/usb-fake-if00"));
         QVERIFY(!form->MOpen->isChecked());
         QVERIFY(w->boxes.shown.isEmpty());
         // Back by itself: said in the status line, checked, and nothing sent.
