@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build, the tests (clang and its runtime for the
-# sanitizer build and the fuzzers), the run command and the package script need, and any
-# more named as arguments. Quiet and quick when everything is already there.
+# sanitizer build and the fuzzers; QEMU, a kernel, busybox and udev for the guest of the
+# vm tests), the run command and the package script need, and any more named as
+# arguments. Quiet and quick when everything is already there.
 set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev fonts-liberation2
           xvfb xauth xdotool imagemagick clang-format
           librsvg2-bin dpkg-dev desktop-file-utils appstream groff-base
-          clang libclang-rt-14-dev "$@")
+          clang libclang-rt-14-dev
+          python3 qemu-system-x86 linux-image-amd64 busybox-static udev kmod "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
