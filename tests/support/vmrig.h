@@ -38,7 +38,7 @@ QString serialNumber(const QByteArray& line);
 // The guest's end of the rig's control port. Each request waits for its own answer
 // while the event loop runs, so the program goes on meanwhile. Requests that the rig
 // does not answer as asked hand back nothing (or false), and why() says why.
-class Rig
+class Rig final
 {
 public:
     Rig();

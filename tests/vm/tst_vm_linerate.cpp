@@ -106,8 +106,9 @@ private Q_SLOTS:
                   l->name.constData(), fed->bytes, fed->seconds, kScheduleSeconds, fed->lateMs,
                   l->boxOpenMs, l->mostHeld, QFileInfo(l->log).size());
             QCOMPARE(fed->bytes, kFeedBytes);
-            // At the line's rate: the guest took the text as it came.
-            QVERIFY2(fed->seconds < kScheduleSeconds + 5,
+            // Near the line's rate: the guest took the text about as it came (its UART
+            // makes the far end wait while the emulated processor is behind).
+            QVERIFY2(fed->seconds < 1.5 * kScheduleSeconds,
                      qPrintable(QString::number(fed->seconds)));
             QCOMPARE(readFile(l->log), logged);
             QCOMPARE(l->s->form->Term->text().right(256), QString::fromLatin1(logged.right(256)));
