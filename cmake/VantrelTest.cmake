@@ -61,6 +61,6 @@ function(vantrel_add_vm_guest)
                      --build ${PROJECT_BINARY_DIR} --sim $<TARGET_FILE:vantrel-sim>
                      --out ${VANTREL_VM_OUT} ${programs})
     # The guest's two processors are emulated on both of the machine's.
-    set_tests_properties(vm_guest PROPERTIES LABELS vm TIMEOUT 300 FIXTURES_SETUP vm_guest
+    set_tests_properties(vm_guest PROPERTIES LABELS vm TIMEOUT 450 FIXTURES_SETUP vm_guest
                                              PROCESSORS 2)
 endfunction()
