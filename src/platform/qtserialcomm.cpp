@@ -295,6 +295,10 @@ void QtSerialComm::watchLine()
     QList<int> events;
     if (m_watchPins) {
         const QSerialPort::PinoutSignals pins = m_port.pinoutSignals();
+        // Asking a vanished adapter may be what finds it gone: the port is closed and
+        // the loss said by then, and its lines reading all off is no change to report.
+        if (!m_port.isOpen())
+            return;
         if (m_port.error() != QSerialPort::NoError) {
             m_port.clearError();
             m_watchPins = false;

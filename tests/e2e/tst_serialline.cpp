@@ -19,15 +19,6 @@ using namespace vantrel::test;
 
 namespace
 {
-// Controller text whose lines say where they belong: "line 00042 ...".
-QByteArray numberedLines(int from, int count)
-{
-    QByteArray out;
-    for (int i = from; i < from + count; ++i)
-        out += "line " + QByteArray::number(i).rightJustified(5, '0') + " VEL =  12\r\n";
-    return out;
-}
-
 // A session logging to a file whose next write fails, so the capture log's Retry box
 // opens on the next piece received.
 struct FailingLogSession {
@@ -41,18 +32,6 @@ struct FailingLogSession {
         s.w.dialogScript->push_back(log);
         s.form->MOpenLog->trigger();
         files.failures = 1;
-    }
-};
-
-// The notifications a session's screen saw, by code, in order.
-struct EventLog {
-    QList<int> codes;
-    explicit EventLog(QtSerialComm& serial)
-    {
-        QObject::connect(&serial, &SerialComm::OnComm, [this, &serial] {
-            if (serial.commEvent() != comm::EvReceive)
-                codes << serial.commEvent();
-        });
     }
 };
 } // namespace
@@ -92,7 +71,7 @@ private Q_SLOTS:
         QFETCH(QString, status);
         auto* counters = new FakeCounters;
         PtySession s{std::unique_ptr<LineCounterSource>(counters)};
-        EventLog seen(s.serial);
+        CommEvents seen(s.serial);
         s.w.boxes.answers = {mb::Ok};
         for (const LineCounts& c : readings) {
             counters->counts = c;
@@ -120,7 +99,7 @@ private Q_SLOTS:
     void aPseudoTerminalHasNoCountsAndRaisesNothing()
     {
         PtySession s;
-        EventLog seen(s.serial);
+        CommEvents seen(s.serial);
         s.pty->write("text\r");
         QTRY_COMPARE(s.form->Term->text(), QStringLiteral("text\r\n"));
         QTest::qWait(3 * QtSerialComm::kWatchMs);

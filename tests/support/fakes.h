@@ -173,6 +173,18 @@ public:
     std::optional<LineCounts> read(int) override { return counts; }
 };
 
+// The notifications a port raised, by code, in order, receive notifications left out.
+struct CommEvents {
+    QList<int> codes;
+    explicit CommEvents(SerialComm& serial)
+    {
+        QObject::connect(&serial, &SerialComm::OnComm, [this, &serial] {
+            if (serial.commEvent() != comm::EvReceive)
+                codes << serial.commEvent();
+        });
+    }
+};
+
 // Services wired with fakes for the person and the wire and the real file system.
 struct FakeWorld {
     // Ending the program closes every open file, as the real program's end does.

@@ -1,6 +1,7 @@
 #include "testfiles.h"
 
 #include "core/pmidump.h"
+#include "core/receivedtext.h"
 
 #include <QDir>
 #include <QFile>
@@ -70,6 +71,19 @@ QString pmiDump(const std::function<QChar(int line, int cell)>& value)
         s += line + QStringLiteral("\r\n");
     }
     return s;
+}
+
+QByteArray numberedLines(int from, int count)
+{
+    QByteArray out;
+    for (int i = from; i < from + count; ++i)
+        out += "line " + QByteArray::number(i).rightJustified(5, '0') + " VEL =  12\r\n";
+    return out;
+}
+
+QByteArray loggedText(const QByteArray& received)
+{
+    return normalisePiece(QString::fromLatin1(received)).text.toLatin1();
 }
 
 } // namespace vantrel::test

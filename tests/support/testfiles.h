@@ -24,6 +24,13 @@ QStringList fixtureCases(const QString& kind);
 // (75 empty cells), or 75 lines "[value]" with \r and \n written as escapes.
 std::optional<QStringList> readCells(const QString& path);
 
+// Controller text whose lines say where they belong: "line 00042 VEL =  12" and CR LF.
+QByteArray numberedLines(int from, int count);
+
+// What the capture log holds after these bytes were received (in any pieces, without
+// backspaces): line feeds dropped, every CR followed by LF.
+QByteArray loggedText(const QByteArray& received);
+
 // A PMI dump as the controller sends it: the header and eight data lines of 38
 // characters, each ending in CR LF; cell k of line n shows value(n, k) and a blank
 // (cell 16 the line's CR).

@@ -45,6 +45,8 @@ const char* kHelp =
     "                     \"paced: ...\" with the bytes sent, once the program has read them\n"
     "  --piece N          bytes per write in the paced mode (184 by default)\n"
     "  --pace-seconds S   end the paced text after S seconds' worth (default: on SIGTERM)\n"
+    "  --print-traffic N  print N bytes of the paced mode's text to standard output and end\n"
+    "                     (no pseudo-terminal), for feeding another kind of line\n"
     "  --seed N           seed for the random choices\n"
     "  --help             this text\n";
 
@@ -63,6 +65,7 @@ struct Options {
     long long pace = 0;
     long long piece = 184;
     double paceSeconds = 0;
+    long long printTraffic = -1;
     unsigned seed = 1;
 };
 
@@ -353,6 +356,20 @@ int runPaced(int master, int slave, const Options& o)
     return 0;
 }
 
+// The paced mode's text without the pacing, for a rig that paces another kind of line
+// itself: exactly `bytes` bytes, the same for the same seed.
+int printTraffic(long long bytes, unsigned seed)
+{
+    sim::Traffic traffic(seed);
+    std::string text;
+    traffic.generate(text, size_t(bytes));
+    text.resize(size_t(bytes));
+    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
+                   std::fflush(stdout) == 0
+               ? 0
+               : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -398,6 +415,8 @@ int main(int argc, char** argv)
             o.piece = std::atoll(value());
         } else if (a == "--pace-seconds") {
             o.paceSeconds = std::atof(value());
+        } else if (a == "--print-traffic") {
+            o.printTraffic = std::atoll(value());
         } else if (a == "--seed") {
             o.seed = unsigned(std::strtoul(value(), nullptr, 10));
         } else {
@@ -409,6 +428,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "vantrel-sim: --pace and --piece need positive numbers\n");
         return 2;
     }
+    if (o.printTraffic >= 0)
+        return printTraffic(o.printTraffic, o.seed);
     int master = -1, slave = -1;
     char name[256];
     if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
