@@ -1,6 +1,7 @@
 #include "application.h"
 
 #include "platform/messageboxes.h"
+#include "widgets/accessible.h"
 
 #include <QApplication>
 #include <QDir>
@@ -17,6 +18,7 @@ void setUpApplication()
     // Plain bevelled controls, as the screens were drawn with; they also draw with flat
     // fills, where the default style's gradients cost a thread hand-over per repaint.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Windows")));
+    installAccessibleFactory();
 }
 
 QFont windowFont(double points)

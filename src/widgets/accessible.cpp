@@ -172,12 +172,6 @@ QWidget* ownerOf(QAction* action)
     return nullptr;
 }
 
-std::function<void(QAccessibleEvent&)>& standIn()
-{
-    static std::function<void(QAccessibleEvent&)> heard;
-    return heard;
-}
-
 QAccessibleInterface* kitAccessible(const QString& /*className*/, QObject* object)
 {
     if (auto* box = qobject_cast<CrLfEdit*>(object))
@@ -200,24 +194,6 @@ void installAccessibleFactory()
     Q_UNUSED(installed);
 }
 
-bool accessibilityListens()
-{
-    return QAccessible::isActive() || standIn();
-}
-
-void tellAccessibility(QAccessibleEvent& event)
-{
-    if (standIn())
-        standIn()(event);
-    else
-        QAccessible::updateAccessibility(&event);
-}
-
-void setAccessibilityStandIn(std::function<void(QAccessibleEvent&)> heard)
-{
-    standIn() = std::move(heard);
-}
-
 QString captionInWords(const QString& caption)
 {
     QString text = caption;
@@ -229,6 +205,7 @@ QString captionInWords(const QString& caption)
 
 void nameControls(QWidget* window, const QHash<QString, QString>& words)
 {
+    installAccessibleFactory();
     installAccessibleFactory();
     QList<QWidget*> controls = window->findChildren<QWidget*>();
     controls.prepend(window);

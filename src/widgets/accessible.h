@@ -3,9 +3,6 @@
 #include <QHash>
 #include <QString>
 
-#include <functional>
-
-class QAccessibleEvent;
 class QWidget;
 
 namespace vantrel
@@ -24,16 +21,8 @@ void nameControls(QWidget* window, const QHash<QString, QString>& words);
 
 // Makes assistive technology read the kit's own controls through the program's
 // interfaces: the CR LF text box's text, the readouts' values and the menu entries'
-// control names. Once is enough; more calls change nothing.
+// control names. Once is enough; more calls change nothing (naming a window's controls
+// does it too).
 void installAccessibleFactory();
-
-// Whether assistive technology listens to the kit's controls: the toolkit's word, or a
-// stand-in for it inside the program (the tests). While nobody listens, the controls keep
-// nothing and compare nothing for it.
-bool accessibilityListens();
-// Hands an event of a kit control on to assistive technology, or to the stand-in.
-void tellAccessibility(QAccessibleEvent& event);
-// A stand-in that hears the kit's events in place of the toolkit; none ends it.
-void setAccessibilityStandIn(std::function<void(QAccessibleEvent&)> standIn);
 
 } // namespace vantrel

@@ -1,7 +1,7 @@
 #include "crlfedit.h"
 
-#include "accessible.h"
 #include "core/textchanges.h"
+#include "telling.h"
 
 #include <QAccessible>
 #include <QClipboard>
@@ -18,7 +18,6 @@ namespace vantrel
 
 CrLfEdit::CrLfEdit(const QString& name, QWidget* parent) : QAbstractScrollArea(parent)
 {
-    installAccessibleFactory();
     setObjectName(name);
     setFocusPolicy(Qt::StrongFocus);
     setAcceptDrops(false);

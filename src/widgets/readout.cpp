@@ -1,6 +1,6 @@
 #include "readout.h"
 
-#include "accessible.h"
+#include "telling.h"
 
 #include <QAccessible>
 
@@ -10,7 +10,6 @@ namespace vantrel
 Readout::Readout(const QString& name, const QString& words, QWidget* parent, Reads reads)
     : QLabel(parent), m_reads(reads)
 {
-    installAccessibleFactory();
     setObjectName(name);
     setTextFormat(Qt::PlainText);
     setWords(words);

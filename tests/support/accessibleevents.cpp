@@ -1,6 +1,6 @@
 #include "accessibleevents.h"
 
-#include "widgets/accessible.h"
+#include "widgets/telling.h"
 
 #include <QAccessible>
 

@@ -2,6 +2,7 @@
 // toolkit's interfaces: the text as shown, offsets, caret, selection, text by unit, where
 // characters are, editing; and the changes it is told, once a frame.
 #include "accessibleevents.h"
+#include "widgets/accessible.h"
 #include "widgets/crlfedit.h"
 #include "widgets/frameclock.h"
 
@@ -28,6 +29,7 @@ class TestCrLfEditAccessible : public QObject
     QAccessibleTextInterface* text() { return textOf(reader()); }
 
 private Q_SLOTS:
+    void initTestCase() { installAccessibleFactory(); }
     void init()
     {
         box = std::make_unique<CrLfEdit>(QStringLiteral("Term"));
