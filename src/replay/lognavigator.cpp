@@ -163,7 +163,8 @@ void LogNavigator::showPosition(qint64 line)
         text += QStringLiteral(" of %L1").arg(m_index->lines());
         const CaptureTimes& times = m_index->times();
         if (!times.valid()) {
-            text += QStringLiteral(", no capture times");
+            // Said whole until playing starts, then kept short with the whole as a tip.
+            text = line == 0 ? times.notice() : text + QStringLiteral(", no capture times");
             tip = times.notice();
         } else if (line > 0) {
             if (const auto ms = m_index->lineTime(line); ms && *ms)

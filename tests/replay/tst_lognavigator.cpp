@@ -100,7 +100,9 @@ private Q_SLOTS:
                    QDateTime::fromMSecsSinceEpoch(kStartMs + 2 * kMsPerLine)
                        .toString(QStringLiteral("HH:mm:ss"));
         QTest::newRow("without them the notice says why")
-            << false << "Line 0 of %1, no capture times|Line 3 of %1, no capture times";
+            << false
+            << "plain.log has no capture times: lines are numbered instead|Line 3 of %1, no "
+               "capture times";
     }
     void theIndexIsReadyAndSaysWhereTheScreenIs()
     {
