@@ -55,6 +55,8 @@ private Q_SLOTS:
         QTest::newRow("blanks around") << " 4 " << 4;
         QTest::newRow("not a number") << "COM2" << -1;
         QTest::newRow("zero") << "0" << -1;
+        QTest::newRow("the largest, 255") << "255" << 255;
+        QTest::newRow("one past the largest, 256") << "256" << -1;
         QTest::newRow("too big") << "70000" << -1;
     }
     void portNumbers()

@@ -25,6 +25,8 @@ private Q_SLOTS:
         const QString received =
             QString::fromLatin1(readFile(dir + QStringLiteral("/received.txt")));
         const auto expected = readCells(dir + QStringLiteral("/cells.txt"));
+        if (expected)
+            QCOMPARE(expected->size(), kGridCells);
         const auto values = readPmiDump(received);
         QCOMPARE(values.has_value(), expected.has_value());
         if (values)

@@ -13,9 +13,11 @@
 #include "widgets/textbox.h"
 #include "widgets/vtimer.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <limits>
@@ -192,11 +194,16 @@ private Q_SLOTS:
         form->Command1->click();
         form->Timer2->setEnabled(false);
         takeSent();
+        QElapsedTimer quiet;
+        quiet.start();
         w->serial.receive(QStringLiteral("x"));
-        QTest::qWait(300);
-        QVERIFY(!w->serial.sent.contains("pmii"));
-        QTRY_COMPARE_WITH_TIMEOUT(w->serial.sent.count("pmii\r"), 1, 2000);
-        QTest::qWait(1200);
+        QTRY_COMPARE_WITH_TIMEOUT(w->serial.sent.count("pmii\r"), 1, 10000);
+        QVERIFY2(quiet.elapsed() >= 1000, qPrintable(QString::number(quiet.elapsed())));
+        // Once: Timer1 waits for the dump meanwhile, and past another whole quiet
+        // second of its ticks nothing more is asked.
+        QVERIFY(!form->Timer5->enabled());
+        QSignalSpy looks(form->Timer1, &VTimer::Timer);
+        QTRY_VERIFY_WITH_TIMEOUT(looks.count() >= 5, 10000);
         QCOMPARE(w->serial.sent.count("pmii\r"), 1);
     }
 

@@ -1,6 +1,7 @@
 // The real program, as built for this run, polling the simulated controller for
 // minutes with a capture log on: long enough for the terminal to be cut several
 // times. Built with the sanitizers, any report of theirs fails the run.
+#include "ptyfixture.h"
 #include "xsession.h"
 
 #include <QElapsedTimer>
@@ -26,13 +27,11 @@ private Q_SLOTS:
     {
         XSession x;
         QVERIFY2(x.start(), qPrintable(x.why()));
-        QProcess sim;
-        sim.start(qEnvironmentVariable("VANTREL_SIM"), {});
-        QVERIFY(sim.waitForReadyRead(5000));
-        const QString device = QString::fromLocal8Bit(sim.readLine().trimmed());
+        SimController sim;
+        QVERIFY2(!sim.device.isEmpty(), qPrintable(sim.why));
         QProcess app;
         app.setProcessChannelMode(QProcess::MergedChannels);
-        QVERIFY(x.startApp(app, device));
+        QVERIFY(x.startApp(app, sim.device));
 
         x.focus(x.window(QStringLiteral("Vantrel")));
         x.keys({QStringLiteral("space")});
@@ -72,8 +71,6 @@ private Q_SLOTS:
         QVERIFY2(app.exitCode() == 0, said.constData());
         for (const char* report : {"Sanitizer", "runtime error"})
             QVERIFY2(!said.contains(report), said.constData());
-        sim.kill();
-        sim.waitForFinished();
     }
 };
 

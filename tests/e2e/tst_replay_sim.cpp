@@ -1,16 +1,14 @@
 // A live session against the simulated controller, recorded into a capture log and
 // played back: the replay screen's grid shows the dumps the live grid showed.
-#include "core/pmidump.h"
 #include "diagnostics/signalgrid.h"
-#include "fakes.h"
-#include "platform/qtserialcomm.h"
+#include "ptyfixture.h"
 #include "replay/logreplay.h"
 #include "shell/windows.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -19,65 +17,50 @@
 using namespace vantrel;
 using namespace vantrel::test;
 
-namespace
-{
-// The live grid once it has held still across a few polls.
-QStringList settledGrid(const SignalGrid& g)
-{
-    QStringList last = gridCells(g);
-    for (int i = 0; i < 20; ++i) {
-        QTest::qWait(700);
-        const QStringList now = gridCells(g);
-        if (now == last)
-            return now;
-        last = now;
-    }
-    return last;
-}
-} // namespace
-
-class TestReplaySim : public QObject
+class TestReplaySim : public QObject, public SimFixture
 {
     Q_OBJECT
 
 private Q_SLOTS:
+    void init() { openSim(); }
+    void cleanup() { closeSim(); }
+
     void recordedSessionReplaysTheSameDumps()
     {
-        QProcess sim;
-        sim.start(qEnvironmentVariable("VANTREL_SIM"), {QStringLiteral("--chunks")});
-        QVERIFY(sim.waitForReadyRead(5000));
-        qputenv("VANTREL_COM1", sim.readLine().trimmed());
         QTemporaryDir dir;
         const QString logPath = dir.filePath(QStringLiteral("session.log"));
-
-        FakeWorld w;
-        QtSerialComm serial;
-        Services s = w.services();
-        s.serial = &serial;
-        Windows windows(s);
-        Form1* car = windows.showForm1();
-        QVERIFY(serial.portOpen());
-        w.dialogScript->push_back(logPath);
+        Form1* car = sim->form.get();
+        car->show();
+        sim->w.dialogScript->push_back(logPath);
         car->MOpenLog->trigger();
         QVERIFY(car->MCloseLog->isEnabled());
+        const auto lbl514 = [car] { return car->grid->label(QStringLiteral("lbl514"))->text(); };
 
         car->Command1->click(); // pmi 1
-        QTRY_COMPARE_WITH_TIMEOUT(car->grid->label(QStringLiteral("lbl3_1"))->text(),
-                                  QStringLiteral("1 "), 3000);
-        const QStringList atLanding1 = settledGrid(*car->grid);
+        QTRY_VERIFY_WITH_TIMEOUT(showsWholeDump(*car->grid), kWholeDumpMs);
+        const QStringList atLanding1 = gridCells(*car->grid);
+        QTRY_COMPARE_WITH_TIMEOUT(car->txtvel->text(), QStringLiteral("  0"), 5000);
         QTest::keyClicks(car->txtpos, QStringLiteral("3"));
         car->Command3->click(); // DOB: the car travels
-        QTRY_COMPARE_WITH_TIMEOUT(car->grid->label(QStringLiteral("lbl514"))->text(),
-                                  QStringLiteral("1 "), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(car->txtvel->text().trimmed().toInt() > 0, kWholeDumpMs);
+        QTRY_VERIFY_WITH_TIMEOUT(showsWholeDump(*car->grid) && lbl514() == QStringLiteral("1 "),
+                                 kWholeDumpMs);
         const QStringList travelling = gridCells(*car->grid);
         QTRY_COMPARE_WITH_TIMEOUT(car->txtvel->text(), QStringLiteral("  0"), 30000);
-        const QStringList atLanding3 = settledGrid(*car->grid);
+        QTRY_VERIFY_WITH_TIMEOUT(showsWholeDump(*car->grid) && lbl514() == QStringLiteral("0 "),
+                                 kWholeDumpMs);
+        const QStringList atLanding3 = gridCells(*car->grid);
         QVERIFY(atLanding1 != atLanding3);
+        // The replay fills a dump's last cell (its value and CR) when it reads the line
+        // after the dump: the log must go on past this dump before it is closed.
+        const qint64 logged = QFileInfo(logPath).size();
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(logPath).size() > logged, kWholeDumpMs);
         car->MCloseLog->trigger();
-        sim.kill();
-        sim.waitForFinished();
+        closeSim();
 
-        replay* r = windows.showReplay();
+        FakeWorld w;
+        Windows screens(w.services());
+        replay* r = screens.showReplay();
         w.dialogScript->push_back(logPath);
         r->MRplayLog->trigger();
         QVERIFY(r->Command1->isEnabled());

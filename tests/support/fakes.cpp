@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QTest>
+#include <QTimer>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -19,6 +21,25 @@ QStringList gridCells(const SignalGrid& grid)
     for (int i = 0; i < kGridCells; ++i)
         out << grid.cell(i)->text();
     return out;
+}
+
+bool showsWholeDump(const SignalGrid& grid)
+{
+    for (const QString& cell : gridCells(grid))
+        if (cell.size() != 2)
+            return false;
+    return true;
+}
+
+void letPeriodsPass(int intervalMs, int periods)
+{
+    QTimer clock;
+    clock.setTimerType(Qt::PreciseTimer);
+    int ticks = 0;
+    QObject::connect(&clock, &QTimer::timeout, [&ticks] { ++ticks; });
+    clock.start(intervalMs);
+    // The timer always ticks; the bound only keeps a stuck event loop from hanging.
+    (void)QTest::qWaitFor([&ticks, periods] { return ticks >= periods; }, 600000);
 }
 
 Result<> FakeSerialComm::setPortOpen(bool o)

@@ -22,6 +22,15 @@ namespace vantrel::test
 
 // The captions of a grid's 75 value cells, in the order the dump fills them.
 QStringList gridCells(const SignalGrid& grid);
+// Whether the grid shows a dump read whole: each of the 75 cells holds its two
+// characters. A dump read while it is still coming in leaves the cells beyond the text
+// received empty, and the one the text ends in short, until the next read.
+bool showsWholeDump(const SignalGrid& grid);
+
+// Runs the event loop until a timer of this interval has ticked `periods` times: the
+// window for something that must not happen, counted in the chances a program timer of
+// that interval had, which a loaded machine delays alike, rather than in wall time.
+void letPeriodsPass(int intervalMs, int periods);
 
 // The wire: records what is sent and lets a test raise notifications.
 class FakeSerialComm final : public SerialComm
@@ -166,11 +175,17 @@ public:
 };
 
 // A driver's error counts as a test sets them; none means a device without counts.
+// `reads` says how often the port looked, so a test can wait until it has seen a value.
 class FakeCounters final : public LineCounterSource
 {
 public:
     std::optional<LineCounts> counts = LineCounts{};
-    std::optional<LineCounts> read(int) override { return counts; }
+    int reads = 0;
+    std::optional<LineCounts> read(int) override
+    {
+        ++reads;
+        return counts;
+    }
 };
 
 // The notifications a port raised, by code, in order, receive notifications left out.

@@ -5,6 +5,9 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTest>
 
 #include <cerrno>
 #include <ctime>
@@ -14,16 +17,45 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <vector>
+
 namespace vantrel::test
 {
 
+std::unique_ptr<QLockFile> lockTerminal(const QString& path)
+{
+    // Where and under which name the serial port looks: "/dev/pts/3" is "LCK..pts_3".
+    QString name = path;
+    name.remove(QRegularExpression(QStringLiteral("^/dev/")));
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    for (const char* folder : {"/var/lock", "/run/lock", "/tmp"}) {
+        if (!QFileInfo(QLatin1String(folder)).isWritable())
+            continue;
+        auto lock =
+            std::make_unique<QLockFile>(QLatin1String(folder) + QStringLiteral("/LCK..") + name);
+        return lock->tryLock(0) ? std::move(lock) : nullptr;
+    }
+    return nullptr;
+}
+
 Pty::Pty()
 {
+    // A terminal another port already reopened is kept until a free one is found.
+    std::vector<int> taken;
     char name[256];
-    if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
-        m_master = -1;
-        return;
+    for (int attempt = 0; attempt < 5 && !m_lock; ++attempt) {
+        if (m_master >= 0)
+            taken.insert(taken.end(), {m_master, m_slave});
+        if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
+            m_master = m_slave = -1;
+            break;
+        }
+        m_lock = lockTerminal(QString::fromLocal8Bit(name));
     }
+    for (int fd : taken)
+        ::close(fd);
+    if (m_master < 0)
+        return;
     termios t{};
     ::tcgetattr(m_slave, &t);
     ::cfmakeraw(&t);
@@ -98,11 +130,16 @@ void Pty::closeMaster()
     m_master = -1;
 }
 
-PtySession::PtySession(std::unique_ptr<LineCounterSource> counters, FileSystem* files)
+PortScreen::PortScreen(std::unique_ptr<LineCounterSource> counters)
     : serial(nullptr, nullptr, std::move(counters))
 {
-    plugIn();
-    qputenv("VANTREL_COM1", QFile::encodeName(device()));
+}
+
+PortScreen::~PortScreen() = default;
+
+void PortScreen::load(const QString& device, FileSystem* files)
+{
+    qputenv("VANTREL_COM1", QFile::encodeName(device));
     Services s = w.services();
     s.serial = &serial;
     if (files)
@@ -111,7 +148,18 @@ PtySession::PtySession(std::unique_ptr<LineCounterSource> counters, FileSystem* 
     form->Form_Load();
 }
 
-PtySession::~PtySession() = default;
+void PortScreen::close()
+{
+    form.reset();
+    serial.release();
+}
+
+PtySession::PtySession(std::unique_ptr<LineCounterSource> counters, FileSystem* files)
+    : PortScreen(std::move(counters))
+{
+    plugIn();
+    load(device(), files);
+}
 
 void PtySession::unplug()
 {
@@ -123,6 +171,49 @@ void PtySession::plugIn()
 {
     pty = std::make_unique<Pty>();
     QFile::link(pty->path(), device());
+}
+
+SimController::SimController(const QStringList& options)
+{
+    // A terminal another port already reopened is given back for the next one.
+    for (int attempt = 0; attempt < 5 && !lock; ++attempt) {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+        const QString link = folder.filePath(QStringLiteral("controller"));
+        process.start(qEnvironmentVariable("VANTREL_SIM"),
+                      options + QStringList{QStringLiteral("--link"), link});
+        // Its first line is the terminal.
+        QElapsedTimer t;
+        t.start();
+        while (!process.canReadLine() && t.elapsed() < 10000 && process.waitForReadyRead(10000)) {
+        }
+        if (!process.canReadLine()) {
+            why = QStringLiteral("vantrel-sim did not start: %1 %2")
+                      .arg(process.errorString(),
+                           QString::fromLocal8Bit(process.readAllStandardError()));
+            return;
+        }
+        lock = lockTerminal(QString::fromLocal8Bit(process.readLine().trimmed()));
+        if (lock)
+            device = link;
+    }
+    if (!lock)
+        why = QStringLiteral("every terminal vantrel-sim was given is held by another port");
+}
+
+SimController::~SimController()
+{
+    process.kill();
+    process.waitForFinished(5000);
+}
+
+void SimFixture::openSim(const QStringList& options)
+{
+    sim = std::make_unique<SimSession>(options);
+    QVERIFY2(!sim->controller.device.isEmpty(), qPrintable(sim->controller.why));
+    QVERIFY(sim->serial.portOpen());
 }
 
 bool underAddressSanitizer()
