@@ -53,6 +53,20 @@ public:
     std::optional<qint64> lastMs() const;
     qsizetype records() const { return m_marks.size(); }
 
+    // timeAt() for offsets that never go backwards, each found from where the last one
+    // was: for timing all of a log's events in one pass.
+    class Walk final
+    {
+    public:
+        explicit Walk(const CaptureTimes& times) : m_times(times), m_next(times.m_marks) {}
+        std::optional<qint64> timeAt(qint64 offset);
+
+    private:
+        const CaptureTimes& m_times;
+        PairSteps::Reader m_next; // the first mark past the offsets asked for so far
+        std::optional<qint64> m_last;
+    };
+
 private:
     class Reader;
     static CaptureTimes none(const QString& notice);

@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
 #include <deque>
 #include <utility>
 
@@ -32,6 +33,45 @@ public:
     // amount given; the other list is left empty.
     void takeAppend(PairSteps& other, quint64 addA, quint64 addB);
     void clear();
+
+    // Reads the entries in order, each in constant time (at() looks for its run first).
+    class Reader final
+    {
+    public:
+        explicit Reader(const PairSteps& list) : m_list(list) {}
+        bool atEnd() const { return m_i >= m_list.size(); }
+        qsizetype index() const { return m_i; }
+        // The entry at index(); only while not atEnd().
+        Pair get() const
+        {
+            const Base& base = m_list.m_bases[size_t(m_base)];
+            const Step& step = m_list.m_steps[size_t(m_i)];
+            return Pair{base.a + step.a, base.b + step.b};
+        }
+        void advance()
+        {
+            ++m_i;
+            if (m_base + 1 < qsizetype(m_list.m_bases.size()) &&
+                m_list.m_bases[size_t(m_base + 1)].first == m_i)
+                ++m_base;
+        }
+        // On to entry i, at or after index(): near ones step by step, far ones at once.
+        void advanceTo(qsizetype i)
+        {
+            if (i - m_i > 4 * kRun) {
+                m_i = std::min(i, m_list.size());
+                m_base = m_i < m_list.size() ? m_list.baseOf(m_i) : m_base;
+                return;
+            }
+            while (m_i < i && !atEnd())
+                advance();
+        }
+
+    private:
+        const PairSteps& m_list;
+        qsizetype m_i = 0;
+        qsizetype m_base = 0;
+    };
 
 private:
     static constexpr qsizetype kRun = 64; // entries per full pair
