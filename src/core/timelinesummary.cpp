@@ -275,7 +275,7 @@ std::unique_ptr<const TimelineSummary> TimelineSummary::build(const IndexData& d
             if (!moved)
                 continue;
             const quint32 code = codeOf(position);
-            if (code != lastLanding) {
+            if (code != kUnknownLanding && code != lastLanding) {
                 s->m_landing.add(at, code);
                 lastLanding = code;
             }
@@ -302,12 +302,15 @@ std::unique_ptr<const TimelineSummary> TimelineSummary::build(const IndexData& d
     {
         CaptureTimes::Walk walk(d.times);
         PairSteps::Reader arrivals(d.arrivals);
-        for (PairSteps::Reader faults(d.newFaults); !faults.atEnd(); faults.advance()) {
+        auto id = d.newFaultIds.begin();
+        for (PairSteps::Reader faults(d.newFaults); !faults.atEnd(); faults.advance(), ++id) {
             const PairSteps::Pair p = faults.get();
-            const qint64 at = positionOf(walk, p);
             while (!arrivals.atEnd() && arrivals.get().b < p.b)
                 arrivals.advance();
             const bool arrival = !arrivals.atEnd() && arrivals.get().b == p.b;
+            if (!arrival && d.faultTexts[*id].trimmed() == kClearFault)
+                continue;
+            const qint64 at = positionOf(walk, p);
             (arrival ? s->m_arrivals : s->m_faults).add(at, quint32(faults.index()));
         }
     }

@@ -88,6 +88,8 @@ public:
     static constexpr qint64 kFinestBuckets = 1 << 16;
     // A landing code from R1, R2 and R4 is 0..7; this when one of them is not 0 or 1.
     static constexpr quint32 kUnknownLanding = 0xff;
+    // What the controller reports when no fault stands.
+    static constexpr char kClearFault[] = "NO FAULT";
 
     // From what the index holds (the indexer builds it with the index).
     static std::unique_ptr<const TimelineSummary> build(const IndexData& data);
@@ -106,10 +108,10 @@ public:
     const TimelineSeries& cell(int i) const { return m_cells[size_t(i)]; }
     // Speed reports that are numbers, where they differ from the report before.
     const TimelineSeries& speed() const { return m_speed; }
-    // The landing code R1 + 2 R2 + 4 R4 where it changes.
+    // The landing code R1 + 2 R2 + 4 R4 where it changes to another readable one.
     const TimelineSeries& landing() const { return m_landing; }
-    // New faults other than arrivals, and arrivals; each valued with its number among
-    // the new faults (LogIndex::Event::NewFault).
+    // New faults other than arrivals and the all-clear, and arrivals; each valued with
+    // its number among the new faults (LogIndex::Event::NewFault).
     const TimelineSeries& faults() const { return m_faults; }
     const TimelineSeries& arrivals() const { return m_arrivals; }
 
@@ -137,7 +139,7 @@ private:
     int m_shift = 0;
     std::array<TimelineSeries, kGridCells> m_cells;
     TimelineSeries m_speed{true};
-    TimelineSeries m_landing;
+    TimelineSeries m_landing{true};
     TimelineSeries m_faults;
     TimelineSeries m_arrivals;
 };

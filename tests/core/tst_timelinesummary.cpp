@@ -301,7 +301,8 @@ private Q_SLOTS:
                 cells[size_t(c)].append(
                     {at(LogIndex::Event::Dump, i), TimelineSummary::cellOf(values[size_t(c)])});
             const quint32 code = TimelineSummary::landingCode(values);
-            if (landing.isEmpty() || landing.last().value != code)
+            if (code != TimelineSummary::kUnknownLanding &&
+                (landing.isEmpty() || landing.last().value != code))
                 landing.append({at(LogIndex::Event::Dump, i), code});
             return true;
         });
@@ -321,9 +322,11 @@ private Q_SLOTS:
         QList<Change> faults;
         QList<Change> arrivals;
         for (qsizetype i = 0; i < index.count(LogIndex::Event::NewFault); ++i) {
-            const bool arrival =
-                index.faultText(LogIndex::Event::NewFault, i).startsWith(u"ARRIVED AT ");
-            (arrival ? arrivals : faults).append({at(LogIndex::Event::NewFault, i), quint32(i)});
+            const QString text = index.faultText(LogIndex::Event::NewFault, i);
+            if (text.startsWith(u"ARRIVED AT "))
+                arrivals.append({at(LogIndex::Event::NewFault, i), quint32(i)});
+            else if (text.trimmed() != u"NO FAULT")
+                faults.append({at(LogIndex::Event::NewFault, i), quint32(i)});
         }
         QCOMPARE(placesOf(s.faults()), placesOf(faults));
         QCOMPARE(placesOf(s.arrivals()), placesOf(arrivals));
