@@ -3,7 +3,9 @@
 #include "core/capturetimes.h"
 #include "core/linefile.h"
 #include "core/pmidump.h"
+#include "testfiles.h"
 
+#include <QFile>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -144,6 +146,18 @@ qint64 timeOfByte(const QList<TimeRecord>& records, qint64 offset)
         std::upper_bound(records.begin(), records.end(), offset,
                          [](qint64 at, const TimeRecord& t) { return at < t.offset; });
     return past == records.begin() ? records.first().ms : (past - 1)->ms;
+}
+
+QString writeLog(const QString& folder, quint32 seed, int pieces, bool timed)
+{
+    const QString path = folder + QStringLiteral("/capture.log");
+    const QByteArray log = randomLog(seed, pieces);
+    writeFile(path, log);
+    const QString times = capturetimes::pathFor(path);
+    QFile::remove(times);
+    if (timed)
+        writeFile(times, timesFile(randomTimes(seed, log.size(), 1767225600000), log.size()));
+    return path;
 }
 
 } // namespace vantrel::test

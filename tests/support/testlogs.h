@@ -44,4 +44,8 @@ QByteArray timesFile(const QList<TimeRecord>& records, qint64 logBytes);
 // The time of a byte: that of the last record at or before it.
 qint64 timeOfByte(const QList<TimeRecord>& records, qint64 offset);
 
+// A generated log (randomLog) written as <folder>/capture.log, with random capture times
+// beside it when timed (from 2026-01-01 00:00 UTC on); its path.
+QString writeLog(const QString& folder, quint32 seed, int pieces, bool timed);
+
 } // namespace vantrel::test
