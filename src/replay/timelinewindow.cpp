@@ -52,6 +52,9 @@ constexpr double kKeyPanFraction = 0.125;
 constexpr double kKeyCursorFraction = 0.02;
 constexpr double kFollowFraction = 0.1; // a cursor that left the view comes back here
 constexpr quint32 kTopLanding = 6;      // landings B and 1 to 6 at least
+constexpr int kLanesStretch = 4;        // of the window's room, against the fault list's 1
+constexpr int kFaultRowsAtLeast = 4;
+constexpr int kFaultRowsAtFirst = 7;
 
 // The least 1, 2 or 5 times a power of ten at or above v.
 quint32 niceCeiling(quint32 v)
@@ -155,6 +158,8 @@ public:
             addRow(m_signals, m_signalArea, TimelineWindow::LaneKind::Signal, cell,
                    QStringLiteral("Signal_") + name, name);
         }
+        // Never taller than all its lanes.
+        setMaximumHeight(fixedHeight() + int(m_signals.size()) * signalHeight());
         relayout();
         for (const Row& row : std::as_const(m_signals)) {
             row.label->show();
@@ -195,8 +200,10 @@ protected:
     void focusOutEvent(QFocusEvent*) override { updateLanes(); }
     void changeEvent(QEvent* e) override
     {
-        if (e->type() == QEvent::FontChange)
+        if (e->type() == QEvent::FontChange) {
+            setMaximumHeight(fixedHeight() + int(m_signals.size()) * signalHeight());
             relayout();
+        }
         QWidget::changeEvent(e);
     }
 
@@ -363,6 +370,18 @@ private:
     const TimelineWindow& m_w;
 };
 
+// The list of faults, a few rows high to begin with.
+class FaultListView final : public QListView
+{
+public:
+    using QListView::QListView;
+    QSize sizeHint() const override
+    {
+        return QSize(QListView::sizeHint().width(),
+                     kFaultRowsAtFirst * fontMetrics().height() + 2 * frameWidth());
+    }
+};
+
 TimelineWindow::TimelineWindow(std::shared_ptr<const LogIndex> index, QWidget* parent)
     : QWidget(parent, Qt::Window), m_index(std::move(index))
 {
@@ -437,20 +456,21 @@ void TimelineWindow::buildLayout()
     top->addWidget(m_readout);
 
     m_plot = new TimelinePlot(this);
-    top->addWidget(m_plot, 1);
+    // Room goes to the lanes up to all of them, then to the list of faults.
+    top->addWidget(m_plot, kLanesStretch);
 
     auto* faultsCaption = new QLabel(QStringLiteral("New &faults (click one to go there):"), this);
     faultsCaption->setObjectName(QStringLiteral("FaultListName"));
     top->addWidget(faultsCaption);
-    m_faultList = new QListView(this);
+    m_faultList = new FaultListView(this);
     m_faultList->setObjectName(QStringLiteral("FaultList"));
     m_faultList->setUniformItemSizes(true);
     m_faultList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_faultModel = new FaultListModel(*this, m_faultList);
     m_faultList->setModel(m_faultModel);
-    m_faultList->setMaximumHeight(6 * fontMetrics().height() + 8);
+    m_faultList->setMinimumHeight(kFaultRowsAtLeast * fontMetrics().height());
     faultsCaption->setBuddy(m_faultList);
-    top->addWidget(m_faultList);
+    top->addWidget(m_faultList, 1);
     const auto rowChosen = [this](const QModelIndex& i) {
         if (i.isValid())
             choose(faultLine(i.row()));
