@@ -5,20 +5,26 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 namespace vantrel
 {
 
-void TimelineSeries::add(qint64 at, quint32 value)
+namespace
 {
-    m_at.push_back(at);
-    m_value.push_back(value);
+// Columns whose changes are found one by one rather than a column at a time, at most
+// this many changes a column.
+constexpr qsizetype kChangesOneByOne = 4;
+} // namespace
+
+void TimelineSeries::reserve(qsizetype changes)
+{
+    m_at.reserve(size_t(changes));
+    m_value.reserve(size_t(changes));
 }
 
-void TimelineSeries::finish(qint64 origin, int shift)
+void TimelineSeries::finish()
 {
-    m_origin = origin;
-    m_shift = shift;
     m_levels.clear();
     m_at.shrink_to_fit();
     m_value.shrink_to_fit();
@@ -44,10 +50,9 @@ void TimelineSeries::finish(qint64 origin, int shift)
         }
     };
     Level finest;
-    for (size_t i = 0; i < m_at.size(); ++i) {
-        const quint32 bucket = quint32(std::max<qint64>(0, m_at[i] - origin) >> shift);
-        put(finest, bucket, 1, m_value[i], m_value[i], m_value[i]);
-    }
+    const int steps = m_scale.shift - m_scale.grain; // grains in a finest bucket, as a shift
+    for (size_t i = 0; i < m_at.size(); ++i)
+        put(finest, m_at[i] >> steps, 1, m_value[i], m_value[i], m_value[i]);
     m_levels.push_back(std::move(finest));
     // Each level halves the one below until one bucket holds everything.
     while (m_levels.back().bucket.size() > 1) {
@@ -63,22 +68,82 @@ void TimelineSeries::finish(qint64 origin, int shift)
             v->shrink_to_fit();
 }
 
+quint32 TimelineSeries::stepFrom(double at) const
+{
+    const double steps =
+        std::ceil((at - double(m_scale.origin)) / double(qint64(1) << m_scale.grain));
+    return steps <= 0 ? 0 : steps >= 4294967295.0 ? 0xffffffffu : quint32(steps);
+}
+
 qsizetype TimelineSeries::firstFrom(qint64 at) const
 {
-    return qsizetype(std::lower_bound(m_at.begin(), m_at.end(), at) - m_at.begin());
+    if (at > m_scale.origin + (qint64(0xffffffffu) << m_scale.grain))
+        return size();
+    return qsizetype(std::lower_bound(m_at.begin(), m_at.end(), stepFrom(double(at))) -
+                     m_at.begin());
 }
 
 std::optional<quint32> TimelineSeries::valueAt(qint64 at) const
 {
-    const auto past = std::upper_bound(m_at.begin(), m_at.end(), at);
-    if (past == m_at.begin())
+    const qsizetype past = firstFrom(at + 1);
+    if (past == 0)
         return std::nullopt;
-    return m_value[size_t(past - m_at.begin() - 1)];
+    return m_value[size_t(past - 1)];
 }
 
 quint32 TimelineSeries::maxValue() const
 {
     return m_levels.empty() || !m_ranges ? 0 : m_levels.back().max.front();
+}
+
+void TimelineSeries::changesInColumns(double from, double width, int count, Columns& out) const
+{
+    const double to = from + width * count;
+    const qsizetype first = firstFrom(qint64(std::ceil(from)));
+    const qsizetype end = firstFrom(qint64(std::ceil(to)));
+    if (first > 0)
+        out.before = m_value[size_t(first - 1)];
+    const auto columnOf = [&](qsizetype i) {
+        return std::clamp(int((double(position(i)) - from) / width), 0, count - 1);
+    };
+    const auto take = [&](int c, qsizetype i, qsizetype j) { // changes [i, j) in column c
+        Column& col = out.columns[size_t(c)];
+        col.count = quint32(j - i);
+        col.last = m_value[size_t(j - 1)];
+        col.min = col.max = col.last;
+        if (m_ranges)
+            for (qsizetype k = i; k < j; ++k) {
+                col.min = std::min(col.min, m_value[size_t(k)]);
+                col.max = std::max(col.max, m_value[size_t(k)]);
+            }
+    };
+    if (end - first <= kChangesOneByOne * count) {
+        for (qsizetype i = first; i < end;) {
+            const int c = columnOf(i);
+            qsizetype j = i + 1;
+            while (j < end && columnOf(j) == c)
+                ++j;
+            take(c, i, j);
+            i = j;
+        }
+        return;
+    }
+    // Many: where each column's changes end, found by halving.
+    qsizetype i = first;
+    for (int c = 0; c < count && i < end; ++c) {
+        qsizetype lo = i;
+        qsizetype hi = end;
+        while (lo < hi) {
+            const qsizetype mid = lo + (hi - lo) / 2;
+            if (columnOf(mid) <= c)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        if (lo > i)
+            take(c, i, lo);
+        i = lo;
+    }
 }
 
 TimelineSeries::Columns TimelineSeries::columns(double from, double width, int count) const
@@ -87,52 +152,36 @@ TimelineSeries::Columns TimelineSeries::columns(double from, double width, int c
     out.columns.resize(size_t(std::max(count, 0)));
     if (m_at.empty() || count <= 0 || !(width > 0))
         return out;
-    const double to = from + width * count;
-    const auto columnOf = [&](double at) {
-        return std::clamp(int((at - from) / width), 0, count - 1);
-    };
-    const auto take = [&](int c, quint32 n, quint32 last, quint32 min, quint32 max) {
-        Column& col = out.columns[size_t(c)];
-        if (col.count == 0) {
-            col.min = min;
-            col.max = max;
-        } else {
-            col.min = std::min(col.min, min);
-            col.max = std::max(col.max, max);
-        }
-        col.count += n;
-        col.last = last;
-    };
-    if (width < double(qint64(1) << m_shift) || m_levels.empty()) {
-        // Narrower than the finest bucket: the changes themselves.
-        size_t i = size_t(firstFrom(qint64(std::ceil(from))));
-        if (i > 0)
-            out.before = m_value[i - 1];
-        for (; i < m_at.size() && double(m_at[i]) < to; ++i)
-            take(columnOf(double(m_at[i])), 1, m_value[i], m_value[i], m_value[i]);
+    if (width < double(qint64(1) << m_scale.shift) || m_levels.empty()) {
+        changesInColumns(from, width, count, out);
         return out;
     }
+    const double to = from + width * count;
     int level = 0;
-    while (level + 1 < int(m_levels.size()) && double(qint64(1) << (m_shift + level + 1)) <= width)
+    while (level + 1 < int(m_levels.size()) &&
+           double(qint64(1) << (m_scale.shift + level + 1)) <= width)
         ++level;
     const Level& l = m_levels[size_t(level)];
-    const double bucketWidth = double(qint64(1) << (m_shift + level));
+    const double bucketWidth = double(qint64(1) << (m_scale.shift + level));
     // The first bucket that starts at or after `from`; those before it come before.
-    const double firstBucket = std::ceil((from - double(m_origin)) / bucketWidth);
-    size_t j =
-        firstBucket <= 0
-            ? 0
-            : size_t(std::lower_bound(l.bucket.begin(), l.bucket.end(),
-                                      firstBucket > 4e9 ? 0xffffffffu : quint32(firstBucket)) -
-                     l.bucket.begin());
+    const double firstBucket = std::ceil((from - double(m_scale.origin)) / bucketWidth);
+    const quint32 key = firstBucket <= 0              ? 0
+                        : firstBucket >= 4294967295.0 ? 0xffffffffu
+                                                      : quint32(firstBucket);
+    size_t j = size_t(std::lower_bound(l.bucket.begin(), l.bucket.end(), key) - l.bucket.begin());
     if (j > 0)
         out.before = l.last[j - 1];
     for (; j < l.bucket.size(); ++j) {
-        const double start = double(m_origin) + double(l.bucket[j]) * bucketWidth;
+        const double start = double(m_scale.origin) + double(l.bucket[j]) * bucketWidth;
         if (start >= to)
             break;
-        take(columnOf(start), l.count[j], l.last[j], m_ranges ? l.min[j] : l.last[j],
-             m_ranges ? l.max[j] : l.last[j]);
+        Column& col = out.columns[size_t(std::clamp(int((start - from) / width), 0, count - 1))];
+        const quint32 min = m_ranges ? l.min[j] : l.last[j];
+        const quint32 max = m_ranges ? l.max[j] : l.last[j];
+        col.min = col.count == 0 ? min : std::min(col.min, min);
+        col.max = col.count == 0 ? max : std::max(col.max, max);
+        col.count += l.count[j];
+        col.last = l.last[j];
     }
     return out;
 }
@@ -233,6 +282,122 @@ std::unique_ptr<const TimelineSummary> TimelineSummary::build(const LogIndex& in
     return build(*index.m_d);
 }
 
+namespace
+{
+// A change's place along the axis: its time, or its line.
+struct Placer {
+    const IndexData& d;
+    qint64 start;
+    CaptureTimes::Walk walk{d.times};
+    qint64 operator()(const PairSteps::Pair& p)
+    {
+        return d.times.valid() ? walk.timeAt(qint64(p.b)).value_or(start) : qint64(p.a) + 1;
+    }
+};
+
+// A speed report whose text is the last one's changes nothing; nor does one whose number
+// is the last number.
+struct SpeedChanges {
+    SpeedValue text = 0;
+    std::optional<quint32> number;
+    std::optional<quint32> changed(SpeedValue v)
+    {
+        if (v == text)
+            return std::nullopt;
+        text = v;
+        const std::optional<quint32> n = TimelineSummary::speedNumber(v);
+        if (!n || n == number)
+            return std::nullopt;
+        number = n;
+        return n;
+    }
+};
+} // namespace
+
+// Most dumps change nothing and most speed reports repeat the last: only the changes are
+// placed, each from where the last one was; the changes are counted first so they are
+// kept without copying.
+void TimelineSummary::takeCells(const IndexData& d)
+{
+    std::array<qsizetype, kGridCells> changes{};
+    for (const CellChange& c : d.changes)
+        ++changes[c.cell];
+    for (int i = 0; i < kGridCells; ++i)
+        m_cells[size_t(i)].reserve(changes[size_t(i)]);
+    Placer place{d, m_start};
+    PairSteps::Reader dumps(d.dumps);
+    const std::array<int, 3>& landing = landingCells();
+    std::array<CellValue, 3> position{kNoCell, kNoCell, kNoCell};
+    std::optional<quint32> lastLanding;
+    auto change = d.changes.begin();
+    qsizetype i = 0;
+    for (auto counts = d.dumpChangeCounts.begin(); counts != d.dumpChangeCounts.end();
+         ++counts, ++i) {
+        const int n = *counts;
+        if (n == 0)
+            continue;
+        dumps.advanceTo(i);
+        const qint64 at = place(dumps.get());
+        bool moved = false;
+        for (int k = 0; k < n; ++k, ++change) {
+            const CellChange& c = *change;
+            m_cells[c.cell].add(at, c.value());
+            for (size_t r = 0; r < landing.size(); ++r)
+                if (c.cell == landing[r]) {
+                    position[r] = c.value();
+                    moved = true;
+                }
+        }
+        if (!moved)
+            continue;
+        const quint32 code = codeOf(position);
+        if (code != kUnknownLanding && code != lastLanding) {
+            m_landing.add(at, code);
+            lastLanding = code;
+        }
+    }
+    for (TimelineSeries& cell : m_cells)
+        cell.finish();
+    m_landing.finish();
+}
+
+void TimelineSummary::takeSpeeds(const IndexData& d)
+{
+    SpeedChanges counting;
+    qsizetype changes = 0;
+    for (SpeedValue v : d.speedValues)
+        changes += counting.changed(v).has_value();
+    m_speed.reserve(changes);
+    Placer place{d, m_start};
+    PairSteps::Reader speeds(d.speeds);
+    SpeedChanges last;
+    qsizetype i = 0;
+    for (auto value = d.speedValues.begin(); value != d.speedValues.end(); ++value, ++i)
+        if (const std::optional<quint32> number = last.changed(*value)) {
+            speeds.advanceTo(i);
+            m_speed.add(place(speeds.get()), *number);
+        }
+    m_speed.finish();
+}
+
+void TimelineSummary::takeFaults(const IndexData& d)
+{
+    Placer place{d, m_start};
+    PairSteps::Reader arrivals(d.arrivals);
+    auto id = d.newFaultIds.begin();
+    for (PairSteps::Reader faults(d.newFaults); !faults.atEnd(); faults.advance(), ++id) {
+        const PairSteps::Pair p = faults.get();
+        while (!arrivals.atEnd() && arrivals.get().b < p.b)
+            arrivals.advance();
+        const bool arrival = !arrivals.atEnd() && arrivals.get().b == p.b;
+        if (!arrival && d.faultTexts[*id].trimmed() == kClearFault)
+            continue;
+        (arrival ? m_arrivals : m_faults).add(place(p), quint32(faults.index()));
+    }
+    m_faults.finish();
+    m_arrivals.finish();
+}
+
 std::unique_ptr<const TimelineSummary> TimelineSummary::build(const IndexData& d)
 {
     std::unique_ptr<TimelineSummary> s(new TimelineSummary);
@@ -240,87 +405,27 @@ std::unique_ptr<const TimelineSummary> TimelineSummary::build(const IndexData& d
     s->m_unit = timed ? Unit::Milliseconds : Unit::Lines;
     s->m_start = timed ? *d.times.firstMs() : 1;
     s->m_end = std::max(s->m_start + 1, timed ? *d.times.lastMs() + 1 : d.lines + 1);
-    // Each list is in the order of its offsets, so each walks the times once.
-    const auto positionOf = [&](CaptureTimes::Walk& walk, const PairSteps::Pair& p) {
-        return timed ? walk.timeAt(qint64(p.b)).value_or(s->m_start) : qint64(p.a) + 1;
-    };
-
-    // Most dumps change nothing and most speed reports repeat the last: only the
-    // changes are looked up, each from where the last one was.
-    {
-        CaptureTimes::Walk walk(d.times);
-        PairSteps::Reader dumps(d.dumps);
-        const std::array<int, 3>& landing = landingCells();
-        std::array<CellValue, 3> position{kNoCell, kNoCell, kNoCell};
-        std::optional<quint32> lastLanding;
-        auto change = d.changes.begin();
-        qsizetype i = 0;
-        for (auto counts = d.dumpChangeCounts.begin(); counts != d.dumpChangeCounts.end();
-             ++counts, ++i) {
-            const int n = *counts;
-            if (n == 0)
-                continue;
-            dumps.advanceTo(i);
-            const qint64 at = positionOf(walk, dumps.get());
-            bool moved = false;
-            for (int k = 0; k < n; ++k, ++change) {
-                const CellChange& c = *change;
-                s->m_cells[c.cell].add(at, c.value());
-                for (size_t r = 0; r < landing.size(); ++r)
-                    if (c.cell == landing[r]) {
-                        position[r] = c.value();
-                        moved = true;
-                    }
-            }
-            if (!moved)
-                continue;
-            const quint32 code = codeOf(position);
-            if (code != kUnknownLanding && code != lastLanding) {
-                s->m_landing.add(at, code);
-                lastLanding = code;
-            }
-        }
-    }
-    {
-        CaptureTimes::Walk walk(d.times);
-        PairSteps::Reader speeds(d.speeds);
-        std::optional<quint32> last;
-        SpeedValue lastText = 0;
-        qsizetype i = 0;
-        for (auto value = d.speedValues.begin(); value != d.speedValues.end(); ++value, ++i) {
-            if (*value == lastText)
-                continue;
-            lastText = *value;
-            const std::optional<quint32> number = speedNumber(*value);
-            if (!number || number == last)
-                continue;
-            speeds.advanceTo(i);
-            s->m_speed.add(positionOf(walk, speeds.get()), *number);
-            last = number;
-        }
-    }
-    {
-        CaptureTimes::Walk walk(d.times);
-        PairSteps::Reader arrivals(d.arrivals);
-        auto id = d.newFaultIds.begin();
-        for (PairSteps::Reader faults(d.newFaults); !faults.atEnd(); faults.advance(), ++id) {
-            const PairSteps::Pair p = faults.get();
-            while (!arrivals.atEnd() && arrivals.get().b < p.b)
-                arrivals.advance();
-            const bool arrival = !arrivals.atEnd() && arrivals.get().b == p.b;
-            if (!arrival && d.faultTexts[*id].trimmed() == kClearFault)
-                continue;
-            const qint64 at = positionOf(walk, p);
-            (arrival ? s->m_arrivals : s->m_faults).add(at, quint32(faults.index()));
-        }
-    }
-
-    while (((s->m_end - s->m_start - 1) >> s->m_shift) >= kFinestBuckets)
-        ++s->m_shift;
+    TimelineScale& scale = s->m_scale;
+    scale.origin = s->m_start;
+    const qint64 span = s->m_end - s->m_start - 1;
+    while ((span >> scale.grain) > qint64(0xffffffffu))
+        ++scale.grain;
+    scale.shift = scale.grain;
+    while ((span >> scale.shift) >= kFinestBuckets)
+        ++scale.shift;
     for (TimelineSeries& cell : s->m_cells)
-        cell.finish(s->m_start, s->m_shift);
-    for (TimelineSeries* series : {&s->m_speed, &s->m_landing, &s->m_faults, &s->m_arrivals})
-        series->finish(s->m_start, s->m_shift);
+        cell = TimelineSeries(scale);
+    s->m_speed = TimelineSeries(scale, true);
+    s->m_landing = TimelineSeries(scale, true);
+    s->m_faults = TimelineSeries(scale);
+    s->m_arrivals = TimelineSeries(scale);
+    // The dumps on this thread, the reports on another: each part fills its own series.
+    std::thread reports([&] {
+        s->takeSpeeds(d);
+        s->takeFaults(d);
+    });
+    s->takeCells(d);
+    reports.join();
     return s;
 }
 

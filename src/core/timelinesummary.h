@@ -5,6 +5,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <optional>
@@ -16,11 +17,20 @@ namespace vantrel
 struct IndexData;
 class LogIndex;
 
+// Where a timeline's positions count from and how finely: 32-bit steps of 1 << grain
+// axis units from origin (grain 0 unless the axis spans more than 2^32 units), the finest
+// buckets 1 << shift units wide.
+struct TimelineScale {
+    qint64 origin = 0;
+    int grain = 0;
+    int shift = 0;
+};
+
 // One kind of change along a timeline's axis (a signal's value, the speed, faults), each
 // at an axis position with a value, summed up in buckets whose widths are powers of two:
 // a stretch of the axis drawn in columns is summed up from at most three buckets a
-// column at any zoom; only columns narrower than the finest bucket are summed up from
-// the changes themselves, and few of those fall into the stretch then.
+// column at any zoom; columns narrower than the finest bucket are summed up from the
+// changes themselves, found column by column where they are many.
 class TimelineSeries final
 {
 public:
@@ -39,15 +49,27 @@ public:
     };
 
     // With ranges, the least and greatest value of each bucket are kept too (speed).
-    explicit TimelineSeries(bool ranges = false) : m_ranges(ranges) {}
+    explicit TimelineSeries(const TimelineScale& scale = {}, bool ranges = false)
+        : m_scale(scale), m_ranges(ranges)
+    {
+    }
 
-    // Changes come in the order of their positions, then finish() sums them up in
-    // buckets of (1 << (shift + level)) units from origin, up to one bucket for the lot.
-    void add(qint64 at, quint32 value);
-    void finish(qint64 origin, int shift);
+    // Changes come in the order of their positions, none before the origin; then
+    // finish() sums them up in buckets of 1 << (shift + level) units, level by level up
+    // to one bucket for the lot.
+    void reserve(qsizetype changes);
+    void add(qint64 at, quint32 value)
+    {
+        m_at.push_back(quint32(std::max<qint64>(0, at - m_scale.origin) >> m_scale.grain));
+        m_value.push_back(value);
+    }
+    void finish();
 
     qsizetype size() const { return qsizetype(m_at.size()); }
-    qint64 position(qsizetype i) const { return m_at[size_t(i)]; }
+    qint64 position(qsizetype i) const
+    {
+        return m_scale.origin + (qint64(m_at[size_t(i)]) << m_scale.grain);
+    }
     quint32 value(qsizetype i) const { return m_value[size_t(i)]; }
     // The first change at or after a position (size() when none is).
     qsizetype firstFrom(qint64 at) const;
@@ -69,10 +91,13 @@ private:
         std::vector<quint32> min;
         std::vector<quint32> max;
     };
+    // Steps of the grain from the origin: the first at or after a position.
+    quint32 stepFrom(double at) const;
+    void changesInColumns(double from, double width, int count, Columns& out) const;
+
+    TimelineScale m_scale;
     bool m_ranges;
-    qint64 m_origin = 0;
-    int m_shift = 0;
-    std::vector<qint64> m_at;
+    std::vector<quint32> m_at; // steps of the grain from the origin
     std::vector<quint32> m_value;
     std::vector<Level> m_levels;
 };
@@ -85,7 +110,7 @@ class TimelineSummary final
 public:
     enum class Unit { Milliseconds, Lines };
     // The finest buckets: the axis in at most this many.
-    static constexpr qint64 kFinestBuckets = 1 << 16;
+    static constexpr qint64 kFinestBuckets = 1 << 12;
     // A landing code from R1, R2 and R4 is 0..7; this when one of them is not 0 or 1.
     static constexpr quint32 kUnknownLanding = 0xff;
     // What the controller reports when no fault stands.
@@ -100,9 +125,9 @@ public:
     // The axis position of the log's first line, and just past its last.
     qint64 start() const { return m_start; }
     qint64 end() const { return m_end; }
-    // The finest buckets are 1 << shift() units wide (series of one's own along the
-    // same axis are finished with it).
-    int shift() const { return m_shift; }
+    // How positions are kept and bucketed: series of one's own along the same axis
+    // (find hits) are made with it.
+    const TimelineScale& scale() const { return m_scale; }
 
     // Cell i of the dumps (the order of dumpCells()), its values as CellValue.
     const TimelineSeries& cell(int i) const { return m_cells[size_t(i)]; }
@@ -133,13 +158,16 @@ public:
 
 private:
     TimelineSummary() = default;
+    void takeCells(const IndexData& d);
+    void takeSpeeds(const IndexData& d);
+    void takeFaults(const IndexData& d);
     Unit m_unit = Unit::Lines;
     qint64 m_start = 1;
     qint64 m_end = 1;
-    int m_shift = 0;
+    TimelineScale m_scale;
     std::array<TimelineSeries, kGridCells> m_cells;
-    TimelineSeries m_speed{true};
-    TimelineSeries m_landing{true};
+    TimelineSeries m_speed;
+    TimelineSeries m_landing;
     TimelineSeries m_faults;
     TimelineSeries m_arrivals;
 };

@@ -395,7 +395,8 @@ TimelineWindow::TimelineWindow(std::shared_ptr<const LogIndex> index, QWidget* p
                          QDateTime::fromMSecsSinceEpoch(s.end() - 1).date();
     m_speedTop = niceCeiling(std::max<quint32>(10, s.speed().maxValue()));
     m_landingTop = std::max<quint32>(kTopLanding, s.landing().maxValue());
-    m_hits.finish(s.start(), s.shift());
+    m_hits = TimelineSeries(s.scale());
+    m_hits.finish();
 
     QSettings settings;
     const QString key = QLatin1String(kSignalsKey);
@@ -659,14 +660,15 @@ void TimelineWindow::setFindHits(const std::vector<SearchHit>& hits)
     std::stable_sort(ordered.begin(), ordered.end(),
                      [](const SearchHit& a, const SearchHit& b) { return a.offset < b.offset; });
     const TimelineSummary& s = summary();
-    m_hits = TimelineSeries();
+    m_hits = TimelineSeries(s.scale());
+    m_hits.reserve(qsizetype(ordered.size()));
     CaptureTimes::Walk walk(m_index->times());
     for (const SearchHit& hit : ordered)
         m_hits.add(s.unit() == TimelineSummary::Unit::Lines
                        ? hit.line
                        : walk.timeAt(hit.offset).value_or(s.start()),
                    quint32(hit.line));
-    m_hits.finish(s.start(), s.shift());
+    m_hits.finish();
     m_plot->updateLanes();
 }
 

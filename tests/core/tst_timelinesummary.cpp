@@ -38,11 +38,12 @@ QList<Change> randomChanges(quint32 seed, int count, qint64 step)
     return out;
 }
 
-// The widest bucket no wider than a column among the series' levels; 1 below them.
-double bucketFor(const TimelineSeries& series, int shift, double width)
+// The widest bucket no wider than a column among the series' levels; a grain below them.
+double bucketFor(const TimelineSeries& series, const TimelineScale& scale, double width)
 {
+    const int shift = scale.shift;
     if (width < double(qint64(1) << shift))
-        return 1;
+        return double(qint64(1) << scale.grain);
     int level = 0;
     while (level + 1 < series.levels() && double(qint64(1) << (shift + level + 1)) <= width)
         ++level;
@@ -50,13 +51,13 @@ double bucketFor(const TimelineSeries& series, int shift, double width)
 }
 
 // Each change counted in the column its bucket starts in, worked out one by one.
-TimelineSeries::Columns expectedColumns(const QList<Change>& changes, double bucket, double from,
-                                        double width, int count)
+TimelineSeries::Columns expectedColumns(const QList<Change>& changes, qint64 origin, double bucket,
+                                        double from, double width, int count)
 {
     TimelineSeries::Columns out;
     out.columns.resize(size_t(count));
     for (const Change& c : changes) {
-        const double start = std::floor(double(c.at) / bucket) * bucket;
+        const double start = double(origin) + std::floor(double(c.at - origin) / bucket) * bucket;
         if (start < from) {
             out.before = c.value;
             continue;
@@ -125,47 +126,61 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("count");
         QTest::addColumn<qint64>("step");
+        QTest::addColumn<int>("grain");
         QTest::addColumn<int>("shift");
         QTest::addColumn<double>("width"); // in finest buckets
         QTest::addColumn<double>("from");  // in finest buckets
         QTest::addColumn<int>("columns");
         QTest::newRow("columns narrower than a unit: the changes themselves")
-            << 2000 << qint64(40) << 6 << 0.004 << 1000.3 << 900;
-        QTest::newRow("columns narrower than the finest bucket")
-            << 2000 << qint64(40) << 6 << 0.3 << 100.7 << 800;
+            << 2000 << qint64(40) << 0 << 6 << 0.004 << 1000.3 << 900;
+        QTest::newRow("columns narrower than the finest bucket, few changes a column")
+            << 2000 << qint64(40) << 0 << 6 << 0.3 << 100.7 << 800;
+        QTest::newRow("columns narrower than the finest bucket, many changes a column")
+            << 20000 << qint64(3) << 0 << 6 << 0.5 << 20.2 << 700;
+        QTest::newRow("positions kept to a grain of four units")
+            << 3000 << qint64(30) << 2 << 6 << 0.3 << 40.1 << 900;
+        QTest::newRow("positions kept to a grain, wide columns")
+            << 3000 << qint64(30) << 2 << 6 << 5.37 << 3.21 << 777;
         QTest::newRow("columns of the finest bucket, on its edges")
-            << 3000 << qint64(30) << 4 << 1.0 << 64.0 << 1000;
+            << 3000 << qint64(30) << 0 << 4 << 1.0 << 64.0 << 1000;
         QTest::newRow("columns of eight buckets, on their edges")
-            << 3000 << qint64(30) << 4 << 8.0 << 16.0 << 500;
+            << 3000 << qint64(30) << 0 << 4 << 8.0 << 16.0 << 500;
         QTest::newRow("columns between bucket widths, anywhere")
-            << 3000 << qint64(30) << 4 << 5.37 << 3.21 << 777;
+            << 3000 << qint64(30) << 0 << 4 << 5.37 << 3.21 << 777;
         QTest::newRow("many changes a bucket, wide columns")
-            << 20000 << qint64(3) << 2 << 97.5 << 11.1 << 300;
+            << 20000 << qint64(3) << 0 << 2 << 97.5 << 11.1 << 300;
         QTest::newRow("columns wider than the top level: one bucket for the lot")
-            << 50 << qint64(10) << 1 << 1e6 << 0.0 << 3;
+            << 50 << qint64(10) << 0 << 1 << 1e6 << 0.0 << 3;
         QTest::newRow("a view starting before the changes")
-            << 500 << qint64(20) << 3 << 2.5 << -40.0 << 1000;
-        QTest::newRow("a view past the last change") << 500 << qint64(20) << 3 << 2.0 << 1e9 << 100;
-        QTest::newRow("no changes at all") << 0 << qint64(20) << 3 << 2.0 << 0.0 << 100;
+            << 500 << qint64(20) << 0 << 3 << 2.5 << -40.0 << 1000;
+        QTest::newRow("a view past the last change")
+            << 500 << qint64(20) << 0 << 3 << 2.0 << 1e9 << 100;
+        QTest::newRow("no changes at all") << 0 << qint64(20) << 0 << 3 << 2.0 << 0.0 << 100;
     }
     void columnsCountEachChangeWhereItsBucketStarts()
     {
         QFETCH(int, count);
         QFETCH(qint64, step);
+        QFETCH(int, grain);
         QFETCH(int, shift);
         QFETCH(double, width);
         QFETCH(double, from);
         QFETCH(int, columns);
-        const QList<Change> changes = randomChanges(7, count, step);
+        const qint64 origin = 1767225600000; // positions as the time axis has them
+        QList<Change> changes = randomChanges(7, count, step);
+        for (Change& c : changes)
+            c.at += origin;
+        const TimelineScale scale{origin, grain, shift};
         for (bool ranges : {false, true}) {
-            TimelineSeries series(ranges);
+            TimelineSeries series(scale, ranges);
             for (const Change& c : changes)
                 series.add(c.at, c.value);
-            series.finish(0, shift);
+            series.finish();
             const double unit = double(qint64(1) << shift);
-            const TimelineSeries::Columns got = series.columns(from * unit, width * unit, columns);
+            const double start = double(origin) + from * unit;
+            const TimelineSeries::Columns got = series.columns(start, width * unit, columns);
             const TimelineSeries::Columns want =
-                expectedColumns(changes, bucketFor(series, shift, width * unit), from * unit,
+                expectedColumns(changes, origin, bucketFor(series, scale, width * unit), start,
                                 width * unit, columns);
             QCOMPARE(describe(got, ranges), describe(want, ranges));
         }
@@ -173,10 +188,10 @@ private Q_SLOTS:
 
     void levelsHalveUpToOneBucket()
     {
-        TimelineSeries series(true);
+        TimelineSeries series(TimelineScale{0, 0, 3}, true);
         for (const Change& c : randomChanges(3, 5000, 50))
             series.add(c.at, c.value);
-        series.finish(0, 3);
+        series.finish();
         const TimelineSeries::Columns whole = series.columns(0, 1e12, 1);
         QCOMPARE(whole.columns.front().count, quint32(5000));
         QCOMPARE(whole.columns.front().last, series.value(series.size() - 1));
