@@ -42,17 +42,17 @@ constexpr QRgb kRule = 0xC8C8C8;
 constexpr int kMarkPx = 4;        // half a marker's width
 constexpr int kReachPx = 5;       // a marker this near the pointer is under it
 constexpr int kMarkSpacingPx = 3; // markers nearer than this to the last one drawn merge
-constexpr int kTickPx = 5;
-constexpr int kCursorPx = 2;
-constexpr int kLanePadPx = 3; // between a trace and its lane's edges
-constexpr int kFaultsShown = 6;
-constexpr double kWheelNotch = 120; // a wheel's step in its angle units
-constexpr double kZoomPerNotch = 1.4142135623730951;
-constexpr double kKeyPanFraction = 0.125;
-constexpr double kKeyCursorFraction = 0.02;
-constexpr double kFollowFraction = 0.1; // a cursor that left the view comes back here
-constexpr quint32 kTopLanding = 6;      // landings B and 1 to 6 at least
-constexpr int kLanesStretch = 4;        // of the window's room, against the fault list's 1
+constexpr int kTickPx = 5;        // a tick's length below the axis's labels
+constexpr int kCursorPx = 2;      // the cursor line's width
+constexpr int kLanePadPx = 3;     // between a trace and its lane's edges
+constexpr int kFaultsInTipRows = 6;
+constexpr double kWheelNotch = 120;                  // a wheel's step, in its angle units
+constexpr double kZoomPerNotch = 1.4142135623730951; // closer by this a step
+constexpr double kKeyPanViews = 0.125;               // an arrow key moves this much of the view
+constexpr double kKeyCursorViews = 0.02;             // Shift+arrow moves the cursor this much
+constexpr double kFollowViews = 0.1; // a cursor that left the view comes back this far in
+constexpr quint32 kTopLanding = 6;   // landings B and 1 to 6 at least
+constexpr int kLanesStretch = 4;     // of the window's room, against the fault list's 1
 constexpr int kFaultRowsAtLeast = 4;
 constexpr int kFaultRowsAtFirst = 7;
 
@@ -106,7 +106,7 @@ protected:
     {
         if (e->type() == QEvent::ToolTip) {
             auto* help = static_cast<QHelpEvent*>(e);
-            const QString tip = m_w->laneToolTip(m_kind, help->pos().x());
+            const QString tip = m_w->laneToolTip(m_kind, m_cell, help->pos().x());
             if (tip.isEmpty())
                 QToolTip::hideText();
             else
@@ -250,7 +250,7 @@ protected:
         const bool sideways = delta.x() != 0 || (e->modifiers() & Qt::ShiftModifier);
         const double notches = (delta.y() != 0 ? delta.y() : delta.x()) / kWheelNotch;
         if (sideways)
-            m_w->panBy(-notches * kKeyPanFraction);
+            m_w->panBy(-notches * kKeyPanViews);
         else
             m_w->zoomBy(std::pow(kZoomPerNotch, notches),
                         x >= 0 ? m_w->positionAt(x) : m_w->viewFrom() + m_w->viewSpan() / 2);
@@ -642,7 +642,7 @@ void TimelineWindow::setCursorLine(qint64 line)
         }
     }
     if (m_cursorAt && (*m_cursorAt < m_from || *m_cursorAt >= m_from + m_span))
-        setView(*m_cursorAt - kFollowFraction * m_span, m_span);
+        setView(*m_cursorAt - kFollowViews * m_span, m_span);
     updateReadout();
     m_plot->updateLanes();
 }
@@ -808,9 +808,9 @@ void TimelineWindow::keyPressEvent(QKeyEvent* e)
         if (ctrl)
             chooseFaultNear(way);
         else if (shift)
-            choose(lineAt(around + way * kKeyCursorFraction * m_span));
+            choose(lineAt(around + way * kKeyCursorViews * m_span));
         else
-            panBy(way * kKeyPanFraction);
+            panBy(way * kKeyPanViews);
         break;
     }
     case Qt::Key_PageUp:
@@ -832,7 +832,7 @@ void TimelineWindow::keyPressEvent(QKeyEvent* e)
     e->accept();
 }
 
-QString TimelineWindow::laneToolTip(LaneKind kind, double x) const
+QString TimelineWindow::laneToolTip(LaneKind kind, int cell, double x) const
 {
     const TimelineSummary& s = summary();
     const double at = positionAt(x);
@@ -868,7 +868,7 @@ QString TimelineWindow::laneToolTip(LaneKind kind, double x) const
         qsizetype i = faults.firstFrom(qint64(std::floor(positionAt(x - kReachPx))));
         qsizetype more = 0;
         for (; i < faults.size() && xAt(double(faults.position(i))) <= x + kReachPx; ++i) {
-            if (rows.size() < kFaultsShown)
+            if (rows.size() < kFaultsInTipRows)
                 rows << faultRow(i);
             else
                 ++more;
@@ -877,8 +877,12 @@ QString TimelineWindow::laneToolTip(LaneKind kind, double x) const
             rows << QStringLiteral("and %1 more").arg(more);
         return rows.join(QLatin1Char('\n'));
     }
-    case LaneKind::Signal:
-        break;
+    case LaneKind::Signal: {
+        const std::optional<quint32> v = s.cell(cell).valueAt(qint64(at));
+        return v ? QStringLiteral("%1 %2 at %3")
+                       .arg(signalName(cell), TimelineSummary::cellShown(*v), when(at))
+                 : QString();
+    }
     }
     return QString();
 }

@@ -120,7 +120,7 @@ private:
     qint64 faultLine(qsizetype fault) const;
     QString faultRow(qsizetype fault) const;
     QString placeText(qint64 position, qint64 line) const;
-    QString laneToolTip(LaneKind kind, double x) const;
+    QString laneToolTip(LaneKind kind, int cell, double x) const;
 
     void paintLane(QPainter& p, LaneKind kind, int cell, const QRect& r) const;
     void paintAxis(QPainter& p, const QRect& r) const;
