@@ -1,20 +1,29 @@
 // The log index on a day of capture log. "generate LOG MB" writes a log of controller
 // text as the capture log stores it, with its capture times as if it came in at 115,200
-// baud; "measure LOG GREP_SECONDS" indexes it and prints the figures in one line.
+// baud; "redraw LOG" draws its timeline window (offscreen) at zoom levels from the whole
+// log down to 10 seconds and prints the median time; "measure LOG GREP_SECONDS REDRAW_MS"
+// indexes it and prints the figures in one line. The drawing runs in a process of its
+// own so the index's memory is measured without the display's.
 #include "core/linefile.h"
 #include "core/logindex.h"
 #include "core/logsearch.h"
 #include "platform/filesystem.h"
+#include "replay/timelinewindow.h"
+#include "shell/application.h"
 #include "terminal/capturetimeswriter.h"
 #include "traffic.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QFile>
+#include <QImage>
+#include <QSettings>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -28,6 +37,8 @@ constexpr qint64 kPieceBytes = 184;        // what a USB adapter hands over at a
 constexpr uint32_t kCallOdds = 20000;      // an idle car is called about every 4 minutes
 constexpr qint64 kStartMs = 1767225600000; // 2026-01-01 00:00 UTC
 constexpr int kTargets = 100;
+constexpr double kClosestViewMs = 10000;  // the redraws go down to 10 seconds
+const QByteArray kFound = "ARRIVED AT 3"; // what the find looks for
 
 // The wall clock of the generated day.
 class DayClock final : public Clock
@@ -110,7 +121,67 @@ int generate(const QString& path, qint64 megabytes)
     return 0;
 }
 
-int measure(const QString& path, double grepSeconds)
+// Draws the whole timeline window into an image at each zoom level from the whole log
+// down to kClosestViewMs, halving the view each time, at a random place; the times of
+// each drawing in ms.
+std::vector<double> redraws(const std::shared_ptr<const LogIndex>& index,
+                            const std::vector<SearchHit>& hits)
+{
+    // The signals' default choice, whatever this user chose in the program.
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings().remove(QLatin1String(TimelineWindow::kSignalsKey));
+    TimelineWindow window(index);
+    window.setFont(windowFont());
+    window.show();
+    QCoreApplication::processEvents();
+    window.setFindHits(hits);
+    window.setCursorLine(index->lines() / 2);
+    QImage image(window.size(), QImage::Format_ARGB32_Premultiplied);
+    window.render(&image); // the first drawing loads the fonts
+    std::mt19937_64 random(11);
+    const TimelineSummary& s = index->timeline();
+    const double whole = double(s.end() - s.start());
+    std::vector<double> ms;
+    for (double span = whole;; span = std::max(span / 2, kClosestViewMs)) {
+        const double place = double(random() % 1000000) / 1e6;
+        window.setView(double(s.start()) + place * (whole - span), span);
+        const auto t = std::chrono::steady_clock::now();
+        window.render(&image);
+        ms.push_back(seconds(t) * 1000);
+        if (span <= kClosestViewMs)
+            break;
+    }
+    return ms;
+}
+
+int redraw(const QString& path)
+{
+    const auto built = buildLogIndex(path);
+    if (!built) {
+        std::fprintf(stderr, "%s\n", qPrintable(built.why()));
+        return 1;
+    }
+    std::vector<SearchHit> kept;
+    const Result<qint64> hits = searchLog(path, kFound, {}, [&](const SearchHit& hit) {
+        kept.push_back(hit);
+        return true;
+    });
+    if (!hits) {
+        std::fprintf(stderr, "find: %s\n", qPrintable(hits.why()));
+        return 1;
+    }
+    std::vector<double> ms = redraws(*built, kept);
+    const double slowest = *std::max_element(ms.begin(), ms.end());
+    std::nth_element(ms.begin(), ms.begin() + ms.size() / 2, ms.end());
+    std::printf("%.1f\n", ms[ms.size() / 2]);
+    std::fprintf(stderr,
+                 "(the timeline window drawn %zu times from the whole log down to %.0f s, "
+                 "each at a random place: median %.1f ms, slowest %.1f ms)\n",
+                 ms.size(), kClosestViewMs / 1000, ms[ms.size() / 2], slowest);
+    return 0;
+}
+
+int measure(const QString& path, double grepSeconds, double redrawMs)
 {
     const auto start = std::chrono::steady_clock::now();
     const std::clock_t cpuStart = std::clock();
@@ -161,37 +232,56 @@ int measure(const QString& path, double grepSeconds)
     std::nth_element(gotoMs.begin(), gotoMs.begin() + kTargets / 2, gotoMs.end());
 
     const auto found = std::chrono::steady_clock::now();
-    const Result<qint64> hits =
-        searchLog(path, "ARRIVED AT 3", {}, [](const SearchHit&) { return true; });
+    const Result<qint64> hits = searchLog(path, kFound, {}, [](const SearchHit&) { return true; });
     const double findSeconds = seconds(found);
     if (!hits || *hits == 0) {
         std::fprintf(stderr, "find: %s\n", hits ? "nothing found" : qPrintable(hits.why()));
         return 1;
     }
-    std::printf("log-index: %.0f MB/s, %.2f of grep, rss %.1f MB, goto %.1f ms, find %.2f s\n",
-                rate, rate / grepRate, peakRssMegabytes(), gotoMs[kTargets / 2], findSeconds);
+    // The timeline's summary is built with the index; built again alone, its share
+    // (after the memory's peak is taken, which the second one would raise).
+    const double rss = peakRssMegabytes();
+    const auto summaryStart = std::chrono::steady_clock::now();
+    const std::clock_t summaryCpuStart = std::clock();
+    const auto summary = TimelineSummary::build(index);
+    const double summarySeconds = seconds(summaryStart);
+    const double summaryCpu = double(std::clock() - summaryCpuStart) / CLOCKS_PER_SEC;
+    std::printf("log-index: %.0f MB/s, %.2f of grep, rss %.1f MB, goto %.1f ms, find %.2f s, "
+                "redraw %.1f ms\n",
+                rate, rate / grepRate, rss, gotoMs[kTargets / 2], findSeconds, redrawMs);
     std::fprintf(stderr,
                  "(%.0f MB, %lld lines, %lld dumps, %lld speeds, %lld faults, %lld times, "
-                 "index %.2f s (cpu %.2f s), grep %.2f s, %lld hits)\n",
+                 "index %.2f s (cpu %.2f s) with the timeline's summary, which alone takes "
+                 "%.3f s (cpu %.3f s), grep %.2f s, %lld hits)\n",
                  megabytes, static_cast<long long>(index.lines()), static_cast<long long>(dumps),
                  static_cast<long long>(index.count(LogIndex::Event::Speed)),
                  static_cast<long long>(index.count(LogIndex::Event::Fault)),
                  static_cast<long long>(index.times().records()), indexSeconds, indexCpu,
-                 grepSeconds, static_cast<long long>(*hits));
+                 summarySeconds, summaryCpu, grepSeconds, static_cast<long long>(*hits));
     return 0;
 }
 } // namespace
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
+    // Only drawing needs windows (offscreen); the rest needs no display.
+    const bool drawing = argc == 3 && std::string(argv[1]) == "redraw";
+    if (drawing)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app(drawing ? new QApplication(argc, argv)
+                                                  : new QCoreApplication(argc, argv));
+    if (drawing)
+        setUpApplication();
+    const QStringList args = QCoreApplication::arguments();
     if (args.size() == 4 && args[1] == u"generate")
         return generate(args[2], args[3].toLongLong());
     if (args.size() == 3 && args[1] == u"index") // for a profiler: the index alone
         return buildLogIndex(args[2]) ? 0 : 1;
-    if (args.size() == 4 && args[1] == u"measure")
-        return measure(args[2], args[3].toDouble());
-    std::fprintf(stderr, "usage: bench_log_index generate LOG MB | measure LOG GREP_SECONDS\n");
+    if (drawing)
+        return redraw(args[2]);
+    if (args.size() == 5 && args[1] == u"measure")
+        return measure(args[2], args[3].toDouble(), args[4].toDouble());
+    std::fprintf(stderr, "usage: bench_log_index generate LOG MB | redraw LOG | "
+                         "measure LOG GREP_SECONDS REDRAW_MS\n");
     return 2;
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Renders each window under a virtual X server into docs/screenshots/: the splash,
 # the password challenge, the menu, the car diagnostics screen with a grid filled by
-# the simulated controller, the port settings window and the replay screen.
+# the simulated controller, the port settings window and the replay screen; and,
+# offscreen, the timeline window over a generated day of capture log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 drive_name=screenshots
@@ -59,3 +60,10 @@ for _ in $(seq 50); do
 done
 [ -n "$replay" ] || drive_fail "the replay screen did not open"
 shot "$replay" replay
+
+# The timeline shows a whole day best, which the simulated controller would take a day
+# to send: timeline-shot generates one (a slow poll, a car called now and then, a few
+# faults), indexes it and draws the window with the cursor on a fault.
+build/tools/timeline-shot/timeline-shot "$out/timeline.png" \
+    2> >(grep -v -e XDG_RUNTIME_DIR -e propagateSizeHints >&2)
+drive_say "$out/timeline.png"

@@ -267,6 +267,38 @@ std::optional<qint64> CaptureTimes::timeAt(qint64 offset) const
     return qint64(m_marks.at(i).b);
 }
 
+CaptureTimes::Walk::Walk(const CaptureTimes& times) : m_times(times), m_next(times.m_marks)
+{
+    take();
+}
+
+void CaptureTimes::Walk::take()
+{
+    if (!m_next.atEnd())
+        m_nextMark = m_next.get();
+}
+
+std::optional<qint64> CaptureTimes::Walk::passMarks(qint64 offset)
+{
+    if (!m_times.m_valid || offset < 0)
+        return std::nullopt;
+    // A few marks on are stepped over; further ones are looked up at once.
+    constexpr int kSteps = 16;
+    for (int step = 0; !m_next.atEnd() && qint64(m_nextMark.a) <= offset; ++step) {
+        if (step == kSteps) {
+            const qsizetype last = m_times.m_marks.lastAtMostA(quint64(offset));
+            m_last = qint64(m_times.m_marks.at(last).b);
+            m_next.advanceTo(last + 1);
+            take();
+            break;
+        }
+        m_last = qint64(m_nextMark.b);
+        m_next.advance();
+        take();
+    }
+    return m_last;
+}
+
 std::optional<qint64> CaptureTimes::offsetAt(qint64 ms) const
 {
     if (!m_valid)

@@ -53,6 +53,28 @@ public:
     std::optional<qint64> lastMs() const;
     qsizetype records() const { return m_marks.size(); }
 
+    // timeAt() for offsets that never go backwards, each found from where the last one
+    // was: for timing all of a log's events in one pass.
+    class Walk final
+    {
+    public:
+        explicit Walk(const CaptureTimes& times);
+        std::optional<qint64> timeAt(qint64 offset)
+        {
+            if (m_times.m_valid && offset >= 0 && (m_next.atEnd() || qint64(m_nextMark.a) > offset))
+                return m_last; // no mark passed since the last offset asked for
+            return passMarks(offset);
+        }
+
+    private:
+        std::optional<qint64> passMarks(qint64 offset);
+        void take(); // m_next's mark into m_nextMark
+        const CaptureTimes& m_times;
+        PairSteps::Reader m_next; // the first mark past the offsets asked for so far
+        PairSteps::Pair m_nextMark;
+        std::optional<qint64> m_last;
+    };
+
 private:
     class Reader;
     static CaptureTimes none(const QString& notice);

@@ -136,7 +136,11 @@ QString windowAfter(const std::vector<Line>& lines, size_t upTo, const QString& 
 }
 } // namespace
 
-LogIndex::LogIndex(std::unique_ptr<IndexData> data) : m_d(std::move(data)) {}
+LogIndex::LogIndex(std::unique_ptr<IndexData> data) : m_d(std::move(data))
+{
+    // On the indexer's thread, right after the reading.
+    m_d->timeline = TimelineSummary::build(*m_d);
+}
 LogIndex::~LogIndex() = default;
 
 const QString& LogIndex::path() const
@@ -154,6 +158,10 @@ qint64 LogIndex::lines() const
 const CaptureTimes& LogIndex::times() const
 {
     return m_d->times;
+}
+const TimelineSummary& LogIndex::timeline() const
+{
+    return *m_d->timeline;
 }
 
 qsizetype LogIndex::count(Event kind) const
@@ -301,6 +309,19 @@ Result<qint64> LogIndex::lineAtTime(qint64 ms) const
         return start;
     // A line that began before the time asked for is not at or after it.
     return *start < *offset && *line < m_d->lines ? *line + 1 : *line;
+}
+
+Result<qint64> LogIndex::lineUpTo(qint64 ms) const
+{
+    // Every byte before the first one timed after ms was there by ms.
+    const std::optional<qint64> after = m_d->times.offsetAt(ms + 1);
+    if (!after)
+        return Failure(m_d->times.notice());
+    if (m_d->lines == 0)
+        return qint64(0);
+    if (*after <= 0)
+        return qint64(1);
+    return lineAt(std::min(*after, m_d->bytes) - 1);
 }
 
 qint64 LogIndex::lineAtFraction(double fraction) const

@@ -3,6 +3,7 @@
 #include "capturetimes.h"
 #include "pmidump.h"
 #include "result.h"
+#include "timelinesummary.h"
 
 #include <QList>
 #include <QPair>
@@ -89,6 +90,9 @@ public:
     // The first line whose time is at least ms (the last line when none is); a failure
     // when the log has no valid capture times.
     Result<qint64> lineAtTime(qint64 ms) const;
+    // The last line whose time is at most ms (line 1 when none is); a failure when the
+    // log has no valid capture times.
+    Result<qint64> lineUpTo(qint64 ms) const;
     // The line at a fraction 0..1 of the log's lines (at least line 1 when there are any).
     qint64 lineAtFraction(double fraction) const;
 
@@ -96,7 +100,11 @@ public:
     // showed atLoad when the log was loaded. Reads only the lines near those it needs.
     Result<ReplayState> stateAfter(qint64 line, const ReplayState& atLoad) const;
 
+    // The log summed up along one axis for a timeline, built with the index.
+    const TimelineSummary& timeline() const;
+
 private:
+    friend class TimelineSummary;
     std::unique_ptr<IndexData> m_d;
 };
 

@@ -4,12 +4,14 @@
 #include "capturetimes.h"
 #include "pairsteps.h"
 #include "pmidump.h"
+#include "timelinesummary.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <array>
 #include <deque>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -89,6 +91,8 @@ struct IndexData {
     std::vector<qint64> newFaultCounts;
 
     CaptureTimes times;
+    // Built by the LogIndex from all of the above.
+    std::unique_ptr<const TimelineSummary> timeline;
 
     // Fills in the snapshots from the changes.
     void takeSnapshots();

@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
 #include <deque>
 #include <utility>
 
@@ -44,6 +45,49 @@ private:
         quint32 a;
         quint32 b;
     };
+
+public:
+    // Reads the entries in order, each in constant time (at() looks for its run first).
+    class Reader final
+    {
+    public:
+        explicit Reader(const PairSteps& list)
+            : m_list(list), m_step(list.m_steps.begin()), m_base(list.m_bases.begin())
+        {
+        }
+        bool atEnd() const { return m_step == m_list.m_steps.end(); }
+        qsizetype index() const { return m_i; }
+        // The entry at index(); only while not atEnd().
+        Pair get() const { return Pair{m_base->a + m_step->a, m_base->b + m_step->b}; }
+        void advance()
+        {
+            ++m_i;
+            ++m_step;
+            if (m_base + 1 != m_list.m_bases.end() && (m_base + 1)->first == m_i)
+                ++m_base;
+        }
+        // On to entry i, at or after index(): near ones step by step, far ones at once.
+        void advanceTo(qsizetype i)
+        {
+            if (i - m_i > 4 * kRun) {
+                m_i = std::min(i, m_list.size());
+                m_step = m_list.m_steps.begin() + m_i;
+                if (m_i < m_list.size())
+                    m_base = m_list.m_bases.begin() + m_list.baseOf(m_i);
+                return;
+            }
+            while (m_i < i && !atEnd())
+                advance();
+        }
+
+    private:
+        const PairSteps& m_list;
+        qsizetype m_i = 0;
+        std::deque<Step>::const_iterator m_step;
+        std::deque<Base>::const_iterator m_base;
+    };
+
+private:
     qsizetype baseOf(qsizetype i) const;
     qsizetype lastAtMost(quint64 key, quint64 Base::*whole, quint32 Step::*part) const;
 

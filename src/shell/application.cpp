@@ -13,6 +13,8 @@ namespace vantrel
 void setUpApplication()
 {
     QApplication::setApplicationName(kAppTitle);
+    // What a window remembers (QSettings) goes under the program's own name.
+    QApplication::setOrganizationName(kAppTitle);
     QApplication::setWindowIcon(appIcon());
     QApplication::setDesktopFileName(desktopEntryName());
     // Plain bevelled controls, as the screens were drawn with; they also draw with flat

@@ -1,10 +1,12 @@
 // The log index: lines, offsets, dumps, speeds and faults as the replay reads the log,
 // whether one thread reads it or two, in blocks of any size.
+#include "core/capturetimes.h"
 #include "core/logindex.h"
 #include "core/pmidump.h"
 #include "testfiles.h"
 #include "testlogs.h"
 
+#include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -226,6 +228,39 @@ private Q_SLOTS:
         QCOMPARE(counts.size(), 3);
         QCOMPARE(counts[0].first, QStringLiteral("ARRIVED AT 3"));
         QCOMPARE(counts[0].second, qint64(1));
+    }
+
+    void lastLineAtOrBeforeATime_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        QTest::newRow("records of a busy line") << 11u;
+        QTest::newRow("records with hours between some") << 12u;
+    }
+    void lastLineAtOrBeforeATime()
+    {
+        QFETCH(quint32, seed);
+        const QByteArray log = randomLog(seed, 1500);
+        const QList<ReadLine> lines = replayLines(log);
+        const QString timesPath =
+            capturetimes::pathFor(dir.filePath(QStringLiteral("capture.log")));
+        const QList<TimeRecord> times = randomTimes(seed, log.size(), 1767225600000);
+        writeFile(timesPath, timesFile(times, log.size()));
+        const auto index = indexOf(log, 2, 4096);
+        QFile::remove(timesPath); // the other tests' logs have none
+        QVERIFY(index);
+        QVERIFY(index->times().valid());
+        QList<qint64> asked{times.first().ms - 1, times.last().ms + 5000};
+        for (const TimeRecord& t : times)
+            asked << t.ms - 1 << t.ms << t.ms + 1;
+        for (qint64 ms : std::as_const(asked)) {
+            qint64 want = 1;
+            for (int n = 0; n < lines.size(); ++n)
+                if (timeOfByte(times, lines[n].offset) <= ms)
+                    want = n + 1;
+            const Result<qint64> got = index->lineUpTo(ms);
+            QVERIFY2(got, qPrintable(got ? QString() : got.why()));
+            QCOMPARE(*got, want);
+        }
     }
 
     void lineEndsAsTheReplayCountsThem_data()

@@ -1,10 +1,15 @@
 #include "testlogs.h"
 
+#include "core/capturetimes.h"
 #include "core/linefile.h"
 #include "core/pmidump.h"
+#include "testfiles.h"
 
+#include <QFile>
 #include <QRandomGenerator>
 #include <QTest>
+
+#include <algorithm>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -108,6 +113,51 @@ QList<ReadLine> replayLines(const QByteArray& log)
             ++offset;
     }
     return lines;
+}
+
+QList<TimeRecord> randomTimes(quint32 seed, qint64 logBytes, qint64 startMs)
+{
+    QRandomGenerator r(seed);
+    QList<TimeRecord> records{{0, startMs}};
+    qint64 offset = 0;
+    qint64 ms = startMs;
+    for (;;) {
+        offset += 1 + r.bounded(600);
+        if (offset >= logBytes)
+            break;
+        ms += r.bounded(100) < 2 ? 3600000 * (1 + r.bounded(8)) : 100 + r.bounded(1900);
+        records.append({offset, ms});
+    }
+    return records;
+}
+
+QByteArray timesFile(const QList<TimeRecord>& records, qint64 logBytes)
+{
+    QByteArray text = capturetimes::headerLine();
+    for (const TimeRecord& t : records)
+        text += t.offset == 0 ? capturetimes::openLine(0, t.ms)
+                              : capturetimes::recordLine(t.offset, t.ms);
+    return text + capturetimes::closeLine(logBytes, records.last().ms);
+}
+
+qint64 timeOfByte(const QList<TimeRecord>& records, qint64 offset)
+{
+    const auto past =
+        std::upper_bound(records.begin(), records.end(), offset,
+                         [](qint64 at, const TimeRecord& t) { return at < t.offset; });
+    return past == records.begin() ? records.first().ms : (past - 1)->ms;
+}
+
+QString writeLog(const QString& folder, quint32 seed, int pieces, bool timed)
+{
+    const QString path = folder + QStringLiteral("/capture.log");
+    const QByteArray log = randomLog(seed, pieces);
+    writeFile(path, log);
+    const QString times = capturetimes::pathFor(path);
+    QFile::remove(times);
+    if (timed)
+        writeFile(times, timesFile(randomTimes(seed, log.size(), 1767225600000), log.size()));
+    return path;
 }
 
 } // namespace vantrel::test

@@ -31,4 +31,21 @@ struct ReadLine {
 };
 QList<ReadLine> replayLines(const QByteArray& log);
 
+// Capture times for a log as the capture log writes them, one run over the whole log:
+// a record every few hundred bytes, each a tenth of a second to two seconds after the
+// last, and now and then hours later (a car left idle, a log that spans days).
+struct TimeRecord {
+    qint64 offset;
+    qint64 ms;
+};
+QList<TimeRecord> randomTimes(quint32 seed, qint64 logBytes, qint64 startMs);
+// The times file's text for those records, closing at the log's end.
+QByteArray timesFile(const QList<TimeRecord>& records, qint64 logBytes);
+// The time of a byte: that of the last record at or before it.
+qint64 timeOfByte(const QList<TimeRecord>& records, qint64 offset);
+
+// A generated log (randomLog) written as <folder>/capture.log, with random capture times
+// beside it when timed (from 2026-01-01 00:00 UTC on); its path.
+QString writeLog(const QString& folder, quint32 seed, int pieces, bool timed);
+
 } // namespace vantrel::test

@@ -1,0 +1,432 @@
+#include "timelinesummary.h"
+
+#include "logindex.h"
+#include "logindexdata.h"
+
+#include <algorithm>
+#include <cmath>
+#include <thread>
+
+namespace vantrel
+{
+
+namespace
+{
+// Columns whose changes are found one by one rather than a column at a time, at most
+// this many changes a column.
+constexpr qsizetype kChangesOneByOne = 4;
+} // namespace
+
+void TimelineSeries::reserve(qsizetype changes)
+{
+    m_at.reserve(size_t(changes));
+    m_value.reserve(size_t(changes));
+}
+
+void TimelineSeries::finish()
+{
+    m_levels.clear();
+    m_at.shrink_to_fit();
+    m_value.shrink_to_fit();
+    if (m_at.empty())
+        return;
+    const auto put = [this](Level& to, quint32 bucket, quint32 count, quint32 last, quint32 min,
+                            quint32 max) {
+        if (to.bucket.empty() || to.bucket.back() != bucket) {
+            to.bucket.push_back(bucket);
+            to.count.push_back(count);
+            to.last.push_back(last);
+            if (m_ranges) {
+                to.min.push_back(min);
+                to.max.push_back(max);
+            }
+            return;
+        }
+        to.count.back() += count;
+        to.last.back() = last;
+        if (m_ranges) {
+            to.min.back() = std::min(to.min.back(), min);
+            to.max.back() = std::max(to.max.back(), max);
+        }
+    };
+    Level finest;
+    const int steps = m_scale.shift - m_scale.grain; // grains in a finest bucket, as a shift
+    for (size_t i = 0; i < m_at.size(); ++i)
+        put(finest, m_at[i] >> steps, 1, m_value[i], m_value[i], m_value[i]);
+    m_levels.push_back(std::move(finest));
+    // Each level halves the one below until one bucket holds everything.
+    while (m_levels.back().bucket.size() > 1) {
+        const Level& below = m_levels.back();
+        Level up;
+        for (size_t j = 0; j < below.bucket.size(); ++j)
+            put(up, below.bucket[j] >> 1, below.count[j], below.last[j],
+                m_ranges ? below.min[j] : 0, m_ranges ? below.max[j] : 0);
+        m_levels.push_back(std::move(up));
+    }
+    for (Level& l : m_levels)
+        for (auto* v : {&l.bucket, &l.count, &l.last, &l.min, &l.max})
+            v->shrink_to_fit();
+}
+
+quint32 TimelineSeries::stepFrom(double at) const
+{
+    const double steps =
+        std::ceil((at - double(m_scale.origin)) / double(qint64(1) << m_scale.grain));
+    return steps <= 0 ? 0 : steps >= 4294967295.0 ? 0xffffffffu : quint32(steps);
+}
+
+qsizetype TimelineSeries::firstFrom(qint64 at) const
+{
+    if (at > m_scale.origin + (qint64(0xffffffffu) << m_scale.grain))
+        return size();
+    return qsizetype(std::lower_bound(m_at.begin(), m_at.end(), stepFrom(double(at))) -
+                     m_at.begin());
+}
+
+std::optional<quint32> TimelineSeries::valueAt(qint64 at) const
+{
+    const qsizetype past = firstFrom(at + 1);
+    if (past == 0)
+        return std::nullopt;
+    return m_value[size_t(past - 1)];
+}
+
+quint32 TimelineSeries::maxValue() const
+{
+    return m_levels.empty() || !m_ranges ? 0 : m_levels.back().max.front();
+}
+
+void TimelineSeries::changesInColumns(double from, double width, int count, Columns& out) const
+{
+    const double to = from + width * count;
+    const qsizetype first = firstFrom(qint64(std::ceil(from)));
+    const qsizetype end = firstFrom(qint64(std::ceil(to)));
+    if (first > 0)
+        out.before = m_value[size_t(first - 1)];
+    const auto columnOf = [&](qsizetype i) {
+        return std::clamp(int((double(position(i)) - from) / width), 0, count - 1);
+    };
+    const auto take = [&](int c, qsizetype i, qsizetype j) { // changes [i, j) in column c
+        Column& col = out.columns[size_t(c)];
+        col.count = quint32(j - i);
+        col.last = m_value[size_t(j - 1)];
+        col.min = col.max = col.last;
+        if (m_ranges)
+            for (qsizetype k = i; k < j; ++k) {
+                col.min = std::min(col.min, m_value[size_t(k)]);
+                col.max = std::max(col.max, m_value[size_t(k)]);
+            }
+    };
+    if (end - first <= kChangesOneByOne * count) {
+        for (qsizetype i = first; i < end;) {
+            const int c = columnOf(i);
+            qsizetype j = i + 1;
+            while (j < end && columnOf(j) == c)
+                ++j;
+            take(c, i, j);
+            i = j;
+        }
+        return;
+    }
+    // Many: where each column's changes end, found by halving.
+    qsizetype i = first;
+    for (int c = 0; c < count && i < end; ++c) {
+        qsizetype lo = i;
+        qsizetype hi = end;
+        while (lo < hi) {
+            const qsizetype mid = lo + (hi - lo) / 2;
+            if (columnOf(mid) <= c)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        if (lo > i)
+            take(c, i, lo);
+        i = lo;
+    }
+}
+
+TimelineSeries::Columns TimelineSeries::columns(double from, double width, int count) const
+{
+    Columns out;
+    out.columns.resize(size_t(std::max(count, 0)));
+    if (m_at.empty() || count <= 0 || !(width > 0))
+        return out;
+    if (width < double(qint64(1) << m_scale.shift) || m_levels.empty()) {
+        changesInColumns(from, width, count, out);
+        return out;
+    }
+    const double to = from + width * count;
+    int level = 0;
+    while (level + 1 < int(m_levels.size()) &&
+           double(qint64(1) << (m_scale.shift + level + 1)) <= width)
+        ++level;
+    const Level& l = m_levels[size_t(level)];
+    const double bucketWidth = double(qint64(1) << (m_scale.shift + level));
+    // The first bucket that starts at or after `from`; those before it come before.
+    const double firstBucket = std::ceil((from - double(m_scale.origin)) / bucketWidth);
+    const quint32 key = firstBucket <= 0              ? 0
+                        : firstBucket >= 4294967295.0 ? 0xffffffffu
+                                                      : quint32(firstBucket);
+    size_t j = size_t(std::lower_bound(l.bucket.begin(), l.bucket.end(), key) - l.bucket.begin());
+    if (j > 0)
+        out.before = l.last[j - 1];
+    for (; j < l.bucket.size(); ++j) {
+        const double start = double(m_scale.origin) + double(l.bucket[j]) * bucketWidth;
+        if (start >= to)
+            break;
+        Column& col = out.columns[size_t(std::clamp(int((start - from) / width), 0, count - 1))];
+        const quint32 min = m_ranges ? l.min[j] : l.last[j];
+        const quint32 max = m_ranges ? l.max[j] : l.last[j];
+        col.min = col.count == 0 ? min : std::min(col.min, min);
+        col.max = col.count == 0 ? max : std::max(col.max, max);
+        col.count += l.count[j];
+        col.last = l.last[j];
+    }
+    return out;
+}
+
+const std::array<int, 3>& TimelineSummary::landingCells()
+{
+    static const std::array<int, 3> cells = [] {
+        std::array<int, 3> found{};
+        const auto& all = dumpCells();
+        for (int i = 0; i < kGridCells; ++i)
+            if (all[size_t(i)].line == 4 && all[size_t(i)].cell >= 2 && all[size_t(i)].cell <= 4)
+                found[size_t(all[size_t(i)].cell - 2)] = i;
+        return found;
+    }();
+    return cells;
+}
+
+QString TimelineSummary::landingName(quint32 code)
+{
+    if (code == kUnknownLanding)
+        return QStringLiteral("?");
+    return code == 0 ? QStringLiteral("B") : QString::number(code);
+}
+
+std::optional<bool> TimelineSummary::cellBit(quint32 cellValue)
+{
+    if (cellValue == kNoCell)
+        return std::nullopt;
+    const quint32 length = cellValue >> 16;
+    const char first = char((cellValue >> 8) & 0xff);
+    const char second = char(cellValue & 0xff);
+    if (length < 1 || (first != '0' && first != '1'))
+        return std::nullopt;
+    if (length == 2 && second != ' ' && second != '\r' && second != '\n')
+        return std::nullopt;
+    return first == '1';
+}
+
+quint32 TimelineSummary::cellOf(const QString& text)
+{
+    const QByteArray bytes = text.left(2).toLatin1();
+    return cellValue(bytes.constData(), int(bytes.size()));
+}
+
+QString TimelineSummary::cellShown(quint32 cellValue)
+{
+    return cellText(cellValue).trimmed();
+}
+
+namespace
+{
+// R1 + 2 R2 + 4 R4 from the three cells' values.
+quint32 codeOf(const std::array<CellValue, 3>& position)
+{
+    quint32 code = 0;
+    for (size_t r = 0; r < position.size(); ++r) {
+        const std::optional<bool> bit = TimelineSummary::cellBit(position[r]);
+        if (!bit)
+            return TimelineSummary::kUnknownLanding;
+        code |= quint32(*bit) << r;
+    }
+    return code;
+}
+} // namespace
+
+quint32 TimelineSummary::landingCode(const std::array<QString, kGridCells>& cells)
+{
+    std::array<CellValue, 3> position{};
+    for (size_t r = 0; r < position.size(); ++r)
+        position[r] = cellOf(cells[size_t(landingCells()[r])]);
+    return codeOf(position);
+}
+
+std::optional<quint32> TimelineSummary::speedNumber(quint32 speedValue)
+{
+    const int length = int(speedValue >> 24);
+    quint32 number = 0;
+    int digits = 0;
+    bool blankAfter = false;
+    for (int k = 0; k < length; ++k) {
+        const char c = char((speedValue >> (16 - 8 * k)) & 0xff);
+        if (c == ' ' || c == '\r' || c == '\n' || c == '\t') { // a cut report holds a line end
+            blankAfter = digits > 0;
+            continue;
+        }
+        if (c < '0' || c > '9' || blankAfter)
+            return std::nullopt;
+        number = number * 10 + quint32(c - '0');
+        ++digits;
+    }
+    if (digits == 0)
+        return std::nullopt;
+    return number;
+}
+
+std::unique_ptr<const TimelineSummary> TimelineSummary::build(const LogIndex& index)
+{
+    return build(*index.m_d);
+}
+
+namespace
+{
+// A change's place along the axis: its time, or its line.
+struct Placer {
+    const IndexData& d;
+    qint64 start;
+    CaptureTimes::Walk walk{d.times};
+    qint64 operator()(const PairSteps::Pair& p)
+    {
+        return d.times.valid() ? walk.timeAt(qint64(p.b)).value_or(start) : qint64(p.a) + 1;
+    }
+};
+
+// A speed report whose text is the last one's changes nothing; nor does one whose number
+// is the last number.
+struct SpeedChanges {
+    SpeedValue text = 0;
+    std::optional<quint32> number;
+    std::optional<quint32> changed(SpeedValue v)
+    {
+        if (v == text)
+            return std::nullopt;
+        text = v;
+        const std::optional<quint32> n = TimelineSummary::speedNumber(v);
+        if (!n || n == number)
+            return std::nullopt;
+        number = n;
+        return n;
+    }
+};
+} // namespace
+
+// Most dumps change nothing and most speed reports repeat the last: only the changes are
+// placed, each from where the last one was; the changes are counted first so they are
+// kept without copying.
+void TimelineSummary::takeCells(const IndexData& d)
+{
+    std::array<qsizetype, kGridCells> changes{};
+    for (const CellChange& c : d.changes)
+        ++changes[c.cell];
+    for (int i = 0; i < kGridCells; ++i)
+        m_cells[size_t(i)].reserve(changes[size_t(i)]);
+    Placer place{d, m_start};
+    PairSteps::Reader dumps(d.dumps);
+    const std::array<int, 3>& landing = landingCells();
+    std::array<CellValue, 3> position{kNoCell, kNoCell, kNoCell};
+    std::optional<quint32> lastLanding;
+    auto change = d.changes.begin();
+    qsizetype i = 0;
+    for (auto counts = d.dumpChangeCounts.begin(); counts != d.dumpChangeCounts.end();
+         ++counts, ++i) {
+        const int n = *counts;
+        if (n == 0)
+            continue;
+        dumps.advanceTo(i);
+        const qint64 at = place(dumps.get());
+        bool moved = false;
+        for (int k = 0; k < n; ++k, ++change) {
+            const CellChange& c = *change;
+            m_cells[c.cell].add(at, c.value());
+            for (size_t r = 0; r < landing.size(); ++r)
+                if (c.cell == landing[r]) {
+                    position[r] = c.value();
+                    moved = true;
+                }
+        }
+        if (!moved)
+            continue;
+        const quint32 code = codeOf(position);
+        if (code != kUnknownLanding && code != lastLanding) {
+            m_landing.add(at, code);
+            lastLanding = code;
+        }
+    }
+    for (TimelineSeries& cell : m_cells)
+        cell.finish();
+    m_landing.finish();
+}
+
+void TimelineSummary::takeSpeeds(const IndexData& d)
+{
+    SpeedChanges counting;
+    qsizetype changes = 0;
+    for (SpeedValue v : d.speedValues)
+        changes += counting.changed(v).has_value();
+    m_speed.reserve(changes);
+    Placer place{d, m_start};
+    PairSteps::Reader speeds(d.speeds);
+    SpeedChanges last;
+    qsizetype i = 0;
+    for (auto value = d.speedValues.begin(); value != d.speedValues.end(); ++value, ++i)
+        if (const std::optional<quint32> number = last.changed(*value)) {
+            speeds.advanceTo(i);
+            m_speed.add(place(speeds.get()), *number);
+        }
+    m_speed.finish();
+}
+
+void TimelineSummary::takeFaults(const IndexData& d)
+{
+    Placer place{d, m_start};
+    PairSteps::Reader arrivals(d.arrivals);
+    auto id = d.newFaultIds.begin();
+    for (PairSteps::Reader faults(d.newFaults); !faults.atEnd(); faults.advance(), ++id) {
+        const PairSteps::Pair p = faults.get();
+        while (!arrivals.atEnd() && arrivals.get().b < p.b)
+            arrivals.advance();
+        const bool arrival = !arrivals.atEnd() && arrivals.get().b == p.b;
+        if (!arrival && d.faultTexts[*id].trimmed() == kClearFault)
+            continue;
+        (arrival ? m_arrivals : m_faults).add(place(p), quint32(faults.index()));
+    }
+    m_faults.finish();
+    m_arrivals.finish();
+}
+
+std::unique_ptr<const TimelineSummary> TimelineSummary::build(const IndexData& d)
+{
+    std::unique_ptr<TimelineSummary> s(new TimelineSummary);
+    const bool timed = d.times.valid();
+    s->m_unit = timed ? Unit::Milliseconds : Unit::Lines;
+    s->m_start = timed ? *d.times.firstMs() : 1;
+    s->m_end = std::max(s->m_start + 1, timed ? *d.times.lastMs() + 1 : d.lines + 1);
+    TimelineScale& scale = s->m_scale;
+    scale.origin = s->m_start;
+    const qint64 span = s->m_end - s->m_start - 1;
+    while ((span >> scale.grain) > qint64(0xffffffffu))
+        ++scale.grain;
+    scale.shift = scale.grain;
+    while ((span >> scale.shift) >= kFinestBuckets)
+        ++scale.shift;
+    for (TimelineSeries& cell : s->m_cells)
+        cell = TimelineSeries(scale);
+    s->m_speed = TimelineSeries(scale, true);
+    s->m_landing = TimelineSeries(scale, true);
+    s->m_faults = TimelineSeries(scale);
+    s->m_arrivals = TimelineSeries(scale);
+    // The dumps on this thread, the reports on another: each part fills its own series.
+    std::thread reports([&] {
+        s->takeSpeeds(d);
+        s->takeFaults(d);
+    });
+    s->takeCells(d);
+    reports.join();
+    return s;
+}
+
+} // namespace vantrel
