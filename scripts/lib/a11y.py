@@ -13,6 +13,9 @@
     a11y.py enter --pid PID --title TITLE --text TEXT [--timeout SECONDS]
         Puts TEXT into the text box that has the keyboard focus in the window with this
         title (a file dialog's file name), once it has the focus.
+    a11y.py read --pid PID --window NAME --read name|text CONTROL [CONTROL ...]
+        Reads each control once and prints what it read as one JSON list (null where
+        there was nothing to read).
     a11y.py bus [--timeout SECONDS]
         Waits until the AT-SPI bus and its registry answer.
     a11y.py dump --pid PID --window NAME [--window NAME ...] [--text-box NAME ...]
@@ -23,6 +26,7 @@
 """
 
 import argparse
+import json
 import re
 import sys
 import time
@@ -196,6 +200,11 @@ def wait(args):
         time.sleep(POLL_SECONDS)
 
 
+def read_each(args):
+    print(json.dumps([read(args.pid, args.window, c, args.read)[0] for c in args.controls]))
+    return 0
+
+
 def dump(args):
     controls = nameless = textless = 0
 
@@ -256,6 +265,11 @@ def main():
     e.add_argument("--title", required=True)
     e.add_argument("--text", required=True)
     e.add_argument("--timeout", type=float, default=20)
+    r = sub.add_parser("read")
+    r.add_argument("--pid", type=int, required=True)
+    r.add_argument("--window", required=True)
+    r.add_argument("--read", choices=["name", "text"], required=True)
+    r.add_argument("controls", nargs="+")
     b = sub.add_parser("bus")
     b.add_argument("--timeout", type=float, default=10)
     d = sub.add_parser("dump")
@@ -263,7 +277,8 @@ def main():
     d.add_argument("--window", action="append", required=True)
     d.add_argument("--text-box", action="append", default=[])
     args = parser.parse_args()
-    return {"wait": wait, "press": press, "enter": enter, "bus": bus, "dump": dump}[args.command](args)
+    return {"wait": wait, "press": press, "enter": enter, "read": read_each,
+            "bus": bus, "dump": dump}[args.command](args)
 
 
 if __name__ == "__main__":

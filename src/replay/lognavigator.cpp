@@ -3,6 +3,7 @@
 #include "core/gototarget.h"
 #include "core/signalexport.h"
 #include "logreplay.h"
+#include "timelinewindow.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -33,13 +34,7 @@ LogNavigator::LogNavigator(const ReplayControls& controls, LogReplay& playback,
     connect(&m_playback, &LogReplay::logLoaded, this, &LogNavigator::logLoaded);
     connect(&m_playback, &LogReplay::lineShown, this, &LogNavigator::showPosition);
     connect(&m_playback, &LogReplay::logClosed, this, [this] {
-        ++m_generation;
-        m_indexer.reset();
-        m_search.reset();
-        m_index.reset();
-        m_hits.reset();
-        m_path.clear();
-        setIndexActions(false);
+        forgetLog();
         m_c.MFind->setEnabled(false);
         m_c.IndexProgress->hide();
         m_c.LogPosition->clear();
@@ -76,6 +71,7 @@ LogNavigator::LogNavigator(const ReplayControls& controls, LogReplay& playback,
     connect(m_c.FindNext, &QToolButton::clicked, this, &LogNavigator::findNext);
     connect(m_c.FindPrevious, &QToolButton::clicked, this, &LogNavigator::findPrevious);
     connect(m_c.MExportSignals, &QAction::triggered, this, &LogNavigator::MExportSignals_Click);
+    connect(m_c.MTimeline, &QAction::triggered, this, &LogNavigator::MTimeline_Click);
     m_c.IndexProgress->setRange(0, kProgressSteps);
     m_c.IndexProgress->hide();
     m_c.MFind->setEnabled(false);
@@ -89,6 +85,18 @@ LogNavigator::~LogNavigator()
     m_search.reset();
 }
 
+void LogNavigator::forgetLog()
+{
+    ++m_generation;
+    m_indexer.reset(); // an earlier log's index stops at once
+    m_search.reset();
+    m_index.reset();
+    m_hits.reset();
+    m_path.clear();
+    delete m_timeline; // it shows the log that went
+    setIndexActions(false);
+}
+
 void LogNavigator::setIndexActions(bool on)
 {
     for (QAction* a : {m_c.MGoTo, m_c.MNextDump, m_c.MPrevDump, m_c.MNextFault, m_c.MPrevFault,
@@ -99,13 +107,9 @@ void LogNavigator::setIndexActions(bool on)
 
 void LogNavigator::logLoaded(const QString& path)
 {
-    const int generation = ++m_generation;
-    m_indexer.reset(); // an earlier log's index stops at once
-    m_search.reset();
-    m_index.reset();
-    m_hits.reset();
+    forgetLog();
+    const int generation = m_generation;
     m_path = path;
-    setIndexActions(false);
     m_c.MFind->setEnabled(true);
     m_c.FindCount->clear();
     m_c.IndexProgress->setValue(0);
@@ -157,6 +161,8 @@ void LogNavigator::indexFinished()
 
 void LogNavigator::showPosition(qint64 line)
 {
+    if (m_timeline)
+        m_timeline->setCursorLine(line);
     QString text = QStringLiteral("Line %L1").arg(line);
     QString tip;
     if (m_index) {
@@ -292,6 +298,8 @@ void LogNavigator::searchFinished()
         if (lines.isEmpty() || lines.last() != h.line)
             lines << h.line;
     Q_EMIT hitsFound(lines);
+    if (m_timeline)
+        m_timeline->setFindHits(m_hits->hits);
     if (std::exchange(m_goToFirstHit, false))
         findNext();
 }
@@ -322,6 +330,29 @@ void LogNavigator::findPrevious()
                                      [](const SearchHit& h, qint64 line) { return h.line < line; });
     if (it != hits.begin())
         goToLine(std::prev(it)->line);
+}
+
+TimelineWindow* LogNavigator::timeline() const
+{
+    return m_timeline;
+}
+
+void LogNavigator::MTimeline_Click()
+{
+    if (!m_index)
+        return;
+    if (!m_timeline) {
+        // Its own window, in the screen's font.
+        m_timeline = new TimelineWindow(m_index, m_c.form);
+        connect(m_timeline, &TimelineWindow::lineChosen, this,
+                [this](qint64 line) { goToLine(line); });
+        m_timeline->setCursorLine(m_playback.shownLines());
+        if (m_hits)
+            m_timeline->setFindHits(m_hits->hits);
+    }
+    m_timeline->show();
+    m_timeline->raise();
+    m_timeline->activateWindow();
 }
 
 void LogNavigator::MExportSignals_Click()

@@ -6,6 +6,7 @@
 #include "replaycontrols.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <memory>
@@ -15,6 +16,7 @@ namespace vantrel
 {
 
 class LogReplay;
+class TimelineWindow;
 
 // Finds the moment in a long log on the replay screen: indexes each loaded log on
 // threads of its own (its progress and its capture times' notice at the screen's foot),
@@ -42,6 +44,10 @@ public:
     void findNext();
     void findPrevious();
     void MExportSignals_Click();
+    // The loaded log's timeline, tied to the replay: a click there goes to that moment,
+    // and its cursor follows what the screen shows.
+    void MTimeline_Click();
+    TimelineWindow* timeline() const;
 
 Q_SIGNALS:
     void indexReady();
@@ -56,6 +62,8 @@ private:
     void showPosition(qint64 line);
     void setIndexActions(bool on);
     void fail(const QString& why);
+    // Everything about the loaded log goes: its threads, index, hits and timeline.
+    void forgetLog();
 
     const ReplayControls& m_c;
     LogReplay& m_playback;
@@ -66,6 +74,7 @@ private:
     std::shared_ptr<const LogIndex> m_index;
     std::unique_ptr<LogSearch> m_search;
     std::optional<SearchResult> m_hits;
+    QPointer<TimelineWindow> m_timeline;
     bool m_goToFirstHit = false; // the search was asked for with Enter: go to its first hit
     // Which log the threads' reports are about: a report about an earlier one is dropped.
     int m_generation = 0;

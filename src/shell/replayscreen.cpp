@@ -9,6 +9,7 @@
 #include "widgets/accessible.h"
 #include "widgets/crlfedit.h"
 #include "widgets/frameclock.h"
+#include "widgets/readout.h"
 #include "widgets/textbox.h"
 #include "widgets/twips.h"
 #include "widgets/vtimer.h"
@@ -61,14 +62,13 @@ replay::replay(const Services& services, QWidget* parent) : QMainWindow(parent),
     words.insert(QStringLiteral("HScroll1"), QStringLiteral("Playback pace"));
     words.insert(QStringLiteral("SerialComm1"), QStringLiteral("Port square, unused"));
     words.insert(QStringLiteral("foot"), QStringLiteral("Finding in the log"));
-    words.insert(QStringLiteral("LogPosition"), QStringLiteral("Position in the log"));
     words.insert(QStringLiteral("IndexProgress"), QStringLiteral("Reading the log"));
     words.insert(QStringLiteral("GoToText"), QStringLiteral("Go to line, share or time"));
     words.insert(QStringLiteral("FindText"), QStringLiteral("Find"));
     words.insert(QStringLiteral("FindCase"), QStringLiteral("Match case"));
     words.insert(QStringLiteral("FindPrevious"), QStringLiteral("Find previous"));
     words.insert(QStringLiteral("FindNext"), QStringLiteral("Find next"));
-    words.insert(QStringLiteral("FindCount"), QStringLiteral("Hits"));
+
     nameControls(this, words);
     Command1->setAccessibleName(QStringLiteral("Next line")); // its caption is an arrow
     m_playback = std::make_unique<LogReplay>(*this, m_s);
@@ -165,8 +165,9 @@ void replay::buildFoot()
     QStatusBar* foot = statusBar();
     foot->setObjectName(QStringLiteral("foot"));
     foot->setSizeGripEnabled(false);
-    LogPosition = new QLabel(foot);
-    LogPosition->setObjectName(QStringLiteral("LogPosition"));
+    // Both read as what they say now, and as their words while they say nothing.
+    LogPosition = new Readout(QStringLiteral("LogPosition"), QStringLiteral("Position in the log"),
+                              foot, Readout::Reads::ValueElseWords);
     foot->addWidget(LogPosition, 1);
     IndexProgress = new QProgressBar(foot);
     IndexProgress->setObjectName(QStringLiteral("IndexProgress"));
@@ -196,8 +197,8 @@ void replay::buildFoot()
     };
     FindPrevious = button("FindPrevious", Qt::LeftArrow, "Find previous (Shift+F3)");
     FindNext = button("FindNext", Qt::RightArrow, "Find next (F3)");
-    FindCount = new QLabel(foot);
-    FindCount->setObjectName(QStringLiteral("FindCount"));
+    FindCount = new Readout(QStringLiteral("FindCount"), QStringLiteral("Hits"), foot,
+                            Readout::Reads::ValueElseWords);
     FindCount->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("8,888,888 hits")));
     foot->addPermanentWidget(FindCount);
 }

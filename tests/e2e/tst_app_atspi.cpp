@@ -1,13 +1,18 @@
 // What a screen reader reads of the real program, from outside it over AT-SPI, while a
 // technician works with the simulated controller: the terminal's text, a signal value,
-// the window's caption, the replay's pace box and the status line after the port is lost.
+// the window's caption, the replay's pace box, the replay taken to a fault chosen on the
+// timeline, and the status line after the port is lost.
 #include "atspisession.h"
+#include "core/crlftext.h"
+#include "core/logindex.h"
+#include "testlogs.h"
 #include "xsession.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace vantrel;
 using namespace vantrel::test;
 
 class TestAppAtspi : public QObject
@@ -20,6 +25,7 @@ class TestAppAtspi : public QObject
     QProcess app;
     QTemporaryDir logs;
     QString car; // the car screen's window, whatever its caption says
+    QString replayWindow;
 
     // Reads a control until it shows what is expected; fails the test with what it read.
     void expect(const QString& window, const QString& control, const QString& what,
@@ -117,6 +123,69 @@ private Q_SLOTS:
                 QStringLiteral("Return")});
         expect(QStringLiteral("replay"), QStringLiteral("Text5"), QStringLiteral("text"),
                QStringLiteral("1000"));
+        replayWindow = x.window(QStringLiteral("Vantrel Car"));
+    }
+
+    // A day's capture with its times: the timeline's first fault, chosen in its list with
+    // the keys, takes the replay to that moment, with the dump that came before it in the
+    // grid, as playing up to it would show.
+    void theTimelineTakesTheReplayToAFault()
+    {
+        QVERIFY(!replayWindow.isEmpty());
+        const QString path = writeLog(logs.path(), 5, 900, true);
+        const auto built = buildLogIndex(path);
+        QVERIFY2(built, qPrintable(built.why()));
+        const LogIndex& index = **built;
+        QVERIFY(index.timeline().faults().size() > 0);
+        const qint64 line =
+            index.place(LogIndex::Event::NewFault, index.timeline().faults().value(0)).line;
+        const Result<ReplayState> shown = index.stateAfter(line, ReplayState{});
+        QVERIFY2(shown, qPrintable(shown.why()));
+
+        // File > Replay Log File, the path into the real file dialog.
+        x.focus(replayWindow);
+        x.keys({QStringLiteral("alt+f"), QStringLiteral("Down"), QStringLiteral("Return")});
+        const QString title = QStringLiteral("Open Communications Log File");
+        const QString dialog = x.window(title);
+        QVERIFY(!dialog.isEmpty());
+        QVERIFY(bus.enter(app.processId(), title, path));
+        x.focus(dialog);
+        x.keys({QStringLiteral("Return")});
+        // Paused, so only what is chosen moves the screen. Once the log is read the foot
+        // says where the screen is; File > Timeline....
+        QString said;
+        QVERIFY2(
+            bus.press(app.processId(), QStringLiteral("replay"), QStringLiteral("Option4"), said),
+            qPrintable(said));
+        expect(QStringLiteral("replay"), QStringLiteral("LogPosition"), QStringLiteral("name"),
+               QStringLiteral("Line \\d+ of .*"));
+        x.focus(replayWindow);
+        x.keys({QStringLiteral("ctrl+t")});
+        const QString timeline = x.window(QStringLiteral("Timeline - capture.log"));
+        QVERIFY(!timeline.isEmpty());
+        // Alt+F moves to the list of new faults, Home to its first, Enter chooses it.
+        x.focus(timeline);
+        x.keys({QStringLiteral("alt+f"), QStringLiteral("Home"), QStringLiteral("Return")});
+
+        expect(QStringLiteral("replay"), QStringLiteral("LogPosition"), QStringLiteral("name"),
+               QStringLiteral("Line %1 of .*").arg(QLocale().toString(line)));
+        const auto term = bus.read(app.processId(), QStringLiteral("replay"),
+                                   {QStringLiteral("Term")}, QStringLiteral("text"));
+        QCOMPARE(term.value(0).value_or(QStringLiteral("(nothing)")), crlf::toView(shown->term));
+        // Each cell reads as its signal's words and the value it shows.
+        QStringList cells;
+        for (const DumpCell& c : dumpCells())
+            cells << QLatin1String(c.label);
+        const auto names =
+            bus.read(app.processId(), QStringLiteral("replay"), cells, QStringLiteral("name"));
+        QCOMPARE(names.size(), cells.size());
+        for (int i = 0; i < kGridCells; ++i) {
+            const QString name = names[i].value_or(QString());
+            const qsizetype comma = name.indexOf(QStringLiteral(", "));
+            const QString value = comma < 0 ? QString() : name.mid(comma + 2);
+            QVERIFY2(value == shown->cells[size_t(i)].trimmed(),
+                     qPrintable(cells[i] + QStringLiteral(" reads ") + name));
+        }
     }
 
     void theStatusLineReadsThatThePortWasLost()

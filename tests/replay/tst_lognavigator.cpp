@@ -5,6 +5,7 @@
 #include "fakes.h"
 #include "replay/lognavigator.h"
 #include "replay/logreplay.h"
+#include "replay/timelinewindow.h"
 #include "screens.h"
 #include "shell/windows.h"
 #include "testfiles.h"
@@ -230,6 +231,25 @@ private Q_SLOTS:
         QFile out(dir.filePath(name));
         QVERIFY(out.open(QIODevice::ReadOnly));
         QVERIFY2(out.readAll().startsWith(opening), qPrintable(name));
+    }
+
+    // The timeline and the screen move together: a moment chosen there is gone to here,
+    // and the cursor follows each line the screen shows.
+    void theTimelineAndTheReplayMoveTogether()
+    {
+        load();
+        r->MTimeline->trigger();
+        TimelineWindow* t = nav().timeline();
+        QVERIFY(t);
+        QVERIFY(t->isVisible());
+        Q_EMIT t->lineChosen(40);
+        QCOMPARE(r->playback().shownLines(), qint64(40));
+        QCOMPARE(t->cursorLine(), qint64(40));
+        r->Command1->click();
+        QTRY_COMPARE(t->cursorLine(), qint64(41));
+        // Another log, another timeline: the old one shows a log that went.
+        load(false);
+        QVERIFY(!nav().timeline());
     }
 
     void closingTheLogPutsFindingAway()

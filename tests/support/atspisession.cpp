@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QStandardPaths>
 
 namespace vantrel::test
@@ -133,6 +135,23 @@ bool AtspiSession::press(qint64 pid, const QString& window, const QString& contr
         args << QStringLiteral("--until") << until << QStringLiteral("--timeout")
              << QString::number(seconds);
     return probe(args, said, seconds);
+}
+
+QList<std::optional<QString>> AtspiSession::read(qint64 pid, const QString& window,
+                                                 const QStringList& controls,
+                                                 const QString& what) const
+{
+    QString said;
+    QList<std::optional<QString>> out;
+    if (!probe(QStringList{QStringLiteral("read"), QStringLiteral("--pid"), QString::number(pid),
+                           QStringLiteral("--window"), window, QStringLiteral("--read"), what} +
+                   controls,
+               said, 20))
+        return out;
+    const QJsonArray values = QJsonDocument::fromJson(said.toUtf8()).array();
+    for (const QJsonValue& v : values)
+        out << (v.isString() ? std::optional<QString>(v.toString()) : std::nullopt);
+    return out;
 }
 
 bool AtspiSession::enter(qint64 pid, const QString& title, const QString& text) const

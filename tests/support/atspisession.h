@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <optional>
+
 namespace vantrel::test
 {
 
@@ -39,6 +41,9 @@ public:
                const QString& until = {}, int seconds = 20) const;
     // Puts text into the focused text box of the window with this title, once it has focus.
     bool enter(qint64 pid, const QString& title, const QString& text) const;
+    // What each control reads now ("name" or "text"); none where nothing was read.
+    QList<std::optional<QString>> read(qint64 pid, const QString& window,
+                                       const QStringList& controls, const QString& what) const;
 
 private:
     bool probe(const QStringList& args, QString& said, int seconds) const;
