@@ -89,15 +89,8 @@ int generate(const QString& path, qint64 megabytes)
     while (offset < total) {
         raw.clear();
         traffic.generate(raw, 1 << 20);
-        // As the capture log stores it: LF dropped, every CR followed by LF.
         stored.clear();
-        for (char c : raw) {
-            if (c == '\n')
-                continue;
-            stored += c;
-            if (c == '\r')
-                stored += '\n';
-        }
+        sim::appendAsLogged(stored, raw);
         for (size_t at = 0; at < stored.size(); at += kPieceBytes) {
             clock.ms = kStartMs + (offset + qint64(at)) * 1000 / kBytesPerSecond;
             if (const Result<> noted = times.piece(offset + qint64(at)); !noted) {

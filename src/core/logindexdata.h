@@ -49,33 +49,18 @@ using SpeedValue = quint32;
 QString speedValueText(SpeedValue v);
 constexpr SpeedValue kStopped = 3u << 24 | quint32(' ') << 16 | quint32(' ') << 8 | '0';
 
-// Everything a LogIndex knows of its log; it owns the log's descriptor.
-struct IndexData {
-    IndexData() = default;
-    ~IndexData();
-    IndexData(const IndexData&) = delete;
-    IndexData& operator=(const IndexData&) = delete;
-
-    static constexpr qint64 kCheckpointLines = 256;
-    static constexpr qsizetype kSnapshotDumps = 1024;
-
-    QString path;
-    int fd = -1;
-    qint64 bytes = 0;
+// What a reading of a log finds in it, of the whole log or of one part of it: where its
+// lines start, and its events with their values. Lines count from 0.
+struct LogFindings {
     qint64 lines = 0;
-    // Line index (from 0) and offset of every 256th line's start, and of the first.
+    // Line index and offset of every 256th line's start, and of the first.
     PairSteps checkpoints;
 
-    // Events: line index (from 0) and the offset of the marker's first byte.
+    // Events: line index and the offset of the marker's first byte.
     PairSteps dumps;
     std::deque<quint8> dumpChangeCounts; // changes of each dump
     std::deque<CellChange> changes;
     Runs hiddenDumps;
-    struct Snapshot {
-        qsizetype firstChange; // of the dump this snapshot is taken before
-        std::array<CellValue, kGridCells> cells;
-    };
-    std::vector<Snapshot> snapshots; // before every kSnapshotDumps'th dump
 
     PairSteps speeds;
     std::deque<SpeedValue> speedValues;
@@ -89,6 +74,26 @@ struct IndexData {
     PairSteps arrivals;
     std::vector<QByteArray> faultTexts;
     std::vector<qint64> newFaultCounts;
+};
+
+// Everything a LogIndex knows of its log; it owns the log's descriptor.
+struct IndexData : LogFindings {
+    IndexData() = default;
+    ~IndexData();
+    IndexData(const IndexData&) = delete;
+    IndexData& operator=(const IndexData&) = delete;
+
+    static constexpr qint64 kCheckpointLines = 256;
+    static constexpr qsizetype kSnapshotDumps = 1024;
+
+    QString path;
+    int fd = -1;
+    qint64 bytes = 0;
+    struct Snapshot {
+        qsizetype firstChange; // of the dump this snapshot is taken before
+        std::array<CellValue, kGridCells> cells;
+    };
+    std::vector<Snapshot> snapshots; // before every kSnapshotDumps'th dump
 
     CaptureTimes times;
     // Built by the LogIndex from all of the above.

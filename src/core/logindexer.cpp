@@ -112,25 +112,8 @@ namespace
 {
 
 // What one thread found in its part; lines count from the part's start.
-struct Part {
-    qint64 lines = 0;
-    PairSteps checkpoints;
-    PairSteps dumps;
-    std::deque<quint8> dumpChangeCounts;
-    std::deque<CellChange> changes;
-    Runs hiddenDumps;
-    std::array<CellValue, kGridCells> cells;
-    PairSteps speeds;
-    std::deque<SpeedValue> speedValues;
-    Runs hiddenSpeeds;
-    PairSteps stops;
-    PairSteps faults;
-    std::deque<quint32> faultIds;
-    PairSteps newFaults;
-    std::deque<quint32> newFaultIds;
-    PairSteps arrivals;
-    std::vector<QByteArray> faultTexts;
-    std::vector<qint64> newFaultCounts;
+struct Part : LogFindings {
+    std::array<CellValue, kGridCells> cells; // as the part's last dump left them
     Part() { cells.fill(kNoCell); }
 };
 

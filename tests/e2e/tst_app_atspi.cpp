@@ -36,6 +36,27 @@ class TestAppAtspi : public QObject
                  qPrintable(window + QLatin1Char('/') + control + QStringLiteral(": ") + read));
     }
 
+    // Presses a control (its first action), as a screen reader's user would.
+    void press(const QString& window, const QString& control)
+    {
+        QString said;
+        QVERIFY2(bus.press(app.processId(), window, control, said), qPrintable(said));
+    }
+
+    // The keys that open a log dialog from a window, then the path into the real dialog
+    // and Enter.
+    void chooseLog(const QString& from, const QStringList& keys, const QString& path)
+    {
+        x.focus(from);
+        x.keys(keys);
+        const QString title = QStringLiteral("Open Communications Log File");
+        const QString dialog = x.window(title);
+        QVERIFY(!dialog.isEmpty());
+        QVERIFY(bus.enter(app.processId(), title, path));
+        x.focus(dialog);
+        x.keys({QStringLiteral("Return")});
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -64,10 +85,7 @@ private Q_SLOTS:
 
     void aSignalValueReadsAfterADump()
     {
-        QString said;
-        QVERIFY2(
-            bus.press(app.processId(), QStringLiteral("Form1"), QStringLiteral("Command1"), said),
-            qPrintable(said));
+        press(QStringLiteral("Form1"), QStringLiteral("Command1"));
         // At rest on landing 1 the door-closed signal GV is set.
         expect(QStringLiteral("Form1"), QStringLiteral("lbl3_1"), QStringLiteral("name"),
                QStringLiteral("GV, 1"));
@@ -96,14 +114,8 @@ private Q_SLOTS:
         const QString form1 = QStringLiteral("Form1");
         if (step == u"log") {
             // File > Open Log File..., the path into the real file dialog, Enter.
-            x.focus(car);
-            x.keys({QStringLiteral("alt+f"), QStringLiteral("o")});
-            const QString title = QStringLiteral("Open Communications Log File");
-            const QString dialog = x.window(title);
-            QVERIFY(!dialog.isEmpty());
-            QVERIFY(bus.enter(app.processId(), title, logs.filePath(QStringLiteral("access.log"))));
-            x.focus(dialog);
-            x.keys({QStringLiteral("Return")});
+            chooseLog(car, {QStringLiteral("alt+f"), QStringLiteral("o")},
+                      logs.filePath(QStringLiteral("access.log")));
             expect(form1, form1, QStringLiteral("name"), caption);
             return;
         }
@@ -143,20 +155,12 @@ private Q_SLOTS:
         QVERIFY2(shown, qPrintable(shown.why()));
 
         // File > Replay Log File, the path into the real file dialog.
-        x.focus(replayWindow);
-        x.keys({QStringLiteral("alt+f"), QStringLiteral("Down"), QStringLiteral("Return")});
-        const QString title = QStringLiteral("Open Communications Log File");
-        const QString dialog = x.window(title);
-        QVERIFY(!dialog.isEmpty());
-        QVERIFY(bus.enter(app.processId(), title, path));
-        x.focus(dialog);
-        x.keys({QStringLiteral("Return")});
+        chooseLog(replayWindow,
+                  {QStringLiteral("alt+f"), QStringLiteral("Down"), QStringLiteral("Return")},
+                  path);
         // Paused, so only what is chosen moves the screen. Once the log is read the foot
         // says where the screen is; File > Timeline....
-        QString said;
-        QVERIFY2(
-            bus.press(app.processId(), QStringLiteral("replay"), QStringLiteral("Option4"), said),
-            qPrintable(said));
+        press(QStringLiteral("replay"), QStringLiteral("Option4"));
         expect(QStringLiteral("replay"), QStringLiteral("LogPosition"), QStringLiteral("name"),
                QStringLiteral("Line \\d+ of .*"));
         x.focus(replayWindow);

@@ -49,11 +49,10 @@ QByteArray writeTimedLog(const QString& path)
 }
 } // namespace
 
-class TestLogNavigator : public QObject, public WindowsFixture
+class TestLogNavigator : public QObject, public ReplayFixture
 {
     Q_OBJECT
 
-    replay* r = nullptr;
     QTemporaryDir dir;
     QString path;
 
@@ -79,17 +78,8 @@ class TestLogNavigator : public QObject, public WindowsFixture
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        openWindows();
-        windows->showForm1();
-        r = windows->showReplay();
-    }
-    void cleanup()
-    {
-        closeWindows();
-        r = nullptr;
-    }
+    void init() { openReplay(); }
+    void cleanup() { closeReplay(); }
 
     void theIndexIsReadyAndSaysWhereTheScreenIs_data()
     {

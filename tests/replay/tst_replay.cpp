@@ -84,11 +84,10 @@ private:
 
 } // namespace
 
-class TestReplay : public QObject, public WindowsFixture
+class TestReplay : public QObject, public ReplayFixture
 {
     Q_OBJECT
 
-    replay* r = nullptr;
     QTemporaryDir dir;
 
     LogReplay& play() { return r->playback(); }
@@ -126,17 +125,8 @@ class TestReplay : public QObject, public WindowsFixture
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        openWindows();
-        windows->showForm1();
-        r = windows->showReplay();
-    }
-    void cleanup()
-    {
-        closeWindows();
-        r = nullptr;
-    }
+    void init() { openReplay(); }
+    void cleanup() { closeReplay(); }
 
     void fixtures_data()
     {

@@ -45,11 +45,9 @@ QString shown(const ReplayState& s)
 }
 } // namespace
 
-class TestReplayGoto : public QObject, public WindowsFixture
+class TestReplayGoto : public QObject, public ReplayFixture
 {
     Q_OBJECT
-
-    replay* r = nullptr;
 
     ReplayState screenState() const
     {
@@ -63,17 +61,8 @@ class TestReplayGoto : public QObject, public WindowsFixture
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        openWindows();
-        windows->showForm1();
-        r = windows->showReplay();
-    }
-    void cleanup()
-    {
-        closeWindows();
-        r = nullptr;
-    }
+    void init() { openReplay(); }
+    void cleanup() { closeReplay(); }
 
     void goingToALineShowsWhatPlayingToItShows_data()
     {

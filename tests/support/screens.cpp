@@ -17,6 +17,19 @@ void WindowsFixture::closeWindows()
     w.reset();
 }
 
+void ReplayFixture::openReplay()
+{
+    openWindows();
+    windows->showForm1();
+    r = windows->showReplay();
+}
+
+void ReplayFixture::closeReplay()
+{
+    closeWindows();
+    r = nullptr;
+}
+
 Form1* WindowsFixture::showEveryWindow()
 {
     windows->start();

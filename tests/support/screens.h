@@ -23,6 +23,14 @@ struct WindowsFixture {
     static QList<QWidget*> shownWindows();
 };
 
+// A fresh replay screen for each test function, beside the car screen it comes from, as
+// the program shows it: init() and cleanup() of the test.
+struct ReplayFixture : WindowsFixture {
+    replay* r = nullptr;
+    void openReplay();
+    void closeReplay();
+};
+
 // A fresh car diagnostics screen over a fake world for each test function, loaded
 // (its port open and the CR sent) unless asked not to, and what it sent since.
 struct CarScreenFixture {

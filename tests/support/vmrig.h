@@ -55,6 +55,8 @@ public:
     // Plugs or pulls and waits until udev has made or removed the stable name.
     bool plugAndWait(const QByteArray& line, int ms = 10000);
     bool pullAndWait(const QByteArray& line, int ms = 10000);
+    // The first adapter plugged in and the second pulled out, for tests of one adapter.
+    bool firstAdapterOnly() { return ok() && pullAndWait(rig::kUsb2) && plugAndWait(rig::kUsb1); }
     bool send(const QByteArray& line, const QByteArray& bytes);
     bool sendBreak(const QByteArray& line);
     // What the guest sent on the line since the last take, once `count` bytes are there

@@ -36,4 +36,17 @@ private:
     Car m_car;
 };
 
+// Text as the program's capture log stores it: LF dropped, every CR followed by LF
+// (text without backspaces, as the traffic is), appended to out.
+template <typename Bytes> void appendAsLogged(Bytes& out, const std::string& raw)
+{
+    for (char c : raw) {
+        if (c == '\n')
+            continue;
+        out += c;
+        if (c == '\r')
+            out += '\n';
+    }
+}
+
 } // namespace sim

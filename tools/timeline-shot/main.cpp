@@ -58,13 +58,7 @@ bool writeDay(const QString& path, qint64 startMs)
         if (random.next() % kFaultOdds == 0)
             raw += std::string("FLT0 =  ") + kFaults[random.next() % 4] + "\r\n";
         QByteArray stored;
-        for (char c : raw) {
-            if (c == '\n')
-                continue;
-            stored += c;
-            if (c == '\r')
-                stored += '\n';
-        }
+        sim::appendAsLogged(stored, raw);
         const qint64 ms = startMs + offset * 1000 / kBytesPerSecond;
         if (ms - recorded >= kRecordMs) {
             times.write(capturetimes::recordLine(offset, ms));
