@@ -15,6 +15,7 @@
 #include "testlogs.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QDateTime>
 #include <QFontInfo>
 #include <QLabel>
@@ -53,6 +54,12 @@ int roomFor(QWidget* w)
         opt.text = radio->text();
         return style->subElementRect(QStyle::SE_RadioButtonContents, &opt, radio).width();
     }
+    if (auto* check = qobject_cast<QCheckBox*>(w)) {
+        QStyleOptionButton opt;
+        opt.initFrom(check);
+        opt.text = check->text();
+        return style->subElementRect(QStyle::SE_CheckBoxContents, &opt, check).width();
+    }
     if (auto* button = qobject_cast<QPushButton*>(w)) {
         QStyleOptionButton opt;
         opt.initFrom(button);
@@ -64,7 +71,9 @@ int roomFor(QWidget* w)
         const QMargins m = box->textMargins();
         return box->width() - 2 * frame - 4 - m.left() - m.right(); // 2 px each side inside
     }
-    return static_cast<QLabel*>(w)->contentsRect().width();
+    if (auto* label = qobject_cast<QLabel*>(w))
+        return label->contentsRect().width();
+    qFatal("no rule for the room a %s gives its text", w->metaObject()->className());
 }
 } // namespace
 
