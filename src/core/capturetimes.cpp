@@ -220,7 +220,7 @@ CaptureTimes CaptureTimes::forLog(const QString& logPath, qint64 logBytes)
 {
     const QString name = QFileInfo(logPath).fileName();
     const QString path = capturetimes::pathFor(logPath);
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::open(fileNameBytes(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0 && errno == ENOENT)
         return none(
             QStringLiteral("%1 has no capture times: lines are numbered instead").arg(name));

@@ -17,9 +17,21 @@ std::optional<QTime> timeOfDay(const QString& text)
     }
     return std::nullopt;
 }
+
+// A moment of the span as briefly as it is clear: the time of day, with the date when
+// the span is not within one day.
+QString spanText(qint64 fromMs, qint64 toMs)
+{
+    const QDateTime from = QDateTime::fromMSecsSinceEpoch(fromMs);
+    const QDateTime to = QDateTime::fromMSecsSinceEpoch(toMs);
+    const QString format = from.date() == to.date() ? QStringLiteral("HH:mm:ss")
+                                                    : QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    return QStringLiteral("%1 to %2").arg(from.toString(format), to.toString(format));
+}
 } // namespace
 
-Result<GoToTarget> parseGoTo(const QString& typed, std::optional<qint64> logStartMs)
+Result<GoToTarget> parseGoTo(const QString& typed, std::optional<qint64> logStartMs,
+                             std::optional<qint64> logEndMs)
 {
     const QString text = typed.simplified();
     GoToTarget target;
@@ -49,12 +61,15 @@ Result<GoToTarget> parseGoTo(const QString& typed, std::optional<qint64> logStar
     target.kind = GoToTarget::Kind::Time;
     if (date.isValid()) {
         target.ms = QDateTime(date, *time).toMSecsSinceEpoch();
-        return target;
+    } else {
+        const QDateTime start = QDateTime::fromMSecsSinceEpoch(*logStartMs);
+        target.ms = QDateTime(start.date(), *time).toMSecsSinceEpoch();
+        if (target.ms < *logStartMs)
+            target.ms = QDateTime(start.date().addDays(1), *time).toMSecsSinceEpoch();
     }
-    const QDateTime start = QDateTime::fromMSecsSinceEpoch(*logStartMs);
-    target.ms = QDateTime(start.date(), *time).toMSecsSinceEpoch();
-    if (target.ms < *logStartMs)
-        target.ms = QDateTime(start.date().addDays(1), *time).toMSecsSinceEpoch();
+    if (logEndMs && (target.ms < *logStartMs || target.ms > *logEndMs))
+        return Failure(QStringLiteral("%1 is outside the log, which was captured from %2")
+                           .arg(text, spanText(*logStartMs, *logEndMs)));
     return target;
 }
 

@@ -22,7 +22,10 @@ struct GoToTarget {
 // Reads what was typed: "1234" is a line, "45%" a share, "14:05", "14:05:30" or
 // "14:05:30.250" the first such time of day at or after the log's start, and
 // "2026-12-08 14:05[:30[.250]]" a date and time (local time). Times need the log's
-// first capture time; without it they are refused with the reason.
-Result<GoToTarget> parseGoTo(const QString& typed, std::optional<qint64> logStartMs);
+// first capture time; without it they are refused with the reason. Given the log's
+// last capture time too, a time outside the two is refused with the log's span, as
+// there is no moment of the log to show for it.
+Result<GoToTarget> parseGoTo(const QString& typed, std::optional<qint64> logStartMs,
+                             std::optional<qint64> logEndMs = std::nullopt);
 
 } // namespace vantrel

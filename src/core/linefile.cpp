@@ -13,6 +13,51 @@ QString osError(int err)
     return QString::fromLocal8Bit(std::strerror(err));
 }
 
+QString fileNameFromBytes(const QByteArray& bytes)
+{
+    QString out;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n;) {
+        const unsigned char lead = p[i];
+        const int more = lead < 0x80 ? 0 : lead >= 0xC2 && lead < 0xE0 ? 1 : lead >= 0xE0 && lead < 0xF0 ? 2 : lead >= 0xF0 && lead < 0xF5 ? 3 : -1;
+        char32_t c = more == 0 ? lead : more == 1 ? lead & 0x1F : more == 2 ? lead & 0x0F : lead & 0x07;
+        bool ok = more >= 0 && i + more < n;
+        for (int k = 1; ok && k <= more; ++k) {
+            ok = (p[i + k] & 0xC0) == 0x80;
+            c = (c << 6) | (p[i + k] & 0x3F);
+        }
+        // Overlong forms, surrogates and past U+10FFFF are not UTF-8 either.
+        static constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+        ok = ok && c >= kLeast[more] && (c < 0xD800 || c > 0xDFFF) && c <= 0x10FFFF;
+        if (ok) {
+            out += QString::fromUcs4(&c, 1);
+            i += more + 1;
+        } else {
+            out += QChar(char16_t(0xDC00 + lead));
+            ++i;
+        }
+    }
+    return out;
+}
+
+QByteArray fileNameBytes(const QString& name)
+{
+    QByteArray out;
+    qsizetype run = 0; // start of the characters not yet written
+    for (qsizetype i = 0; i <= name.size(); ++i) {
+        const bool kept = i < name.size() && name[i].unicode() >= 0xDC80 &&
+                          name[i].unicode() <= 0xDCFF && (i == 0 || !name[i - 1].isHighSurrogate());
+        if (i < name.size() && !kept)
+            continue;
+        out += QStringView(name).mid(run, i - run).toUtf8();
+        if (kept)
+            out += char(name[i].unicode() - 0xDC00);
+        run = i + 1;
+    }
+    return out;
+}
+
 LineFile::LineFile(int fd, qint64 maxLine, const QByteArray& path, qint64 blockBytes)
     : m_fd(fd), m_maxLine(maxLine), m_path(path), m_blockBytes(blockBytes)
 {

@@ -65,4 +65,10 @@ private:
 // The operating system's description of errno.
 QString osError(int err);
 
+// A file's name as the system has it, bytes, and as text: UTF-8, with each byte that
+// is not part of UTF-8 kept as U+DC80..U+DCFF, so any name comes back byte for byte
+// (a name given on a command line in another encoding still opens its file).
+QString fileNameFromBytes(const QByteArray& bytes);
+QByteArray fileNameBytes(const QString& name);
+
 } // namespace vantrel

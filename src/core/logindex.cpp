@@ -239,11 +239,18 @@ QString LogIndex::faultText(Event kind, qsizetype i) const
     return QString::fromLatin1(m_d->faultTexts[id]);
 }
 
+LogIndex::FaultKind LogIndex::faultKind(QByteArrayView text)
+{
+    if (text.startsWith("ARRIVED AT "))
+        return FaultKind::Arrival;
+    return text.trimmed() == "NO FAULT" ? FaultKind::Clear : FaultKind::Fault;
+}
+
 QList<QPair<QString, qint64>> LogIndex::faultCounts() const
 {
     QList<QPair<QString, qint64>> out;
     for (size_t k = 0; k < m_d->faultTexts.size(); ++k)
-        if (m_d->newFaultCounts[k] > 0)
+        if (m_d->newFaultCounts[k] > 0 && faultKind(m_d->faultTexts[k]) == FaultKind::Fault)
             out.append({QString::fromLatin1(m_d->faultTexts[k]), m_d->newFaultCounts[k]});
     std::stable_sort(out.begin(), out.end(),
                      [](const auto& x, const auto& y) { return x.second > y.second; });

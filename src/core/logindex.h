@@ -47,6 +47,10 @@ public:
     // one before; an arrival is a new fault "ARRIVED AT <landing>"; a stop is a speed
     // report of "  0" after one that was not.
     enum class Event { Dump, Speed, Fault, NewFault, Arrival, Stop };
+    // What a fault report's text tells: all clear ("NO FAULT"), an arrival, or a fault;
+    // the one reading for the summary, the timeline and the indexer.
+    enum class FaultKind { Clear, Arrival, Fault };
+    static FaultKind faultKind(QByteArrayView text);
 
     explicit LogIndex(std::unique_ptr<IndexData> data);
     ~LogIndex();
@@ -77,7 +81,8 @@ public:
     QString speedText(qsizetype i) const;
     // The text of fault report i (Event::Fault), or of new fault i (Event::NewFault).
     QString faultText(Event kind, qsizetype i) const;
-    // Every fault text with how often it came up as a new fault, most frequent first.
+    // Every text of FaultKind::Fault with how often it came up as a new fault, most
+    // frequent first.
     QList<QPair<QString, qint64>> faultCounts() const;
 
     // The byte offset of a line's first byte, and the line holding a byte.

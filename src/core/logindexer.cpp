@@ -508,7 +508,8 @@ void PartScanner::addFault(qint64 at, qint64 textEnd)
         m_out.newFaults.push(quint64(m_out.lines), quint64(at));
         m_out.newFaultIds.push_back(id);
         ++m_out.newFaultCounts[id];
-        if (text.rfind("ARRIVED AT ", 0) == 0)
+        if (LogIndex::faultKind(QByteArrayView(text.data(), qsizetype(text.size()))) ==
+            LogIndex::FaultKind::Arrival)
             m_out.arrivals.push(quint64(m_out.lines), quint64(at));
     }
     m_lastFault = id;
@@ -630,7 +631,7 @@ void merge(Part& a, Part& b)
 
 Result<std::shared_ptr<const LogIndex>> build(const QString& path, LogIndexer::Shared& shared)
 {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = fileNameBytes(path);
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return Failure(QStringLiteral("Cannot open %1: %2").arg(path, osError(errno)));

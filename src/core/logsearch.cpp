@@ -100,7 +100,7 @@ std::optional<SearchHit> SearchResult::previous(qint64 offset) const
 Result<qint64> searchLog(const QString& path, const QByteArray& text, const SearchOptions& options,
                          const std::function<bool(const SearchHit&)>& onHit)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::open(fileNameBytes(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return Failure(QStringLiteral("Cannot open %1: %2").arg(path, osError(errno)));
     struct Closer { // the descriptor closes however the search ends
@@ -128,6 +128,7 @@ Result<qint64> searchLog(const QString& path, const QByteArray& text, const Sear
     qsizetype held = 0; // bytes at the buffer's start from the block before
     qint64 readAt = 0;  // file offset of the next byte to read
     char before = 0;    // the byte before the buffer's first
+    qint64 resume = 0;  // file offset where the next hit may begin: hits never overlap
     for (;;) {
         if (options.cancel && *options.cancel)
             return Failure(QStringLiteral("The search of %1 was stopped").arg(path));
@@ -146,7 +147,7 @@ Result<qint64> searchLog(const QString& path, const QByteArray& text, const Sear
             fold(raw.data() + held, folded.data() + held, n);
             hay = folded.data();
         }
-        const char* from = hay;
+        const char* from = hay + std::max<qint64>(0, resume - base);
         const char* const end = hay + size;
         while (from + needle.size() <= end) {
             const char* hit = static_cast<const char*>(
@@ -170,7 +171,8 @@ Result<qint64> searchLog(const QString& path, const QByteArray& text, const Sear
             ++count;
             if (!onHit(SearchHit{offset, line}))
                 return count;
-            from = hit + 1;
+            from = hit + needle.size();
+            resume = offset + needle.size();
         }
         crs += countCr(raw.data() + (counted - base), qsizetype(base + size - counted));
         counted = base + size;
@@ -193,7 +195,7 @@ LogSearch::LogSearch(const QString& path, const QByteArray& text, bool ignoreCas
 {
     struct stat st {
     };
-    if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+    if (::stat(fileNameBytes(path).constData(), &st) == 0)
         m_shared->total = st.st_size;
     m_thread = std::thread([s = m_shared, path, text, ignoreCase, finished] {
         SearchOptions options;

@@ -21,7 +21,7 @@ struct SearchHit {
     qint64 line = 0;
 };
 
-// Every place the text is in the log, counted whole; the first kKeptHits kept in order
+// Every place the text is in the log, counted whole, none overlapping another; the first kKeptHits kept in order
 // for going from hit to hit.
 struct SearchResult {
     static constexpr qsizetype kKeptHits = 1000000;
@@ -40,7 +40,8 @@ struct SearchOptions {
 };
 
 // Looks for the text (Latin-1 bytes) in a whole log, a block at a time, so a log of
-// any size is never held whole; each hit goes to onHit in order, which may answer
+// any size is never held whole; a hit begins after the one before ends (as "??" is in
+// "???" once); each hit goes to onHit in order, which may answer
 // false to stop. Hands back how many there were, or why the log could not be read.
 Result<qint64> searchLog(const QString& path, const QByteArray& text, const SearchOptions& options,
                          const std::function<bool(const SearchHit&)>& onHit);

@@ -23,7 +23,7 @@ public:
         if (m_buffer.size() >= 1 << 16)
             flush();
     }
-    Result<> finish()
+    Result<ExportCount> finish(ExportCount count)
     {
         flush();
         if (auto* file = qobject_cast<QFileDevice*>(&m_out); file && m_failed.isEmpty())
@@ -31,7 +31,7 @@ public:
                 m_failed = file->errorString();
         if (!m_failed.isEmpty())
             return Failure(QStringLiteral("Cannot write %1: %2").arg(name(), m_failed));
-        return done();
+        return count;
     }
 
 private:
@@ -60,6 +60,12 @@ QByteArray vcdCode(int n)
         n /= 94;
     } while (n > 0);
     return code;
+}
+
+// Words of a VCD's $comment end at a word "$end": the log's name may hold one.
+QString commentSafe(QString text)
+{
+    return text.replace(QLatin1String("$end"), QLatin1String("$ end"));
 }
 
 QByteArray speedBits(const QString& text)
@@ -104,11 +110,19 @@ char cellBit(const QString& cell)
     return v == u"0" ? '0' : v == u"1" ? '1' : 'x';
 }
 
-Result<> writeVcd(const LogIndex& index, QIODevice& out, const QString& generator)
+QString csvColumnName(int cell)
+{
+    const DumpCell& c = dumpCells()[size_t(cell)];
+    const QString place = QStringLiteral("c%1r%2").arg(c.line <= 4 ? c.line : 5).arg(c.cell);
+    const QString name = signalName(cell);
+    return name == place ? place : name + u'_' + place;
+}
+
+Result<ExportCount> writeVcd(const LogIndex& index, QIODevice& out, const QString& generator)
 {
     Writer w(out);
     const Clock clock{index};
-    const QString log = QFileInfo(index.path()).fileName();
+    const QString log = commentSafe(QFileInfo(index.path()).fileName());
     w.put("$date\n   " +
           (clock.timed() ? isoTime(clock.start()) : QStringLiteral("unknown")).toLatin1() +
           "\n$end\n$version\n   " + generator.toLatin1() + "\n$end\n$comment\n   " +
@@ -116,7 +130,7 @@ Result<> writeVcd(const LogIndex& index, QIODevice& out, const QString& generato
                ? QStringLiteral("PMI dump signals of %1; time 0 is %2 (its capture times)")
                      .arg(log, isoTime(clock.start()))
                : QStringLiteral("PMI dump signals of %1; one time unit per line: %2")
-                     .arg(log, index.times().notice()))
+                     .arg(log, commentSafe(index.times().notice())))
               .toLatin1() +
           "\n$end\n$timescale 1 ms $end\n$scope module car $end\n");
     for (int i = 0; i < kGridCells; ++i)
@@ -128,6 +142,7 @@ Result<> writeVcd(const LogIndex& index, QIODevice& out, const QString& generato
         w.put('x' + vcdCode(i) + '\n');
     w.put("bx " + speedCode + "\n$end\n");
 
+    ExportCount count{kGridCells + 1, 0};
     qint64 stamp = 0;
     const auto at = [&](const LogPlace& p) {
         const qint64 t = clock.at(p) - clock.start();
@@ -150,6 +165,7 @@ Result<> writeVcd(const LogIndex& index, QIODevice& out, const QString& generato
                 speed = v;
                 at(p);
                 w.put(v + ' ' + speedCode + '\n');
+                ++count.changes;
             }
         }
     };
@@ -166,20 +182,21 @@ Result<> writeVcd(const LogIndex& index, QIODevice& out, const QString& generato
                 at(p);
             stamped = true;
             w.put(bit + vcdCode(c) + '\n');
+            ++count.changes;
         }
         return true;
     });
     speedsBefore(index.bytes());
-    return w.finish();
+    return w.finish(count);
 }
 
-Result<> writeCsv(const LogIndex& index, QIODevice& out)
+Result<ExportCount> writeCsv(const LogIndex& index, QIODevice& out)
 {
     Writer w(out);
     const Clock clock{index};
     QByteArray header = "time,line";
     for (int i = 0; i < kGridCells; ++i)
-        header += ',' + csvField(signalName(i));
+        header += ',' + csvField(csvColumnName(i));
     w.put(header + ",speed\r\n");
     qsizetype s = 0;
     QString speed;
@@ -198,7 +215,7 @@ Result<> writeCsv(const LogIndex& index, QIODevice& out)
         w.put(row + ',' + csvField(speed) + "\r\n");
         return true;
     });
-    return w.finish();
+    return w.finish({kGridCells + 1, index.count(LogIndex::Event::Dump)});
 }
 
 } // namespace vantrel

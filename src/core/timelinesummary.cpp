@@ -390,7 +390,7 @@ void TimelineSummary::takeFaults(const IndexData& d)
         while (!arrivals.atEnd() && arrivals.get().b < p.b)
             arrivals.advance();
         const bool arrival = !arrivals.atEnd() && arrivals.get().b == p.b;
-        if (!arrival && d.faultTexts[*id].trimmed() == kClearFault)
+        if (!arrival && LogIndex::faultKind(d.faultTexts[*id]) == LogIndex::FaultKind::Clear)
             continue;
         (arrival ? m_arrivals : m_faults).add(place(p), quint32(faults.index()));
     }

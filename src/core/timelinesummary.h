@@ -113,8 +113,6 @@ public:
     static constexpr qint64 kFinestBuckets = 1 << 12;
     // A landing code from R1, R2 and R4 is 0..7; this when one of them is not 0 or 1.
     static constexpr quint32 kUnknownLanding = 0xff;
-    // What the controller reports when no fault stands.
-    static constexpr char kClearFault[] = "NO FAULT";
 
     // From what the index holds (the indexer builds it with the index).
     static std::unique_ptr<const TimelineSummary> build(const IndexData& data);

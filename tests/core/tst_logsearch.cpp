@@ -55,8 +55,10 @@ private Q_SLOTS:
         QTest::newRow("a hit that starts with the LF of a CR LF is on the line it ends")
             << QByteArray("a\r\nb") << QByteArray("\nb") << false << "1:2";
         QTest::newRow("nothing there") << QByteArray("abc") << QByteArray("abd") << false << "";
-        QTest::newRow("overlapping hits all count")
-            << QByteArray("aaaa") << QByteArray("aa") << false << "1:0 1:1 1:2";
+        QTest::newRow("a hit begins after the one before ends")
+            << QByteArray("aaaa?\r\n???") << QByteArray("aa") << false << "1:0 1:2";
+        QTest::newRow("two of three marks are one hit")
+            << QByteArray("x???") << QByteArray("??") << false << "1:1";
     }
     void findsEachHitWithItsLine()
     {

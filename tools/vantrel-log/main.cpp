@@ -1,6 +1,7 @@
 // vantrel-log: a capture log's summary, its signals as VCD or CSV, and the lines that
 // hold a text, from the command line.
 #include "core/capturetimes.h"
+#include "core/linefile.h"
 #include "core/logindex.h"
 #include "core/logsearch.h"
 #include "core/signalexport.h"
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <cerrno>
 #include <cstdio>
 
 using namespace vantrel;
@@ -40,10 +42,12 @@ const char kHelp[] =
     "Exit status: 0 done, 1 find found nothing, 2 wrong usage, 3 a file could not be read\n"
     "or written.\n";
 
-void say(FILE* to, const QString& text)
+// False when the text could not be written whole; errno says why. File names go out
+// as the bytes they came in as.
+bool say(FILE* to, const QString& text)
 {
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
+    const QByteArray bytes = fileNameBytes(text);
+    return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to) == size_t(bytes.size());
 }
 
 int usage(const QString& why)
@@ -56,6 +60,20 @@ int fileError(const QString& why)
 {
     say(stderr, QStringLiteral("vantrel-log: %1\n").arg(why));
     return kFileError;
+}
+
+// What went wrong with the standard output, once everything has been handed to it.
+// False for `written` when a write failed just now (its errno stands).
+std::optional<QString> outputFailed(bool written)
+{
+    int err = errno;
+    if (written) {
+        errno = 0;
+        if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+            return std::nullopt;
+        err = errno;
+    }
+    return QStringLiteral("Cannot write the standard output: %1").arg(osError(err ? err : EIO));
 }
 
 QString grouped(qint64 n)
@@ -100,12 +118,17 @@ int summary(const QString& log)
                         span(*times.lastMs() - *times.firstMs()));
     else
         out += QStringLiteral("time: no capture times: %1\n").arg(times.notice());
+    const auto faults = index.faultCounts();
+    qint64 newFaults = 0;
+    for (const auto& fault : faults)
+        newFaults += fault.second;
     out += QStringLiteral("fault reports: %1, new faults: %2, arrivals: %3\n")
-               .arg(grouped(index.count(E::Fault)), grouped(index.count(E::NewFault)),
+               .arg(grouped(index.count(E::Fault)), grouped(newFaults),
                     grouped(index.count(E::Arrival)));
-    for (const auto& [text, count] : index.faultCounts())
+    for (const auto& [text, count] : faults)
         out += QStringLiteral("  %1  %2\n").arg(grouped(count), 12).arg(text);
-    say(stdout, out);
+    if (const auto failed = outputFailed(say(stdout, out)))
+        return fileError(*failed);
     return kOk;
 }
 
@@ -134,18 +157,24 @@ int find(const QString& text, bool ignoreCase, const QString& log)
                 failed = line ? time.why() : line.why();
                 return false;
             }
-            say(stdout,
-                *time ? QStringLiteral("%1\t%2\t%3\n").arg(hit.line).arg(isoTime(**time), *line)
-                      : QStringLiteral("%1\t%2\n").arg(hit.line).arg(*line));
+            if (!say(stdout, *time ? QStringLiteral("%1\t%2\t%3\n")
+                                         .arg(hit.line)
+                                         .arg(isoTime(**time), *line)
+                                   : QStringLiteral("%1\t%2\n").arg(hit.line).arg(*line))) {
+                failed = *outputFailed(false);
+                return false;
+            }
             return true;
         });
-    std::fflush(stdout);
-    if (!count)
-        return fileError(count.why());
     if (!failed.isEmpty())
         return fileError(failed);
-    say(stderr,
-        QStringLiteral("vantrel-log: %1 hits on %2 lines\n").arg(grouped(*count), grouped(lines)));
+    if (const auto notWritten = outputFailed(true))
+        return fileError(*notWritten);
+    if (!count)
+        return fileError(count.why());
+    say(stderr, QStringLiteral("vantrel-log: %1 %2 on %3 %4\n")
+                    .arg(grouped(*count), *count == 1 ? QStringLiteral("hit") : QStringLiteral("hits"),
+                         grouped(lines), lines == 1 ? QStringLiteral("line") : QStringLiteral("lines")));
     return *count > 0 ? kOk : kNothingFound;
 }
 
@@ -157,7 +186,7 @@ int exportSignals(bool vcd, const QString& to, const QString& log)
     QFile out(to);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return fileError(QStringLiteral("Cannot write %1: %2").arg(to, out.errorString()));
-    const Result<> written =
+    const Result<ExportCount> written =
         vcd ? writeVcd(**built, out,
                        QStringLiteral("vantrel-log %1").arg(QLatin1String(VANTREL_VERSION)))
             : writeCsv(**built, out);
@@ -176,7 +205,7 @@ int main(int argc, char** argv)
 {
     QStringList args;
     for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
+        args << fileNameFromBytes(QByteArray(argv[i])); // any file name, byte for byte
     if (args.contains(QStringLiteral("-h")) || args.contains(QStringLiteral("--help"))) {
         say(stdout, QString::fromLatin1(kHelp));
         return kOk;
