@@ -170,7 +170,7 @@ def read_vcd(path):
 def run(*args, expect=0):
     p = subprocess.run([TOOL, *args], capture_output=True, text=True, encoding="latin-1")
     if p.returncode != expect:
-        failures.append(f"vantrel-log {' '.join(args)} exited {p.returncode}, not {expect}: {p.stderr}")
+        failures.append(f"vantrel-log {args} exited {p.returncode}, not {expect}: {p.stderr}")
     return p
 
 
@@ -200,7 +200,9 @@ with tempfile.TemporaryDirectory() as d:
     run("export", "--csv", out_csv, path)
     with open(out_csv, newline="", encoding="latin-1") as f:
         rows = list(csv.reader(f))
-    check("CSV header names are the VCD's", rows[0], ["time", "line"] + names[:75] + ["speed"])
+    cell_names = ["c%dr%d" % (min(l, 5), c) for l, c in CELLS]
+    check("CSV columns are the VCD's names with the cell after them", rows[0],
+          ["time", "line"] + [n if n == c else f"{n}_{c}" for n, c in zip(names, cell_names)] + ["speed"])
     check("CSV rows", len(rows) - 1, len(dumps))
     for row, (line, t, offset, cells) in zip(rows[1:], dumps):
         stamp = datetime.datetime.fromisoformat(row[0]).timestamp() * 1000
@@ -210,11 +212,16 @@ with tempfile.TemporaryDirectory() as d:
         before = [s for _, o, s in speeds if o < offset]
         check(f"speed at the dump on line {line}", row[77], before[-1].strip() if before else "")
 
-    # Without capture times: one unit per line, and the comment says so.
+    # Without capture times: one unit per line, and the comment says so; a name that
+    # reads as the comment's end does not end it. A name not in UTF-8 opens all the same.
     os.remove(path + ".times")
-    run("export", "--vcd", vcd, path)
+    odd = os.path.join(d, "x $end y.log")
+    os.link(path, odd)
+    run("export", "--vcd", vcd, odd)
     text = open(vcd, encoding="latin-1").read()
-    check("comment without times", "one time unit per line: capture.log has no capture times" in text, True)
+    check("comment without times", "one time unit per line: x $ end y.log has no capture times" in text, True)
+    os.link(path, os.path.join(d.encode(), b"caf\xe9.log"))
+    run("export", "--vcd", vcd, os.path.join(d.encode(), b"caf\xe9.log"))
     check("first dump's stamp is its line", f"#{dumps[0][0]}\n" in text, True)
 
     p = run("find", "ARRIVED AT 3", path)
@@ -224,7 +231,16 @@ with tempfile.TemporaryDirectory() as d:
     run("find", "NOWHERE IN IT", path, expect=1)
     p = run("summary", path)
     check("summary dumps", f"dumps: {len(dumps)}\n" in p.stdout, True)
+    check("the all-clear and arrivals are no new faults", ", new faults: 0," in p.stdout, True)
+    with open(path, "a", encoding="latin-1", newline="") as f:
+        f.write("\r\n???\r\n")
+    check("hits do not overlap, one is a hit", run("find", "??", path).stderr.splitlines()[-1],
+          "vantrel-log: 1 hit on 1 line")
     check("summary without times", "no capture times" in p.stdout, True)
+    for command in (["summary", path], ["find", "ARRIVED", path]):
+        with open("/dev/full", "w") as full:
+            p = subprocess.run([TOOL, *command], stdout=full, stderr=subprocess.PIPE, text=True)
+        check(f"{command[0]} to a full disk", (p.returncode, "No space left" in p.stderr), (3, True))
     p = run("summary", os.path.join(d, "absent.log"), expect=3)
     check("missing log named with the reason", "absent.log: No such file or directory" in p.stderr, True)
     run("export", "--vcd", os.path.join(d, "no", "dir.vcd"), path, expect=3)
