@@ -20,8 +20,15 @@ QString fileNameFromBytes(const QByteArray& bytes)
     const qsizetype n = bytes.size();
     for (qsizetype i = 0; i < n;) {
         const unsigned char lead = p[i];
-        const int more = lead < 0x80 ? 0 : lead >= 0xC2 && lead < 0xE0 ? 1 : lead >= 0xE0 && lead < 0xF0 ? 2 : lead >= 0xF0 && lead < 0xF5 ? 3 : -1;
-        char32_t c = more == 0 ? lead : more == 1 ? lead & 0x1F : more == 2 ? lead & 0x0F : lead & 0x07;
+        const int more = lead < 0x80                   ? 0
+                         : lead >= 0xC2 && lead < 0xE0 ? 1
+                         : lead >= 0xE0 && lead < 0xF0 ? 2
+                         : lead >= 0xF0 && lead < 0xF5 ? 3
+                                                       : -1;
+        char32_t c = more == 0   ? lead
+                     : more == 1 ? lead & 0x1F
+                     : more == 2 ? lead & 0x0F
+                                 : lead & 0x07;
         bool ok = more >= 0 && i + more < n;
         for (int k = 1; ok && k <= more; ++k) {
             ok = (p[i + k] & 0xC0) == 0x80;

@@ -21,8 +21,8 @@ struct SearchHit {
     qint64 line = 0;
 };
 
-// Every place the text is in the log, counted whole, none overlapping another; the first kKeptHits kept in order
-// for going from hit to hit.
+// Every place the text is in the log, counted whole, none overlapping another; the first kKeptHits
+// kept in order for going from hit to hit.
 struct SearchResult {
     static constexpr qsizetype kKeptHits = 1000000;
     qint64 count = 0;

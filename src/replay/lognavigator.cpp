@@ -35,7 +35,7 @@ LogNavigator::LogNavigator(const ReplayControls& controls, LogReplay& playback,
     connect(&m_playback, &LogReplay::lineShown, this, &LogNavigator::showPosition);
     connect(&m_playback, &LogReplay::logClosed, this, [this] {
         forgetLog();
-        m_c.MFind->setEnabled(false);
+        setFindEnabled(false);
         m_c.IndexProgress->hide();
         m_c.LogPosition->clear();
         m_c.FindCount->clear();
@@ -63,9 +63,17 @@ LogNavigator::LogNavigator(const ReplayControls& controls, LogReplay& playback,
         m_goToFirstHit = true;
         find();
     });
-    // A new text or case asks again at the next Enter or F3.
-    connect(m_c.FindText, &QLineEdit::textEdited, this, [this] { m_hits.reset(); });
-    connect(m_c.FindCase, &QCheckBox::toggled, this, [this] { m_hits.reset(); });
+    // A new text or case asks again at the next Enter or F3: what was found, or is
+    // being found, for the one before is not what the box asks for.
+    const auto dropFind = [this] {
+        m_search.reset();
+        m_hits.reset();
+        m_goToFirstHit = false;
+        m_c.FindCount->clear();
+        m_c.FindCount->setToolTip({});
+    };
+    connect(m_c.FindText, &QLineEdit::textEdited, this, dropFind);
+    connect(m_c.FindCase, &QCheckBox::toggled, this, dropFind);
     connect(m_c.MFindNext, &QAction::triggered, this, &LogNavigator::findNext);
     connect(m_c.MFindPrev, &QAction::triggered, this, &LogNavigator::findPrevious);
     connect(m_c.FindNext, &QToolButton::clicked, this, &LogNavigator::findNext);
@@ -74,7 +82,7 @@ LogNavigator::LogNavigator(const ReplayControls& controls, LogReplay& playback,
     connect(m_c.MTimeline, &QAction::triggered, this, &LogNavigator::MTimeline_Click);
     m_c.IndexProgress->setRange(0, kProgressSteps);
     m_c.IndexProgress->hide();
-    m_c.MFind->setEnabled(false);
+    setFindEnabled(false);
     setIndexActions(false);
 }
 
@@ -92,6 +100,7 @@ void LogNavigator::forgetLog()
     m_search.reset();
     m_index.reset();
     m_hits.reset();
+    m_note.clear();
     m_path.clear();
     delete m_timeline; // it shows the log that went
     setIndexActions(false);
@@ -105,12 +114,26 @@ void LogNavigator::setIndexActions(bool on)
     m_c.GoToText->setEnabled(on);
 }
 
+void LogNavigator::setFindEnabled(bool on)
+{
+    for (QAction* a : {m_c.MFind, m_c.MFindNext, m_c.MFindPrev})
+        a->setEnabled(on);
+    m_c.FindNext->setEnabled(on);
+    m_c.FindPrevious->setEnabled(on);
+}
+
+void LogNavigator::note(const QString& text)
+{
+    m_note = text;
+    showPosition(m_playback.shownLines());
+}
+
 void LogNavigator::logLoaded(const QString& path)
 {
     forgetLog();
     const int generation = m_generation;
     m_path = path;
-    m_c.MFind->setEnabled(true);
+    setFindEnabled(true);
     m_c.FindCount->clear();
     m_c.IndexProgress->setValue(0);
     m_c.IndexProgress->show();
@@ -180,6 +203,8 @@ void LogNavigator::showPosition(qint64 line)
     } else if (m_indexer) {
         text += QStringLiteral(", indexing");
     }
+    if (!m_note.isEmpty()) // till the next move asked for
+        text += QStringLiteral("; ") + m_note;
     m_c.LogPosition->setText(text);
     m_c.LogPosition->setToolTip(tip);
 }
@@ -196,6 +221,7 @@ bool LogNavigator::goToLine(qint64 line)
                        : QStringLiteral("No log is loaded"));
         return false;
     }
+    m_note.clear();
     line = qBound(qint64(0), line, m_index->lines());
     const Result<ReplayState> state = line == 0 ? Result<ReplayState>(m_playback.atLoad())
                                                 : m_index->stateAfter(line, m_playback.atLoad());
@@ -219,7 +245,8 @@ void LogNavigator::goToTyped()
         return;
     const CaptureTimes& times = m_index->times();
     const Result<GoToTarget> target =
-        parseGoTo(m_c.GoToText->text(), times.valid() ? times.firstMs() : std::nullopt);
+        parseGoTo(m_c.GoToText->text(), times.valid() ? times.firstMs() : std::nullopt,
+                  times.valid() ? times.lastMs() : std::nullopt);
     if (!target) {
         fail(target.why());
         return;
@@ -232,7 +259,8 @@ void LogNavigator::goToTyped()
         goToLine(target->fraction <= 0 ? 0 : m_index->lineAtFraction(target->fraction));
         break;
     case GoToTarget::Kind::Time:
-        if (const Result<qint64> line = m_index->lineAtTime(target->ms); line)
+        // The moment as it was: the lines received by then, as a timeline click shows.
+        if (const Result<qint64> line = m_index->lineUpTo(target->ms); line)
             goToLine(*line);
         else
             fail(line.why());
@@ -256,12 +284,20 @@ void LogNavigator::goToEvent(LogIndex::Event kind, bool forward)
 
 void LogNavigator::find()
 {
-    const QByteArray text = m_c.FindText->text().toLatin1();
+    const QString typed = m_c.FindText->text();
+    m_search.reset();
     m_hits.reset();
-    if (text.isEmpty() || m_path.isEmpty()) {
-        m_c.FindCount->clear();
+    m_c.FindCount->clear();
+    if (typed.isEmpty() || m_path.isEmpty())
         return;
-    }
+    // The log is Latin-1 bytes: other text could only be found as something else.
+    for (const QChar c : typed)
+        if (c.unicode() > 0xff) {
+            m_goToFirstHit = false;
+            fail(QStringLiteral("The text to find must be Latin-1: \"%1\" is not").arg(c));
+            return;
+        }
+    const QByteArray text = typed.toLatin1();
     const int generation = m_generation;
     m_search =
         std::make_unique<LogSearch>(m_path, text, !m_c.FindCase->isChecked(), [this, generation] {
@@ -314,10 +350,15 @@ void LogNavigator::findNext()
     }
     const qint64 current = m_playback.shownLines();
     const auto& hits = m_hits->hits;
+    if (hits.empty())
+        return;
     const auto it = std::upper_bound(hits.begin(), hits.end(), current,
                                      [](qint64 line, const SearchHit& h) { return line < h.line; });
-    if (it != hits.end())
+    if (it != hits.end()) {
         goToLine(it->line);
+    } else if (goToLine(hits.front().line)) {
+        note(QStringLiteral("past the last hit, on from the first"));
+    }
 }
 
 void LogNavigator::findPrevious()
@@ -326,10 +367,15 @@ void LogNavigator::findPrevious()
         return findNext(); // the first find goes forward
     const qint64 current = m_playback.shownLines();
     const auto& hits = m_hits->hits;
+    if (hits.empty())
+        return;
     const auto it = std::lower_bound(hits.begin(), hits.end(), current,
                                      [](const SearchHit& h, qint64 line) { return h.line < line; });
-    if (it != hits.begin())
+    if (it != hits.begin()) {
         goToLine(std::prev(it)->line);
+    } else if (goToLine(hits.back().line)) {
+        note(QStringLiteral("before the first hit, back from the last"));
+    }
 }
 
 TimelineWindow* LogNavigator::timeline() const
@@ -373,7 +419,7 @@ void LogNavigator::MExportSignals_Click()
         return;
     }
     const bool csv = path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
-    const Result<> written =
+    const Result<ExportCount> written =
         csv ? writeCsv(*m_index, out)
             : writeVcd(*m_index, out,
                        QStringLiteral("Vantrel %1").arg(QLatin1String(VANTREL_VERSION)));
@@ -382,8 +428,15 @@ void LogNavigator::MExportSignals_Click()
         fail(written.why());
         return;
     }
-    if (!out.commit())
+    if (!out.commit()) {
         fail(QStringLiteral("Cannot write %1: %2").arg(path, out.errorString()));
+        return;
+    }
+    note(QStringLiteral("wrote %1 signals, %L2 %3 to %4")
+             .arg(written->signalCount)
+             .arg(written->changes)
+             .arg(csv ? QStringLiteral("dumps") : QStringLiteral("changes"),
+                  QFileInfo(path).fileName()));
 }
 
 } // namespace vantrel

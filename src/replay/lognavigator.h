@@ -61,6 +61,10 @@ private:
     void searchFinished();
     void showPosition(qint64 line);
     void setIndexActions(bool on);
+    void setFindEnabled(bool on);
+    // A word at the foot after the position, till the screen is next moved: a find that
+    // went round the log, what an export wrote.
+    void note(const QString& text);
     void fail(const QString& why);
     // Everything about the loaded log goes: its threads, index, hits and timeline.
     void forgetLog();
@@ -75,6 +79,7 @@ private:
     std::unique_ptr<LogSearch> m_search;
     std::optional<SearchResult> m_hits;
     QPointer<TimelineWindow> m_timeline;
+    QString m_note;
     bool m_goToFirstHit = false; // the search was asked for with Enter: go to its first hit
     // Which log the threads' reports are about: a report about an earlier one is dropped.
     int m_generation = 0;

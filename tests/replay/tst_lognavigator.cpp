@@ -20,9 +20,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 using namespace vantrel;
 using namespace vantrel::test;
@@ -123,6 +125,14 @@ private Q_SLOTS:
         QTest::newRow("a time of day") << QDateTime::fromMSecsSinceEpoch(kStartMs + 99 * kMsPerLine)
                                               .toString(QStringLiteral("HH:mm:ss"))
                                        << qint64(100);
+        QTest::newRow("between two lines, the one received by then")
+            << QDateTime::fromMSecsSinceEpoch(kStartMs + 99 * kMsPerLine + 500)
+                   .toString(QStringLiteral("HH:mm:ss.zzz"))
+            << qint64(100);
+        QTest::newRow("a time after the log is outside it")
+            << QDateTime::fromMSecsSinceEpoch(kStartMs + 3600 * kMsPerLine)
+                   .toString(QStringLiteral("HH:mm:ss"))
+            << qint64(0);
         QTest::newRow("words go nowhere") << "the fault" << qint64(0);
     }
     void theGoToBoxTakesLinesSharesAndTimes()
@@ -196,11 +206,61 @@ private Q_SLOTS:
         QCOMPARE(r->playback().shownLines(), lines[1]);
         r->MFindPrev->trigger();
         QCOMPARE(r->playback().shownLines(), lines[0]);
+        // Past either end it goes round, and says so.
+        r->MFindPrev->trigger();
+        QCOMPARE(r->playback().shownLines(), lines.last());
+        QVERIFY2(r->LogPosition->text().endsWith(QLatin1String("back from the last")),
+                 qPrintable(r->LogPosition->text()));
+        r->MFindNext->trigger();
+        QCOMPARE(r->playback().shownLines(), lines[0]);
+        QVERIFY2(r->LogPosition->text().endsWith(QLatin1String("on from the first")),
+                 qPrintable(r->LogPosition->text()));
         // Matching case, the controller's capitals are not the text asked for.
         r->FindCase->setChecked(true);
         QTest::keyClick(r->FindText, Qt::Key_Return);
         QVERIFY(found.wait(10000));
         QCOMPARE(r->FindCount->text(), QStringLiteral("0 hits"));
+    }
+
+    // A search asked for before the text or its case changed is not what F3 then
+    // finds: it finds the box's text as it is now.
+    void aChangedTextOrCaseDropsTheSearchUnderWay_data()
+    {
+        QTest::addColumn<bool>("toggleCase");
+        QTest::newRow("the text edited") << false;
+        QTest::newRow("the case toggled") << true;
+    }
+    void aChangedTextOrCaseDropsTheSearchUnderWay()
+    {
+        QFETCH(bool, toggleCase);
+        load();
+        QSignalSpy found(&nav(), &LogNavigator::hitsFound);
+        r->FindText->setText(QStringLiteral("FLT0 ="));
+        QTest::keyClick(r->FindText, Qt::Key_Return);
+        if (toggleCase) {
+            r->FindText->setText(QStringLiteral("flt0 ="));
+            r->FindCase->setChecked(true);
+        } else {
+            QTest::keyClicks(r->FindText, QStringLiteral("="));
+        }
+        r->MFindNext->trigger();
+        QVERIFY(found.wait(10000));
+        QCOMPARE(found.first().at(0).value<QList<qint64>>(), QList<qint64>());
+        QCOMPARE(r->FindCount->text(), QStringLiteral("0 hits"));
+        QCOMPARE(r->playback().shownLines(), qint64(0));
+    }
+
+    void textOutsideLatin1IsRefused()
+    {
+        load();
+        QSignalSpy found(&nav(), &LogNavigator::hitsFound);
+        r->FindText->setText(QStringLiteral("\u20ac"));
+        QTest::keyClick(r->FindText, Qt::Key_Return);
+        QCOMPARE(w->boxes.shown.size(), 1);
+        QVERIFY2(w->boxes.shown[0].text.contains(QLatin1String("Latin-1")),
+                 qPrintable(w->boxes.shown[0].text));
+        QVERIFY(r->FindCount->text().isEmpty());
+        QCOMPARE(found.size(), 0);
     }
 
     void exportWritesTheSignalsInTheChosenForm_data()
@@ -218,6 +278,11 @@ private Q_SLOTS:
         w->dialogScript->push_back(dir.filePath(name));
         r->MExportSignals->trigger();
         QCOMPARE(w->boxes.shown.size(), 0);
+        const QString written = QStringLiteral("wrote 76 signals, %L1 %2 to ") + name;
+        QVERIFY2(r->LogPosition->text().contains(QRegularExpression(
+                     written.arg(QStringLiteral("\\d[\\d,.]*"),
+                                 QLatin1String(name.endsWith(u"csv") ? "dumps" : "changes")))),
+                 qPrintable(r->LogPosition->text()));
         QFile out(dir.filePath(name));
         QVERIFY(out.open(QIODevice::ReadOnly));
         QVERIFY2(out.readAll().startsWith(opening), qPrintable(name));
@@ -244,11 +309,18 @@ private Q_SLOTS:
 
     void closingTheLogPutsFindingAway()
     {
+        const QList<QObject*> finding{r->MFind, r->MFindNext, r->MFindPrev, r->FindNext,
+                                      r->FindPrevious};
+        for (QObject* o : finding)
+            QVERIFY2(!o->property("enabled").toBool(), qPrintable(o->objectName()));
         load();
+        for (QObject* o : finding)
+            QVERIFY2(o->property("enabled").toBool(), qPrintable(o->objectName()));
         r->MCloseLog->trigger();
         QVERIFY(!nav().index());
-        for (QAction* a : {r->MGoTo, r->MNextDump, r->MFind, r->MExportSignals, r->MTimeline})
-            QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
+        for (QObject* o :
+             finding + QList<QObject*>{r->MGoTo, r->MNextDump, r->MExportSignals, r->MTimeline})
+            QVERIFY2(!o->property("enabled").toBool(), qPrintable(o->objectName()));
         QVERIFY(r->LogPosition->text().isEmpty());
     }
 };

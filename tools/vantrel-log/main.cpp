@@ -157,10 +157,10 @@ int find(const QString& text, bool ignoreCase, const QString& log)
                 failed = line ? time.why() : line.why();
                 return false;
             }
-            if (!say(stdout, *time ? QStringLiteral("%1\t%2\t%3\n")
-                                         .arg(hit.line)
-                                         .arg(isoTime(**time), *line)
-                                   : QStringLiteral("%1\t%2\n").arg(hit.line).arg(*line))) {
+            if (!say(stdout,
+                     *time
+                         ? QStringLiteral("%1\t%2\t%3\n").arg(hit.line).arg(isoTime(**time), *line)
+                         : QStringLiteral("%1\t%2\n").arg(hit.line).arg(*line))) {
                 failed = *outputFailed(false);
                 return false;
             }
@@ -172,9 +172,10 @@ int find(const QString& text, bool ignoreCase, const QString& log)
         return fileError(*notWritten);
     if (!count)
         return fileError(count.why());
-    say(stderr, QStringLiteral("vantrel-log: %1 %2 on %3 %4\n")
-                    .arg(grouped(*count), *count == 1 ? QStringLiteral("hit") : QStringLiteral("hits"),
-                         grouped(lines), lines == 1 ? QStringLiteral("line") : QStringLiteral("lines")));
+    say(stderr,
+        QStringLiteral("vantrel-log: %1 %2 on %3 %4\n")
+            .arg(grouped(*count), *count == 1 ? QStringLiteral("hit") : QStringLiteral("hits"),
+                 grouped(lines), lines == 1 ? QStringLiteral("line") : QStringLiteral("lines")));
     return *count > 0 ? kOk : kNothingFound;
 }
 
