@@ -44,16 +44,12 @@ private Q_SLOTS:
                                            << "refused";
         QTest::newRow("a time that is no time is refused") << "25:61"
                                                            << "refused";
-        QTest::newRow("a time of day after the log's end is outside it")
-            << "07:30"
-            << "refused: 07:30 is outside the log, which was captured from 2026-12-08 22:00:00 "
-               "to 2026-12-09 07:00:00";
-        QTest::newRow("a date and time before its start is outside it")
-            << "2026-12-08 21:59:59"
-            << "refused: 2026-12-08 21:59:59 is outside the log, which was captured from "
-               "2026-12-08 22:00:00 to 2026-12-09 07:00:00";
-        QTest::newRow("its last moment is in it") << "07:00"
-                                                  << "time 2026-12-09T07:00:00.000";
+        QTest::newRow("after the log's end") << "07:30"
+                                             << "outside";
+        QTest::newRow("before its start") << "2026-12-08 21:59:59"
+                                          << "outside";
+        QTest::newRow("its last moment") << "07:00"
+                                         << "time 2026-12-09T07:00:00.000";
     }
     void typed()
     {
@@ -62,8 +58,8 @@ private Q_SLOTS:
         const Result<GoToTarget> t =
             parseGoTo(typed, at("2026-12-08T22:00:00.000"), at("2026-12-09T07:00:00.000"));
         QString got = QStringLiteral("refused");
-        if (!t && t.why().contains(QLatin1String("outside")))
-            got += QStringLiteral(": ") + t.why();
+        if (!t && t.why().endsWith(u"captured from 2026-12-08 22:00:00 to 2026-12-09 07:00:00"))
+            got = QStringLiteral("outside");
         if (t && t->kind == GoToTarget::Kind::Line)
             got = QStringLiteral("line %1").arg(t->line);
         else if (t && t->kind == GoToTarget::Kind::Fraction)

@@ -224,7 +224,6 @@ private Q_SLOTS:
         QVERIFY(!index->next(E::Arrival, 6));
         QCOMPARE(index->place(E::Fault, *index->previous(E::Fault, 5)).line, qint64(4));
         QVERIFY(!index->previous(E::Fault, 2));
-        // The all-clear and arrivals are no faults.
         const auto counts = index->faultCounts();
         QCOMPARE(counts.size(), 1);
         QCOMPARE(counts[0].first, QStringLiteral("DOOR"));

@@ -200,9 +200,8 @@ with tempfile.TemporaryDirectory() as d:
     run("export", "--csv", out_csv, path)
     with open(out_csv, newline="", encoding="latin-1") as f:
         rows = list(csv.reader(f))
-    cell_names = ["c%dr%d" % (min(l, 5), c) for l, c in CELLS]
-    check("CSV columns are the VCD's names with the cell after them", rows[0],
-          ["time", "line"] + [n if n == c else f"{n}_{c}" for n, c in zip(names, cell_names)] + ["speed"])
+    cells = ["c%dr%d" % (min(l, 5), c) for l, c in CELLS]
+    check("CSV columns: VCD names, cells after", rows[0], ["time", "line"] + [n if n == c else f"{n}_{c}" for n, c in zip(names, cells)] + ["speed"])
     check("CSV rows", len(rows) - 1, len(dumps))
     for row, (line, t, offset, cells) in zip(rows[1:], dumps):
         stamp = datetime.datetime.fromisoformat(row[0]).timestamp() * 1000
@@ -212,8 +211,7 @@ with tempfile.TemporaryDirectory() as d:
         before = [s for _, o, s in speeds if o < offset]
         check(f"speed at the dump on line {line}", row[77], before[-1].strip() if before else "")
 
-    # Without capture times: one unit per line, and the comment says so; a name that
-    # reads as the comment's end does not end it. A name not in UTF-8 opens all the same.
+    # Without times one unit per line, as the comment says, which "$end" cannot end.
     os.remove(path + ".times")
     odd = os.path.join(d, "x $end y.log")
     os.link(path, odd)
