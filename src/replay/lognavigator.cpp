@@ -71,6 +71,8 @@ LogNavigator::LogNavigator(const ReplayControls& controls, LogReplay& playback,
         m_goToFirstHit = false;
         m_c.FindCount->clear();
         m_c.FindCount->setToolTip({});
+        if (m_timeline)
+            m_timeline->setFindHits({});
     };
     connect(m_c.FindText, &QLineEdit::textEdited, this, dropFind);
     connect(m_c.FindCase, &QCheckBox::toggled, this, dropFind);
