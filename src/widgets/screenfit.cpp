@@ -58,10 +58,10 @@ QScrollArea* makeScrollArea(QWidget* window, const QWidget* client)
 // Puts the window's fixed layout in a scroll area filling the window: a main window's
 // client area, or a plain window's controls (moved, where they are, onto a client of
 // the window's size). Windows laid out by a layout shrink by themselves and are left.
-QScrollArea* scrollFixedLayout(QWidget* window)
+QScrollArea* wrapFixedLayout(QWidget* window)
 {
-    if (auto* done = window->findChild<QScrollArea*>(QLatin1String(kScrollName),
-                                                      Qt::FindDirectChildrenOnly))
+    if (auto* done =
+            window->findChild<QScrollArea*>(QLatin1String(kScrollName), Qt::FindDirectChildrenOnly))
         return done;
     if (auto* main = qobject_cast<QMainWindow*>(window)) {
         QWidget* client = main->centralWidget();
@@ -79,7 +79,6 @@ QScrollArea* scrollFixedLayout(QWidget* window)
     auto* client = new QWidget;
     client->setObjectName(QStringLiteral("client"));
     client->resize(window->size());
-    // The same parent window, so the Tab order stays as it was.
     for (QWidget* control : window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
         if (!control->isWindow())
             control->setParent(client);
@@ -89,6 +88,28 @@ QScrollArea* scrollFixedLayout(QWidget* window)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(scroll);
     scroll->show();
+    return scroll;
+}
+
+// The controls Tab goes through, in its order from the window on.
+QList<QWidget*> tabOrder(QWidget* window)
+{
+    QList<QWidget*> order;
+    for (QWidget* w = window->nextInFocusChain(); w && w != window; w = w->nextInFocusChain())
+        if (w->focusPolicy() & Qt::TabFocus)
+            order << w;
+    return order;
+}
+
+// As wrapFixedLayout, with Tab going through the controls in the order it did, from the
+// same first one.
+QScrollArea* scrollFixedLayout(QWidget* window)
+{
+    const QList<QWidget*> order = tabOrder(window);
+    QScrollArea* scroll = wrapFixedLayout(window);
+    if (scroll)
+        for (qsizetype i = 1; i < order.size(); ++i)
+            QWidget::setTabOrder(order[i - 1], order[i]);
     return scroll;
 }
 
@@ -159,8 +180,9 @@ void keepOnScreen(QWidget* window)
     }
     const QSize outer = window->size().grownBy(frame);
     // The top left corner stays on screen should the window still be the larger.
-    const QPoint at(std::max(area.left(), std::min(window->x(), area.right() + 1 - outer.width())),
-                    std::max(area.top(), std::min(window->y(), area.bottom() + 1 - outer.height())));
+    const QPoint at(
+        std::max(area.left(), std::min(window->x(), area.right() + 1 - outer.width())),
+        std::max(area.top(), std::min(window->y(), area.bottom() + 1 - outer.height())));
     if (at != window->pos())
         window->move(at);
 }
