@@ -36,21 +36,25 @@ struct LaidOut : QObject {
     bool reachable(QWidget* c, QWidget* window) const
     {
         QWidget* parent = c->parentWidget();
-        QRect seen = parent == window || !at.contains(parent) ? c->geometry()
-                     : parent->layout() || at[c].size() != c->size()
-                         ? c->geometry() & parent->rect()
-                         : at[c] & QRect(QPoint(), at[parent].size());
-        QSize room = seen.size();
         for (QWidget* w = parent; w != window; w = w->parentWidget()) {
             auto* area = qobject_cast<QScrollArea*>(w);
             if (area && area->widget() && area->widget()->isAncestorOf(c))
                 area->ensureWidgetVisible(c, 0, 0);
-            else if (qobject_cast<QAbstractScrollArea*>(w) || w->findChild<QScrollBar*>())
+            else if (qobject_cast<QAbstractScrollArea*>(w) ||
+                     w->findChild<QScrollBar*>(QString(), Qt::FindDirectChildrenOnly))
                 return true;
         }
-        for (const QWidget* w = parent; w != window; w = w->parentWidget()) {
-            seen = seen.translated(w->pos()) & w->parentWidget()->rect();
-            room = room.boundedTo(w->parentWidget()->size());
+        const bool placed = parent != window && at.contains(parent) && !parent->layout() &&
+                            at[c].size() == c->size();
+        QRect seen = placed ? at[c] & QRect(QPoint(), at[parent].size()) : c->geometry();
+        QSize room = seen.size();
+        for (const QWidget* w = parent;; w = w->parentWidget()) {
+            seen &= w->rect();
+            if (qobject_cast<const QScrollArea*>(w->parentWidget())) // a viewport
+                room = room.boundedTo(w->size());
+            if (w == window)
+                break;
+            seen.translate(w->pos());
         }
         return seen.size() == room;
     }
