@@ -20,13 +20,26 @@ using namespace vantrel::test;
 
 // Where each control was laid out, seen as its window is about to open and before the
 // program keeps it on screen (the filter installed last sees events first).
+// And the order in which Tab goes through its controls, from the window on.
 struct LaidOut : QObject {
     QHash<const QWidget*, QRect> at;
+    QHash<const QWidget*, QList<QWidget*>> tabOrder;
+    static QList<QWidget*> tabOrderOf(QWidget* window)
+    {
+        QList<QWidget*> order;
+        for (QWidget* w = window->nextInFocusChain(); w != window; w = w->nextInFocusChain())
+            if (w->focusPolicy() & Qt::TabFocus)
+                order << w;
+        return order;
+    }
     bool eventFilter(QObject* o, QEvent* e) override
     {
-        if (e->type() == QEvent::Show && o->isWidgetType() && static_cast<QWidget*>(o)->isWindow())
-            for (const QWidget* c : o->findChildren<QWidget*>())
-                at.insert(c, c->geometry());
+        auto* window = qobject_cast<QWidget*>(o);
+        if (e->type() != QEvent::Show || !window || !window->isWindow())
+            return false;
+        for (const QWidget* c : window->findChildren<QWidget*>())
+            at.insert(c, c->geometry());
+        tabOrder.insert(window, tabOrderOf(window));
         return false;
     }
     // Scrolls the control into view as the focus would, and says whether what its client
@@ -86,6 +99,7 @@ private Q_SLOTS:
         for (QWidget* window : shownWindows()) {
             QVERIFY2(availableArea(window).contains(window->frameGeometry()),
                      qPrintable(window->objectName()));
+            QCOMPARE(LaidOut::tabOrderOf(window), laidOut.tabOrder.value(window));
             for (QWidget* c : window->findChildren<QWidget*>())
                 if (c->isVisible() && c->window() == window && laidOut.at.contains(c))
                     QVERIFY2(laidOut.reachable(c, window),
