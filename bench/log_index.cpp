@@ -126,6 +126,9 @@ std::vector<double> redraws(const std::shared_ptr<const LogIndex>& index,
     TimelineWindow window(index);
     window.setFont(windowFont());
     window.show();
+    // At its full width, which the offscreen screen is too small for: the program keeps
+    // windows within their screen.
+    window.resize(TimelineWindow::kDefaultWidthPx, window.height());
     QCoreApplication::processEvents();
     window.setFindHits(hits);
     window.setCursorLine(index->lines() / 2);

@@ -43,10 +43,11 @@ trap drive_cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-# A private X server that keeps serving when the last client leaves; sets DISPLAY.
+# A private X server that keeps serving when the last client leaves, its screen of the
+# given size (1280x1024 unless told); sets DISPLAY.
 drive_start_xvfb() {
     exec 3>"$drive_tmp/display"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" -nolisten tcp -noreset >/dev/null 2>&1 &
     drive_xvfb_pid=$!
     drive_pids+=("$drive_xvfb_pid")
     exec 3>&-

@@ -2,6 +2,7 @@
 
 #include "platform/messageboxes.h"
 #include "widgets/accessible.h"
+#include "widgets/screenfit.h"
 
 #include <QApplication>
 #include <QDir>
@@ -21,6 +22,8 @@ void setUpApplication()
     // fills, where the default style's gradients cost a thread hand-over per repaint.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Windows")));
     installAccessibleFactory();
+    // Whatever the screen's size and scale, each window opens where all of it can be seen.
+    keepWindowsOnScreen();
 }
 
 QFont windowFont(double points)

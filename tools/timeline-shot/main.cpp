@@ -74,7 +74,9 @@ bool writeDay(const QString& path, qint64 startMs)
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Offscreen unless given another (an offscreen screen of a laptop's size, say).
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     setUpApplication();
     const QStringList args = QCoreApplication::arguments();
