@@ -153,7 +153,8 @@ Result<> writeVcd(const LogIndex& index, QIODevice& out, const QString& generato
             }
         }
     };
-    index.walkDumps([&](qsizetype d, const auto& cells, const std::vector<int>& changed) {
+    const Result<> walked = index.walkDumps([&](qsizetype d, const auto& cells,
+                                                const std::vector<int>& changed) {
         const LogPlace p = index.place(LogIndex::Event::Dump, d);
         speedsBefore(p.offset);
         bool stamped = false;
@@ -169,6 +170,8 @@ Result<> writeVcd(const LogIndex& index, QIODevice& out, const QString& generato
         }
         return true;
     });
+    if (!walked)
+        return walked;
     speedsBefore(index.bytes());
     return w.finish();
 }
@@ -183,7 +186,8 @@ Result<> writeCsv(const LogIndex& index, QIODevice& out)
     w.put(header + ",speed\r\n");
     qsizetype s = 0;
     QString speed;
-    index.walkDumps([&](qsizetype d, const auto& cells, const std::vector<int>&) {
+    const Result<> walked = index.walkDumps([&](qsizetype d, const auto& cells,
+                                                const std::vector<int>&) {
         const LogPlace p = index.place(LogIndex::Event::Dump, d);
         for (; s < index.count(LogIndex::Event::Speed); ++s) {
             if (index.place(LogIndex::Event::Speed, s).offset >= p.offset)
@@ -198,6 +202,8 @@ Result<> writeCsv(const LogIndex& index, QIODevice& out)
         w.put(row + ',' + csvField(speed) + "\r\n");
         return true;
     });
+    if (!walked)
+        return walked;
     return w.finish();
 }
 

@@ -143,12 +143,12 @@ private Q_SLOTS:
         QCOMPARE(describe(placesOf(*index, LogIndex::Event::Stop)), describe(e.stops));
         QVERIFY(e.dumps.size() > 50);
         int walked = 0;
-        index->walkDumps([&](qsizetype i, const auto& cells, const std::vector<int>&) {
+        QVERIFY(index->walkDumps([&](qsizetype i, const auto& cells, const std::vector<int>&) {
             if (cells != e.cells[i])
                 qWarning() << "dump" << i << "at line" << e.dumps[i].line;
             walked += cells == e.cells[i];
             return true;
-        });
+        }));
         QCOMPARE(walked, e.dumps.size());
         for (qsizetype i : {qsizetype(0), e.dumps.size() / 2, e.dumps.size() - 1})
             QCOMPARE(index->dumpCells(i), e.cells[i]);

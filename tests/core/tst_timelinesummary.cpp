@@ -311,7 +311,8 @@ private Q_SLOTS:
 
         std::array<QList<Change>, kGridCells> cells;
         QList<Change> landing;
-        index.walkDumps([&](qsizetype i, const auto& values, const std::vector<int>& changed) {
+        QVERIFY(index.walkDumps([&](qsizetype i, const auto& values,
+                                    const std::vector<int>& changed) {
             for (int c : changed)
                 cells[size_t(c)].append(
                     {at(LogIndex::Event::Dump, i), TimelineSummary::cellOf(values[size_t(c)])});
@@ -320,7 +321,7 @@ private Q_SLOTS:
                 (landing.isEmpty() || landing.last().value != code))
                 landing.append({at(LogIndex::Event::Dump, i), code});
             return true;
-        });
+        }));
         for (int c = 0; c < kGridCells; ++c)
             QCOMPARE(placesOf(s.cell(c)), placesOf(cells[size_t(c)]));
         QCOMPARE(placesOf(s.landing()), placesOf(landing));
