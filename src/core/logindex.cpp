@@ -92,7 +92,9 @@ Result<DumpValues> DumpReader::at(qint64 offset)
                     return Failure(
                         QStringLiteral("Cannot read %1: %2").arg(m_d.path, osError(errno)));
                 if (r == 0)
-                    break;
+                    return Failure(QStringLiteral("Cannot read %1: it became shorter since it was "
+                                                  "indexed")
+                                       .arg(m_d.path));
                 m_length += r;
             }
         }
