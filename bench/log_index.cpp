@@ -1,10 +1,11 @@
 // The log index on a day of capture log. "generate LOG MB [chattering]" writes a log of
 // controller text as the capture log stores it, with its capture times as if it came in
 // at 115,200 baud (chattering: every signal of every dump the opposite of the dump
-// before, as a chattering input would have it); "redraw LOG" draws its timeline window (offscreen) at zoom levels from the whole
-// log down to 10 seconds and prints the median time; "measure LOG GREP_SECONDS REDRAW_MS"
-// indexes it and prints the figures in one line (named with NAME when given). The drawing runs in a process of its
-// own so the index's memory is measured without the display's.
+// before, as a chattering input would have it); "redraw LOG" draws its timeline window (offscreen)
+// at zoom levels from the whole log down to 10 seconds and prints the median time; "measure LOG
+// GREP_SECONDS REDRAW_MS" indexes it and prints the figures in one line (named with NAME when
+// given). The drawing runs in a process of its own so the index's memory is measured without the
+// display's.
 #include "core/linefile.h"
 #include "core/logindex.h"
 #include "core/logsearch.h"
@@ -261,7 +262,8 @@ int measure(const QString& path, double grepSeconds, double redrawMs, const QStr
     const double summaryCpu = double(std::clock() - summaryCpuStart) / CLOCKS_PER_SEC;
     std::printf("log-index%s: %.0f MB/s, %.2f of grep, rss %.1f MB, goto %.1f ms, find %.2f s, "
                 "redraw %.1f ms\n",
-                name.isEmpty() ? "" : qPrintable(QLatin1Char(' ') + name), rate, rate / grepRate, rss, gotoMs[kTargets / 2], findSeconds, redrawMs);
+                name.isEmpty() ? "" : qPrintable(QLatin1Char(' ') + name), rate, rate / grepRate,
+                rss, gotoMs[kTargets / 2], findSeconds, redrawMs);
     std::fprintf(stderr,
                  "(%.0f MB, %lld lines, %lld dumps, %lld speeds, %lld faults, %lld times, "
                  "index %.2f s (cpu %.2f s) with the timeline's summary, which alone takes "

@@ -84,8 +84,8 @@ Result<DumpValues> DumpReader::at(qint64 offset)
             m_length = 0;
             const qint64 want = std::min(kDumpBlock, m_d.bytes - offset);
             while (m_length < want) {
-                const ssize_t r =
-                    ::pread(m_d.fd, m_block.data() + m_length, size_t(want - m_length), offset + m_length);
+                const ssize_t r = ::pread(m_d.fd, m_block.data() + m_length,
+                                          size_t(want - m_length), offset + m_length);
                 if (r < 0 && errno == EINTR)
                     continue;
                 if (r < 0)

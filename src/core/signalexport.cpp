@@ -153,8 +153,8 @@ Result<> writeVcd(const LogIndex& index, QIODevice& out, const QString& generato
             }
         }
     };
-    const Result<> walked = index.walkDumps([&](qsizetype d, const auto& cells,
-                                                const std::vector<int>& changed) {
+    Result<> walked = done();
+    walked = index.walkDumps([&](qsizetype d, const auto& cells, const std::vector<int>& changed) {
         const LogPlace p = index.place(LogIndex::Event::Dump, d);
         speedsBefore(p.offset);
         bool stamped = false;
@@ -186,8 +186,8 @@ Result<> writeCsv(const LogIndex& index, QIODevice& out)
     w.put(header + ",speed\r\n");
     qsizetype s = 0;
     QString speed;
-    const Result<> walked = index.walkDumps([&](qsizetype d, const auto& cells,
-                                                const std::vector<int>&) {
+    Result<> walked = done();
+    walked = index.walkDumps([&](qsizetype d, const auto& cells, const std::vector<int>&) {
         const LogPlace p = index.place(LogIndex::Event::Dump, d);
         for (; s < index.count(LogIndex::Event::Speed); ++s) {
             if (index.place(LogIndex::Event::Speed, s).offset >= p.offset)

@@ -376,8 +376,8 @@ void TimelineSummary::takeCells(const IndexData& d)
         }
         if (!moved)
             continue;
-        const quint32 code =
-            codeOf({values[size_t(landing[0])], values[size_t(landing[1])], values[size_t(landing[2])]});
+        const quint32 code = codeOf(
+            {values[size_t(landing[0])], values[size_t(landing[1])], values[size_t(landing[2])]});
         if (code != kUnknownLanding && code != lastLanding) {
             m_landing.add(at, code);
             lastLanding = code;

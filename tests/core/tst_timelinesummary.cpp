@@ -164,7 +164,8 @@ private Q_SLOTS:
             << 40000 << qint64(3) << 0 << 2 << 5.37 << 3.21 << 777 << true;
         QTest::newRow("a bounded lane within its limit keeps its changes")
             << 2000 << qint64(40) << 0 << 6 << 0.3 << 100.7 << 800 << true;
-        QTest::newRow("no changes at all") << 0 << qint64(20) << 0 << 3 << 2.0 << 0.0 << 100 << false;
+        QTest::newRow("no changes at all")
+            << 0 << qint64(20) << 0 << 3 << 2.0 << 0.0 << 100 << false;
     }
     void columnsCountEachChangeWhereItsBucketStarts()
     {
@@ -322,17 +323,17 @@ private Q_SLOTS:
 
         std::array<QList<Change>, kGridCells> cells;
         QList<Change> landing;
-        QVERIFY(index.walkDumps([&](qsizetype i, const auto& values,
-                                    const std::vector<int>& changed) {
-            for (int c : changed)
-                cells[size_t(c)].append(
-                    {at(LogIndex::Event::Dump, i), TimelineSummary::cellOf(values[size_t(c)])});
-            const quint32 code = TimelineSummary::landingCode(values);
-            if (code != TimelineSummary::kUnknownLanding &&
-                (landing.isEmpty() || landing.last().value != code))
-                landing.append({at(LogIndex::Event::Dump, i), code});
-            return true;
-        }));
+        QVERIFY(
+            index.walkDumps([&](qsizetype i, const auto& values, const std::vector<int>& changed) {
+                for (int c : changed)
+                    cells[size_t(c)].append(
+                        {at(LogIndex::Event::Dump, i), TimelineSummary::cellOf(values[size_t(c)])});
+                const quint32 code = TimelineSummary::landingCode(values);
+                if (code != TimelineSummary::kUnknownLanding &&
+                    (landing.isEmpty() || landing.last().value != code))
+                    landing.append({at(LogIndex::Event::Dump, i), code});
+                return true;
+            }));
         for (int c = 0; c < kGridCells; ++c)
             QCOMPARE(placesOf(s.cell(c)), placesOf(cells[size_t(c)]));
         QCOMPARE(placesOf(s.landing()), placesOf(landing));
