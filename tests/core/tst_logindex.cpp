@@ -298,6 +298,21 @@ private Q_SLOTS:
         QCOMPARE(indexer.progress(), 1.0);
     }
 
+    // The cells are read again from the log: a log cut short since cannot give them.
+    void walkOverALogCutShortSaysSo()
+    {
+        const QString path = dir.filePath(QStringLiteral("cut.log"));
+        writeFile(path, randomLog(13, 3000));
+        const auto index = buildLogIndex(path);
+        QVERIFY(index);
+        QVERIFY(QFile::resize(path, (*index)->bytes() / 2));
+        const Result<> walked =
+            (*index)->walkDumps([](qsizetype, const auto&, const auto&) { return true; });
+        QVERIFY(!walked);
+        QVERIFY2(walked.why().contains(path), qPrintable(walked.why()));
+        QVERIFY2(walked.why().contains(QStringLiteral("shorter")), qPrintable(walked.why()));
+    }
+
     void missingLogNamesTheFileAndTheReason()
     {
         const QString path = dir.filePath(QStringLiteral("absent.log"));
