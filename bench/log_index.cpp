@@ -1,9 +1,11 @@
-// The log index on a day of capture log. "generate LOG MB" writes a log of controller
-// text as the capture log stores it, with its capture times as if it came in at 115,200
-// baud; "redraw LOG" draws its timeline window (offscreen) at zoom levels from the whole
-// log down to 10 seconds and prints the median time; "measure LOG GREP_SECONDS REDRAW_MS"
-// indexes it and prints the figures in one line. The drawing runs in a process of its
-// own so the index's memory is measured without the display's.
+// The log index on a day of capture log. "generate LOG MB [chattering]" writes a log of
+// controller text as the capture log stores it, with its capture times as if it came in
+// at 115,200 baud (chattering: every signal of every dump the opposite of the dump
+// before, as a chattering input would have it); "redraw LOG" draws its timeline window (offscreen)
+// at zoom levels from the whole log down to 10 seconds and prints the median time; "measure LOG
+// GREP_SECONDS REDRAW_MS" indexes it and prints the figures in one line (named with NAME when
+// given). The drawing runs in a process of its own so the index's memory is measured without the
+// display's.
 #include "core/linefile.h"
 #include "core/logindex.h"
 #include "core/logsearch.h"
@@ -66,7 +68,23 @@ double peakRssMegabytes()
     return -1;
 }
 
-int generate(const QString& path, qint64 megabytes)
+// Sets every cell of the whole dumps in the text to 0 or 1 by turns, from dump `parity` on.
+void chatter(std::string& stored, qint64& parity)
+{
+    const std::string header = kPmiHeader.toStdString();
+    for (size_t at = stored.find(header); at != std::string::npos;
+         at = stored.find(header, at + header.size())) {
+        const char bit = char('0' + (parity++ & 1));
+        for (int line = 1; line <= 8; ++line)
+            for (int cell = 1; cell <= 16; ++cell) {
+                const size_t c = at + size_t(cellOffset(line, cell));
+                if (c < stored.size() && (stored[c] == '0' || stored[c] == '1'))
+                    stored[c] = bit;
+            }
+    }
+}
+
+int generate(const QString& path, qint64 megabytes, bool chattering)
 {
     QFile log(path);
     if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
@@ -84,6 +102,7 @@ int generate(const QString& path, qint64 megabytes)
     sim::Traffic traffic(2026, kCallOdds);
     const qint64 total = megabytes << 20;
     qint64 offset = 0;
+    qint64 parity = 0;
     std::string raw;
     std::string stored;
     while (offset < total) {
@@ -91,6 +110,8 @@ int generate(const QString& path, qint64 megabytes)
         traffic.generate(raw, 1 << 20);
         stored.clear();
         sim::appendAsLogged(stored, raw);
+        if (chattering)
+            chatter(stored, parity);
         for (size_t at = 0; at < stored.size(); at += kPieceBytes) {
             clock.ms = kStartMs + (offset + qint64(at)) * 1000 / kBytesPerSecond;
             if (const Result<> noted = times.piece(offset + qint64(at)); !noted) {
@@ -177,7 +198,7 @@ int redraw(const QString& path)
     return 0;
 }
 
-int measure(const QString& path, double grepSeconds, double redrawMs)
+int measure(const QString& path, double grepSeconds, double redrawMs, const QString& name)
 {
     const auto start = std::chrono::steady_clock::now();
     const std::clock_t cpuStart = std::clock();
@@ -242,9 +263,10 @@ int measure(const QString& path, double grepSeconds, double redrawMs)
     const auto summary = TimelineSummary::build(index);
     const double summarySeconds = seconds(summaryStart);
     const double summaryCpu = double(std::clock() - summaryCpuStart) / CLOCKS_PER_SEC;
-    std::printf("log-index: %.0f MB/s, %.2f of grep, rss %.1f MB, goto %.1f ms, find %.2f s, "
+    std::printf("log-index%s: %.0f MB/s, %.2f of grep, rss %.1f MB, goto %.1f ms, find %.2f s, "
                 "redraw %.1f ms\n",
-                rate, rate / grepRate, rss, gotoMs[kTargets / 2], findSeconds, redrawMs);
+                name.isEmpty() ? "" : qPrintable(QLatin1Char(' ') + name), rate, rate / grepRate,
+                rss, gotoMs[kTargets / 2], findSeconds, redrawMs);
     std::fprintf(stderr,
                  "(%.0f MB, %lld lines, %lld dumps, %lld speeds, %lld faults, %lld times, "
                  "index %.2f s (cpu %.2f s) with the timeline's summary, which alone takes "
@@ -269,15 +291,16 @@ int main(int argc, char** argv)
     if (drawing)
         setUpApplication();
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() == 4 && args[1] == u"generate")
-        return generate(args[2], args[3].toLongLong());
+    if ((args.size() == 4 || (args.size() == 5 && args[4] == u"chattering")) &&
+        args[1] == u"generate")
+        return generate(args[2], args[3].toLongLong(), args.size() == 5);
     if (args.size() == 3 && args[1] == u"index") // for a profiler: the index alone
         return buildLogIndex(args[2]) ? 0 : 1;
     if (drawing)
         return redraw(args[2]);
-    if (args.size() == 5 && args[1] == u"measure")
-        return measure(args[2], args[3].toDouble(), args[4].toDouble());
-    std::fprintf(stderr, "usage: bench_log_index generate LOG MB | redraw LOG | "
-                         "measure LOG GREP_SECONDS REDRAW_MS\n");
+    if ((args.size() == 5 || args.size() == 6) && args[1] == u"measure")
+        return measure(args[2], args[3].toDouble(), args[4].toDouble(), args.value(5));
+    std::fprintf(stderr, "usage: bench_log_index generate LOG MB [chattering] | redraw LOG | "
+                         "measure LOG GREP_SECONDS REDRAW_MS [NAME]\n");
     return 2;
 }

@@ -7,7 +7,9 @@
 #include "statusscan.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <unistd.h>
 
 namespace vantrel
@@ -52,20 +54,137 @@ IndexData::~IndexData()
         ::close(fd);
 }
 
-void IndexData::takeSnapshots()
+DumpValues dumpValues(const char* text, qsizetype length)
 {
-    snapshots.clear();
-    Snapshot now;
-    now.firstChange = 0;
-    now.cells.fill(kNoCell);
-    for (qsizetype i = 0; i < dumps.size(); ++i) {
-        if (i % kSnapshotDumps == 0)
-            snapshots.push_back(now);
-        for (int k = 0; k < dumpChangeCounts[size_t(i)]; ++k) {
-            const CellChange& c = changes[size_t(now.firstChange++)];
-            now.cells[c.cell] = c.value();
-        }
+    DumpValues out;
+    const auto& cells = dumpCells();
+    for (int c = 0; c < kGridCells; ++c) {
+        const qsizetype off = cellOffset(cells[size_t(c)].line, cells[size_t(c)].cell);
+        const int n = int(std::clamp<qsizetype>(length - off, 0, 2));
+        out[size_t(c)] = cellValue(text + std::min(off, length), n);
     }
+    return out;
+}
+
+namespace
+{
+constexpr qint64 kDumpBlock = 64 * 1024;
+} // namespace
+
+Result<DumpValues> DumpReader::at(qint64 offset)
+{
+    std::array<char, kDumpChars> text;
+    qsizetype got = -1;
+    for (int attempt = 0; attempt < 2 && got < 0; ++attempt) {
+        if (attempt > 0 || offset < m_base || offset >= m_base + m_length) {
+            if (attempt > 0 && m_base == offset)
+                break; // a block from the dump on does not decide it: long lines
+            m_block.resize(size_t(kDumpBlock));
+            m_base = offset;
+            m_length = 0;
+            const qint64 want = std::min(kDumpBlock, m_d.bytes - offset);
+            while (m_length < want) {
+                const ssize_t r = ::pread(m_d.fd, m_block.data() + m_length,
+                                          size_t(want - m_length), offset + m_length);
+                if (r < 0 && errno == EINTR)
+                    continue;
+                if (r < 0)
+                    return Failure(
+                        QStringLiteral("Cannot read %1: %2").arg(m_d.path, osError(errno)));
+                if (r == 0)
+                    return Failure(QStringLiteral("Cannot read %1: it became shorter since it was "
+                                                  "indexed")
+                                       .arg(m_d.path));
+                m_length += r;
+            }
+        }
+        got = joinedInBlock(offset, text.data());
+    }
+    if (got < 0) {
+        QString failure;
+        got = joinedSlowly(offset, text.data(), &failure);
+        if (!failure.isEmpty())
+            return Failure(failure);
+    }
+    return dumpValues(text.data(), got);
+}
+
+qsizetype DumpReader::joinedInBlock(qint64 at, char* out) const
+{
+    const qsizetype n = kDumpChars;
+    const qint64 size = m_d.bytes;
+    const qint64 end = m_base + m_length;
+    const auto inBlock = [&](qint64 o) { return o >= m_base && o < end; };
+    qsizetype got = 0;
+    qint64 o = at;
+    while (got < n && o < size) {
+        if (!inBlock(o))
+            return -1;
+        // The text up to the next CR as it is.
+        const char* from = m_block.data() + (o - m_base);
+        const qint64 span = std::min<qint64>(end - o, n - got);
+        const char* cr = static_cast<const char*>(std::memchr(from, '\r', size_t(span)));
+        const qint64 take = cr ? cr - from : span;
+        std::memcpy(out + got, from, size_t(take));
+        got += qsizetype(take);
+        o += take;
+        if (!cr)
+            continue;
+        qint64 after = o + 1;
+        if (after < size) {
+            if (!inBlock(after))
+                return -1;
+            if (m_block[size_t(after - m_base)] == '\n')
+                ++after;
+        }
+        if (after >= size)
+            break;
+        // The next line is joined from its start only when it is kept whole.
+        const qint64 whole = std::min(size, after + kReplayLineMax + 1);
+        const qint64 look = std::min(whole, end);
+        if (after >= end)
+            return -1;
+        const void* lineEnd =
+            std::memchr(m_block.data() + (after - m_base), '\r', size_t(look - after));
+        if (!lineEnd && (look < whole || look - after > kReplayLineMax))
+            return -1;
+        out[got++] = '\r';
+        if (got < n)
+            out[got++] = '\n';
+        o = after;
+    }
+    return got;
+}
+
+qsizetype DumpReader::joinedSlowly(qint64 at, char* out, QString* failure) const
+{
+    LineCursor cursor(m_d.path, m_d.fd, at, m_d.bytes, 8 * 1024);
+    LineCursor::Line line;
+    qsizetype got = 0;
+    bool first = true;
+    while (got < kDumpChars) {
+        const Result<bool> more = cursor.next(&line);
+        if (!more) {
+            *failure = more.why();
+            break;
+        }
+        if (!*more)
+            break;
+        if (!first)
+            for (char c : {'\r', '\n'})
+                if (got < kDumpChars)
+                    out[got++] = c;
+        first = false;
+        const qsizetype take = std::min(kDumpChars - got, qsizetype(line.text.size()));
+        std::memcpy(out + got, line.text.constData(), size_t(take));
+        got += take;
+    }
+    return got;
+}
+
+Result<DumpValues> IndexData::readDump(qsizetype i) const
+{
+    return DumpReader(*this).at(qint64(dumps.at(i).b));
 }
 
 namespace
@@ -196,35 +315,41 @@ std::optional<qsizetype> LogIndex::previous(Event kind, qint64 beforeLine) const
 
 std::array<QString, kGridCells> LogIndex::dumpCells(qsizetype i) const
 {
-    const IndexData::Snapshot& s = m_d->snapshots[size_t(i / IndexData::kSnapshotDumps)];
-    std::array<CellValue, kGridCells> cells = s.cells;
-    qsizetype change = s.firstChange;
-    for (qsizetype j = i - i % IndexData::kSnapshotDumps; j <= i; ++j)
-        for (int k = 0; k < m_d->dumpChangeCounts[size_t(j)]; ++k) {
-            const CellChange& c = m_d->changes[size_t(change++)];
-            cells[c.cell] = c.value();
-        }
     std::array<QString, kGridCells> out;
-    for (int k = 0; k < kGridCells; ++k)
-        out[size_t(k)] = cellText(cells[size_t(k)]);
+    // The log's descriptor stays open: a read fails only when the disk does.
+    if (const Result<DumpValues> values = m_d->readDump(i))
+        for (int k = 0; k < kGridCells; ++k)
+            out[size_t(k)] = cellText((*values)[size_t(k)]);
     return out;
 }
 
-void LogIndex::walkDumps(const DumpVisit& visit) const
+Result<> LogIndex::walkDumps(const DumpVisit& visit) const
 {
     std::array<QString, kGridCells> cells;
+    DumpValues values;
+    values.fill(kNoCell);
     std::vector<int> changed;
-    qsizetype change = 0;
+    DumpReader reader(*m_d);
+    PairSteps::Reader dumps(m_d->dumps);
     for (qsizetype i = 0; i < m_d->dumps.size(); ++i) {
         changed.clear();
-        for (int k = 0; k < m_d->dumpChangeCounts[size_t(i)]; ++k) {
-            const CellChange& c = m_d->changes[size_t(change++)];
-            cells[c.cell] = cellText(c.value());
-            changed.push_back(c.cell);
+        // Only a dump that changes something is read again.
+        if (m_d->dumpChangeCounts[size_t(i)] > 0) {
+            dumps.advanceTo(i);
+            const Result<DumpValues> now = reader.at(qint64(dumps.get().b));
+            if (!now)
+                return Failure(now.why());
+            for (int k = 0; k < kGridCells; ++k)
+                if ((*now)[size_t(k)] != values[size_t(k)]) {
+                    values[size_t(k)] = (*now)[size_t(k)];
+                    cells[size_t(k)] = cellText(values[size_t(k)]);
+                    changed.push_back(k);
+                }
         }
         if (!visit(i, cells, changed))
-            return;
+            break;
     }
+    return done();
 }
 
 QString LogIndex::speedText(qsizetype i) const

@@ -73,10 +73,11 @@ public:
     // (each cell two characters, fewer where the log ends sooner).
     std::array<QString, kGridCells> dumpCells(qsizetype i) const;
     // Every dump in order with its cells and the cells that changed since the dump
-    // before (all of them at the first); stops when visit answers false.
+    // before (all of them at the first); stops when visit answers false. Reads the
+    // dumps that change something again from the log: fails when that read does.
     using DumpVisit = std::function<bool(qsizetype i, const std::array<QString, kGridCells>& cells,
                                          const std::vector<int>& changed)>;
-    void walkDumps(const DumpVisit& visit) const;
+    Result<> walkDumps(const DumpVisit& visit) const;
     // Speed report i's three characters after "VEL =   " (fewer at the log's end).
     QString speedText(qsizetype i) const;
     // The text of fault report i (Event::Fault), or of new fault i (Event::NewFault).

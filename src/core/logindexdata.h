@@ -4,6 +4,7 @@
 #include "capturetimes.h"
 #include "pairsteps.h"
 #include "pmidump.h"
+#include "result.h"
 #include "timelinesummary.h"
 
 #include <QByteArray>
@@ -28,14 +29,12 @@ constexpr CellValue cellValue(const char* text, int length)
 }
 QString cellText(CellValue v);
 
-// One cell of a dump that differs from the dump before.
-struct CellChange {
-    quint8 cell;
-    quint8 length;
-    quint8 first;
-    quint8 second;
-    CellValue value() const { return CellValue(length) << 16 | CellValue(first) << 8 | second; }
-};
+using DumpValues = std::array<CellValue, kGridCells>;
+// The cells of a dump from its text as the replay joins the lines from its header on
+// (`length` characters of it, fewer than a whole dump where the log ends sooner).
+DumpValues dumpValues(const char* text, qsizetype length);
+// A dump's text from the log, from its header on: the longest that decides its cells.
+constexpr qint64 kDumpChars = cellOffset(8, 16) + 2;
 
 // Index ranges [first, end) of entries the replay never shows whole in its window
 // (their line goes on for more than 418 characters after them).
@@ -57,9 +56,10 @@ struct LogFindings {
     PairSteps checkpoints;
 
     // Events: line index and the offset of the marker's first byte.
+    // The cells are not kept: a dump's text in the log gives them again, so a log whose
+    // signals change in every dump costs no more than one where they never do.
     PairSteps dumps;
-    std::deque<quint8> dumpChangeCounts; // changes of each dump
-    std::deque<CellChange> changes;
+    std::deque<quint8> dumpChangeCounts; // cells that differ from the dump before
     Runs hiddenDumps;
 
     PairSteps speeds;
@@ -76,6 +76,26 @@ struct LogFindings {
     std::vector<qint64> newFaultCounts;
 };
 
+struct IndexData;
+// Reads dumps' cells again from the log, one dump after another: a block at a time, kept
+// while the next dumps lie in it.
+class DumpReader final
+{
+public:
+    explicit DumpReader(const IndexData& d) : m_d(d) {}
+    // The cells of the dump whose header starts at a byte.
+    Result<DumpValues> at(qint64 offset);
+
+private:
+    // Joins the text from offset in the block; -1 when the block cannot decide it.
+    qsizetype joinedInBlock(qint64 offset, char* out) const;
+    qsizetype joinedSlowly(qint64 offset, char* out, QString* failure) const;
+    const IndexData& m_d;
+    std::vector<char> m_block;
+    qint64 m_base = 0;
+    qint64 m_length = 0;
+};
+
 // Everything a LogIndex knows of its log; it owns the log's descriptor.
 struct IndexData : LogFindings {
     IndexData() = default;
@@ -84,23 +104,16 @@ struct IndexData : LogFindings {
     IndexData& operator=(const IndexData&) = delete;
 
     static constexpr qint64 kCheckpointLines = 256;
-    static constexpr qsizetype kSnapshotDumps = 1024;
 
     QString path;
     int fd = -1;
     qint64 bytes = 0;
-    struct Snapshot {
-        qsizetype firstChange; // of the dump this snapshot is taken before
-        std::array<CellValue, kGridCells> cells;
-    };
-    std::vector<Snapshot> snapshots; // before every kSnapshotDumps'th dump
-
     CaptureTimes times;
     // Built by the LogIndex from all of the above.
     std::unique_ptr<const TimelineSummary> timeline;
 
-    // Fills in the snapshots from the changes.
-    void takeSnapshots();
+    // Dump i's cells read again from the log.
+    Result<DumpValues> readDump(qsizetype i) const;
 };
 
 } // namespace vantrel

@@ -33,7 +33,6 @@ namespace
 constexpr qint64 kLeadBytes = 64;  // bytes kept before a block: a marker begins before its '='
 constexpr qint64 kTrailBytes = 64; // positions this near a block's end wait for the next one
 constexpr qint64 kWindow = kParseBufferSize;
-constexpr qint64 kDumpChars = cellOffset(8, 16) + 2; // from the header to past its last cell
 constexpr int kFaultChars = marker::kFaultLength;
 constexpr qint64 kReportEveryMs = 50;
 constexpr qint64 kSlowBlockBytes = 8 * 1024; // what the careful way reads at a time
@@ -113,8 +112,13 @@ namespace
 
 // What one thread found in its part; lines count from the part's start.
 struct Part : LogFindings {
-    std::array<CellValue, kGridCells> cells; // as the part's last dump left them
-    Part() { cells.fill(kNoCell); }
+    DumpValues firstCells; // the part's first dump's, which the part before decides on
+    DumpValues cells;      // as the part's last dump left them
+    Part()
+    {
+        firstCells.fill(kNoCell);
+        cells.fill(kNoCell);
+    }
 };
 
 // Reads one part [from, to) of the log: from a line's start to a line's start or the
@@ -426,8 +430,6 @@ qsizetype PartScanner::joinedSlowly(qint64 at, char* out, qsizetype n)
 
 void PartScanner::addDump(qint64 at, bool visible)
 {
-    const auto& cells = dumpCells();
-    const quint32 firstChange = quint32(m_out.changes.size());
     // Signals change rarely: a dump whose bytes are the last one's, as far as they
     // decided its text, changes nothing, and neither does one whose text is the same.
     const qsizetype rawLength = m_lastDumpBytes.size();
@@ -449,21 +451,19 @@ void PartScanner::addDump(qint64 at, bool visible)
         else
             m_lastDumpBytes.clear();
     }
-    for (int c = 0; c < kGridCells && !same; ++c) {
-        const qsizetype off = cellOffset(cells[size_t(c)].line, cells[size_t(c)].cell);
-        const int length = int(std::clamp<qsizetype>(got - off, 0, 2));
-        const CellValue v = cellValue(text + std::min(off, got), length);
-        if (v != m_out.cells[size_t(c)]) {
-            m_out.cells[size_t(c)] = v;
-            m_out.changes.push_back(CellChange{quint8(c), quint8(length),
-                                               quint8(length > 0 ? text[off] : 0),
-                                               quint8(length > 1 ? text[off + 1] : 0)});
-        }
+    int changed = 0;
+    if (!same) {
+        const DumpValues values = dumpValues(text, got);
+        if (m_out.dumps.empty())
+            m_out.firstCells = values;
+        for (int c = 0; c < kGridCells; ++c)
+            changed += values[size_t(c)] != m_out.cells[size_t(c)];
+        m_out.cells = values;
     }
     if (!visible)
         addToRuns(m_out.hiddenDumps, m_out.dumps.size());
     m_out.dumps.push(quint64(m_out.lines), quint64(at));
-    m_out.dumpChangeCounts.push_back(quint8(m_out.changes.size() - firstChange));
+    m_out.dumpChangeCounts.push_back(quint8(changed));
 }
 
 void PartScanner::addSpeed(qint64 at, bool visible)
@@ -538,27 +538,16 @@ void merge(Part& a, Part& b)
     a.checkpoints.takeAppend(b.checkpoints, lines, 0);
     // Dumps: b's first dump was compared with nothing; compare it with a's last.
     if (!b.dumps.empty()) {
-        const qsizetype firstCount = b.dumpChangeCounts.front();
         quint8 kept = 0;
-        for (qsizetype k = 0; k < firstCount; ++k) {
-            const CellChange c = b.changes.front();
-            b.changes.pop_front();
-            if (a.cells[c.cell] != c.value()) {
-                a.changes.push_back(c);
-                ++kept;
-            }
-        }
+        for (int c = 0; c < kGridCells; ++c)
+            kept += a.cells[size_t(c)] != b.firstCells[size_t(c)];
         b.dumpChangeCounts.front() = kept;
         for (const auto& [first, end] : b.hiddenDumps)
             for (qsizetype i = first; i < end; ++i)
                 addToRuns(a.hiddenDumps, a.dumps.size() + i);
-        while (!b.changes.empty()) {
-            a.changes.push_back(b.changes.front());
-            b.changes.pop_front();
-        }
-        for (int c = 0; c < kGridCells; ++c)
-            if (b.cells[size_t(c)] != kNoCell)
-                a.cells[size_t(c)] = b.cells[size_t(c)];
+        if (a.dumps.empty())
+            a.firstCells = b.firstCells;
+        a.cells = b.cells;
         a.dumpChangeCounts.insert(a.dumpChangeCounts.end(), b.dumpChangeCounts.begin(),
                                   b.dumpChangeCounts.end());
         b.dumpChangeCounts.clear();
@@ -682,7 +671,6 @@ Result<std::shared_ptr<const LogIndex>> build(const QString& path, LogIndexer::S
     data->checkpoints = std::move(first.checkpoints);
     data->dumps = std::move(first.dumps);
     data->dumpChangeCounts = std::move(first.dumpChangeCounts);
-    data->changes = std::move(first.changes);
     data->hiddenDumps = std::move(first.hiddenDumps);
     data->speeds = std::move(first.speeds);
     data->speedValues = std::move(first.speedValues);
@@ -695,7 +683,6 @@ Result<std::shared_ptr<const LogIndex>> build(const QString& path, LogIndexer::S
     data->arrivals = std::move(first.arrivals);
     data->faultTexts = std::move(first.faultTexts);
     data->newFaultCounts = std::move(first.newFaultCounts);
-    data->takeSnapshots();
     data->times = CaptureTimes::forLog(path, size);
     return std::shared_ptr<const LogIndex>(std::make_shared<LogIndex>(std::move(data)));
 }

@@ -169,7 +169,8 @@ Result<ExportCount> writeVcd(const LogIndex& index, QIODevice& out, const QStrin
             }
         }
     };
-    index.walkDumps([&](qsizetype d, const auto& cells, const std::vector<int>& changed) {
+    Result<> walked = done();
+    walked = index.walkDumps([&](qsizetype d, const auto& cells, const std::vector<int>& changed) {
         const LogPlace p = index.place(LogIndex::Event::Dump, d);
         speedsBefore(p.offset);
         bool stamped = false;
@@ -186,6 +187,8 @@ Result<ExportCount> writeVcd(const LogIndex& index, QIODevice& out, const QStrin
         }
         return true;
     });
+    if (!walked)
+        return Failure(walked.why());
     speedsBefore(index.bytes());
     return w.finish(count);
 }
@@ -200,7 +203,8 @@ Result<ExportCount> writeCsv(const LogIndex& index, QIODevice& out)
     w.put(header + ",speed\r\n");
     qsizetype s = 0;
     QString speed;
-    index.walkDumps([&](qsizetype d, const auto& cells, const std::vector<int>&) {
+    Result<> walked = done();
+    walked = index.walkDumps([&](qsizetype d, const auto& cells, const std::vector<int>&) {
         const LogPlace p = index.place(LogIndex::Event::Dump, d);
         for (; s < index.count(LogIndex::Event::Speed); ++s) {
             if (index.place(LogIndex::Event::Speed, s).offset >= p.offset)
@@ -215,6 +219,8 @@ Result<ExportCount> writeCsv(const LogIndex& index, QIODevice& out)
         w.put(row + ',' + csvField(speed) + "\r\n");
         return true;
     });
+    if (!walked)
+        return Failure(walked.why());
     return w.finish({kGridCells + 1, index.count(LogIndex::Event::Dump)});
 }
 

@@ -19,8 +19,47 @@ constexpr qsizetype kChangesOneByOne = 4;
 
 void TimelineSeries::reserve(qsizetype changes)
 {
-    m_at.reserve(size_t(changes));
-    m_value.reserve(size_t(changes));
+    const qsizetype kept = m_bounded ? std::min(changes, kKeptChanges) : changes;
+    m_at.reserve(size_t(kept));
+    m_value.reserve(size_t(kept));
+}
+
+void TimelineSeries::put(Level& to, quint32 bucket, quint32 count, quint32 last, quint32 min,
+                         quint32 max) const
+{
+    if (to.bucket.empty() || to.bucket.back() != bucket) {
+        to.bucket.push_back(bucket);
+        to.count.push_back(count);
+        to.last.push_back(last);
+        if (m_ranges) {
+            to.min.push_back(min);
+            to.max.push_back(max);
+        }
+        return;
+    }
+    to.count.back() += count;
+    to.last.back() = last;
+    if (m_ranges) {
+        to.min.back() = std::min(to.min.back(), min);
+        to.max.back() = std::max(to.max.back(), max);
+    }
+}
+
+void TimelineSeries::add(qint64 at, quint32 value)
+{
+    const quint32 step = quint32(std::max<qint64>(0, at - m_scale.origin) >> m_scale.grain);
+    // Grains in a finest bucket, as a shift.
+    put(m_finest, step >> (m_scale.shift - m_scale.grain), 1, value, value, value);
+    if (m_dense)
+        return;
+    if (m_bounded && qsizetype(m_at.size()) >= kKeptChanges) {
+        m_dense = true;
+        std::vector<quint32>().swap(m_at);
+        std::vector<quint32>().swap(m_value);
+        return;
+    }
+    m_at.push_back(step);
+    m_value.push_back(value);
 }
 
 void TimelineSeries::finish()
@@ -28,32 +67,10 @@ void TimelineSeries::finish()
     m_levels.clear();
     m_at.shrink_to_fit();
     m_value.shrink_to_fit();
-    if (m_at.empty())
+    if (m_finest.bucket.empty())
         return;
-    const auto put = [this](Level& to, quint32 bucket, quint32 count, quint32 last, quint32 min,
-                            quint32 max) {
-        if (to.bucket.empty() || to.bucket.back() != bucket) {
-            to.bucket.push_back(bucket);
-            to.count.push_back(count);
-            to.last.push_back(last);
-            if (m_ranges) {
-                to.min.push_back(min);
-                to.max.push_back(max);
-            }
-            return;
-        }
-        to.count.back() += count;
-        to.last.back() = last;
-        if (m_ranges) {
-            to.min.back() = std::min(to.min.back(), min);
-            to.max.back() = std::max(to.max.back(), max);
-        }
-    };
-    Level finest;
-    const int steps = m_scale.shift - m_scale.grain; // grains in a finest bucket, as a shift
-    for (size_t i = 0; i < m_at.size(); ++i)
-        put(finest, m_at[i] >> steps, 1, m_value[i], m_value[i], m_value[i]);
-    m_levels.push_back(std::move(finest));
+    m_levels.push_back(std::move(m_finest));
+    m_finest = Level();
     // Each level halves the one below until one bucket holds everything.
     while (m_levels.back().bucket.size() > 1) {
         const Level& below = m_levels.back();
@@ -85,6 +102,17 @@ qsizetype TimelineSeries::firstFrom(qint64 at) const
 
 std::optional<quint32> TimelineSeries::valueAt(qint64 at) const
 {
+    if (m_dense) {
+        const Level& l = m_levels.front();
+        const qint64 bucket = (at - m_scale.origin) >> m_scale.shift;
+        if (bucket < 0)
+            return std::nullopt;
+        const auto past = std::upper_bound(l.bucket.begin(), l.bucket.end(),
+                                           quint32(std::min<qint64>(bucket, 0xffffffff)));
+        if (past == l.bucket.begin())
+            return std::nullopt;
+        return l.last[size_t(past - l.bucket.begin() - 1)];
+    }
     const qsizetype past = firstFrom(at + 1);
     if (past == 0)
         return std::nullopt;
@@ -150,9 +178,9 @@ TimelineSeries::Columns TimelineSeries::columns(double from, double width, int c
 {
     Columns out;
     out.columns.resize(size_t(std::max(count, 0)));
-    if (m_at.empty() || count <= 0 || !(width > 0))
+    if ((m_at.empty() && m_levels.empty()) || count <= 0 || !(width > 0))
         return out;
-    if (width < double(qint64(1) << m_scale.shift) || m_levels.empty()) {
+    if ((width < double(qint64(1) << m_scale.shift) && !m_dense) || m_levels.empty()) {
         changesInColumns(from, width, count, out);
         return out;
     }
@@ -315,42 +343,41 @@ struct SpeedChanges {
 } // namespace
 
 // Most dumps change nothing and most speed reports repeat the last: only the changes are
-// placed, each from where the last one was; the changes are counted first so they are
-// kept without copying.
+// placed, each from where the last one was. The index keeps no cells: each dump that
+// changes something is read again from the log.
 void TimelineSummary::takeCells(const IndexData& d)
 {
-    std::array<qsizetype, kGridCells> changes{};
-    for (const CellChange& c : d.changes)
-        ++changes[c.cell];
-    for (int i = 0; i < kGridCells; ++i)
-        m_cells[size_t(i)].reserve(changes[size_t(i)]);
     Placer place{d, m_start};
     PairSteps::Reader dumps(d.dumps);
+    DumpReader reader(d);
+    DumpValues values;
+    values.fill(kNoCell);
     const std::array<int, 3>& landing = landingCells();
-    std::array<CellValue, 3> position{kNoCell, kNoCell, kNoCell};
     std::optional<quint32> lastLanding;
-    auto change = d.changes.begin();
     qsizetype i = 0;
     for (auto counts = d.dumpChangeCounts.begin(); counts != d.dumpChangeCounts.end();
          ++counts, ++i) {
-        const int n = *counts;
-        if (n == 0)
+        if (*counts == 0)
             continue;
         dumps.advanceTo(i);
-        const qint64 at = place(dumps.get());
+        const PairSteps::Pair p = dumps.get();
+        const Result<DumpValues> now = reader.at(qint64(p.b));
+        if (!now)
+            break; // the disk failed under the index: the lanes end there
+        const qint64 at = place(p);
         bool moved = false;
-        for (int k = 0; k < n; ++k, ++change) {
-            const CellChange& c = *change;
-            m_cells[c.cell].add(at, c.value());
-            for (size_t r = 0; r < landing.size(); ++r)
-                if (c.cell == landing[r]) {
-                    position[r] = c.value();
-                    moved = true;
-                }
+        for (int c = 0; c < kGridCells; ++c) {
+            const CellValue v = (*now)[size_t(c)];
+            if (v == values[size_t(c)])
+                continue;
+            values[size_t(c)] = v;
+            m_cells[size_t(c)].add(at, v);
+            moved = moved || std::find(landing.begin(), landing.end(), c) != landing.end();
         }
         if (!moved)
             continue;
-        const quint32 code = codeOf(position);
+        const quint32 code = codeOf(
+            {values[size_t(landing[0])], values[size_t(landing[1])], values[size_t(landing[2])]});
         if (code != kUnknownLanding && code != lastLanding) {
             m_landing.add(at, code);
             lastLanding = code;
@@ -413,10 +440,11 @@ std::unique_ptr<const TimelineSummary> TimelineSummary::build(const IndexData& d
     scale.shift = scale.grain;
     while ((span >> scale.shift) >= kFinestBuckets)
         ++scale.shift;
+    // The lanes drawn from buckets are bounded; the faults are listed one by one.
     for (TimelineSeries& cell : s->m_cells)
-        cell = TimelineSeries(scale);
-    s->m_speed = TimelineSeries(scale, true);
-    s->m_landing = TimelineSeries(scale, true);
+        cell = TimelineSeries(scale, false, true);
+    s->m_speed = TimelineSeries(scale, true, true);
+    s->m_landing = TimelineSeries(scale, true, true);
     s->m_faults = TimelineSeries(scale);
     s->m_arrivals = TimelineSeries(scale);
     // The dumps on this thread, the reports on another: each part fills its own series.

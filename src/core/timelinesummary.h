@@ -30,7 +30,10 @@ struct TimelineScale {
 // at an axis position with a value, summed up in buckets whose widths are powers of two:
 // a stretch of the axis drawn in columns is summed up from at most three buckets a
 // column at any zoom; columns narrower than the finest bucket are summed up from the
-// changes themselves, found column by column where they are many.
+// changes themselves, found column by column where they are many. A series made bounded
+// keeps its changes only up to kKeptChanges: one that changes more (a chattering signal)
+// keeps its buckets alone, and columns narrower than its finest bucket get the bucket's
+// changes in the column the bucket starts in.
 class TimelineSeries final
 {
 public:
@@ -48,9 +51,12 @@ public:
         std::vector<Column> columns;
     };
 
+    static constexpr qsizetype kKeptChanges = 1 << 15;
+
     // With ranges, the least and greatest value of each bucket are kept too (speed).
-    explicit TimelineSeries(const TimelineScale& scale = {}, bool ranges = false)
-        : m_scale(scale), m_ranges(ranges)
+    explicit TimelineSeries(const TimelineScale& scale = {}, bool ranges = false,
+                            bool bounded = false)
+        : m_scale(scale), m_ranges(ranges), m_bounded(bounded)
     {
     }
 
@@ -58,13 +64,12 @@ public:
     // finish() sums them up in buckets of 1 << (shift + level) units, level by level up
     // to one bucket for the lot.
     void reserve(qsizetype changes);
-    void add(qint64 at, quint32 value)
-    {
-        m_at.push_back(quint32(std::max<qint64>(0, at - m_scale.origin) >> m_scale.grain));
-        m_value.push_back(value);
-    }
+    void add(qint64 at, quint32 value);
     void finish();
 
+    // Whether the changes themselves are gone (a bounded series with too many of them).
+    bool dense() const { return m_dense; }
+    // The changes kept: all of them unless dense().
     qsizetype size() const { return qsizetype(m_at.size()); }
     qint64 position(qsizetype i) const
     {
@@ -73,7 +78,8 @@ public:
     quint32 value(qsizetype i) const { return m_value[size_t(i)]; }
     // The first change at or after a position (size() when none is).
     qsizetype firstFrom(qint64 at) const;
-    // The value the changes at or before a position left.
+    // The value the changes at or before a position left (of a dense series: that of
+    // the finest bucket starting at or before it).
     std::optional<quint32> valueAt(qint64 at) const;
     // The greatest value of all (a series with ranges; 0 when empty).
     quint32 maxValue() const;
@@ -95,10 +101,16 @@ private:
     quint32 stepFrom(double at) const;
     void changesInColumns(double from, double width, int count, Columns& out) const;
 
+    void put(Level& to, quint32 bucket, quint32 count, quint32 last, quint32 min,
+             quint32 max) const;
+
     TimelineScale m_scale;
     bool m_ranges;
+    bool m_bounded;
+    bool m_dense = false;
     std::vector<quint32> m_at; // steps of the grain from the origin
     std::vector<quint32> m_value;
+    Level m_finest; // filled as the changes come
     std::vector<Level> m_levels;
 };
 

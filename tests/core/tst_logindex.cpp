@@ -143,12 +143,12 @@ private Q_SLOTS:
         QCOMPARE(describe(placesOf(*index, LogIndex::Event::Stop)), describe(e.stops));
         QVERIFY(e.dumps.size() > 50);
         int walked = 0;
-        index->walkDumps([&](qsizetype i, const auto& cells, const std::vector<int>&) {
+        QVERIFY(index->walkDumps([&](qsizetype i, const auto& cells, const std::vector<int>&) {
             if (cells != e.cells[i])
                 qWarning() << "dump" << i << "at line" << e.dumps[i].line;
             walked += cells == e.cells[i];
             return true;
-        });
+        }));
         QCOMPARE(walked, e.dumps.size());
         for (qsizetype i : {qsizetype(0), e.dumps.size() / 2, e.dumps.size() - 1})
             QCOMPARE(index->dumpCells(i), e.cells[i]);
@@ -295,6 +295,21 @@ private Q_SLOTS:
         if (!result) // it may have finished before it was told
             QVERIFY2(result.why().contains(QStringLiteral("stopped")), qPrintable(result.why()));
         QCOMPARE(indexer.progress(), 1.0);
+    }
+
+    // The cells are read again from the log: a log cut short since cannot give them.
+    void walkOverALogCutShortSaysSo()
+    {
+        const QString path = dir.filePath(QStringLiteral("cut.log"));
+        writeFile(path, randomLog(13, 3000));
+        const auto index = buildLogIndex(path);
+        QVERIFY(index);
+        QVERIFY(QFile::resize(path, (*index)->bytes() / 2));
+        const Result<> walked =
+            (*index)->walkDumps([](qsizetype, const auto&, const auto&) { return true; });
+        QVERIFY(!walked);
+        QVERIFY2(walked.why().contains(path), qPrintable(walked.why()));
+        QVERIFY2(walked.why().contains(QStringLiteral("shorter")), qPrintable(walked.why()));
     }
 
     void missingLogNamesTheFileAndTheReason()

@@ -38,11 +38,12 @@ QList<Change> randomChanges(quint32 seed, int count, qint64 step)
     return out;
 }
 
-// The widest bucket no wider than a column among the series' levels; a grain below them.
+// The widest bucket no wider than a column among the series' levels; a grain below them
+// unless the series kept its buckets alone.
 double bucketFor(const TimelineSeries& series, const TimelineScale& scale, double width)
 {
     const int shift = scale.shift;
-    if (width < double(qint64(1) << shift))
+    if (width < double(qint64(1) << shift) && !series.dense())
         return double(qint64(1) << scale.grain);
     int level = 0;
     while (level + 1 < series.levels() && double(qint64(1) << (shift + level + 1)) <= width)
@@ -131,31 +132,40 @@ private Q_SLOTS:
         QTest::addColumn<double>("width"); // in finest buckets
         QTest::addColumn<double>("from");  // in finest buckets
         QTest::addColumn<int>("columns");
+        QTest::addColumn<bool>("bounded");
         QTest::newRow("columns narrower than a unit: the changes themselves")
-            << 2000 << qint64(40) << 0 << 6 << 0.004 << 1000.3 << 900;
+            << 2000 << qint64(40) << 0 << 6 << 0.004 << 1000.3 << 900 << false;
         QTest::newRow("columns narrower than the finest bucket, few changes a column")
-            << 2000 << qint64(40) << 0 << 6 << 0.3 << 100.7 << 800;
+            << 2000 << qint64(40) << 0 << 6 << 0.3 << 100.7 << 800 << false;
         QTest::newRow("columns narrower than the finest bucket, many changes a column")
-            << 20000 << qint64(3) << 0 << 6 << 0.5 << 20.2 << 700;
+            << 20000 << qint64(3) << 0 << 6 << 0.5 << 20.2 << 700 << false;
         QTest::newRow("positions kept to a grain of four units")
-            << 3000 << qint64(30) << 2 << 6 << 0.3 << 40.1 << 900;
+            << 3000 << qint64(30) << 2 << 6 << 0.3 << 40.1 << 900 << false;
         QTest::newRow("positions kept to a grain, wide columns")
-            << 3000 << qint64(30) << 2 << 6 << 5.37 << 3.21 << 777;
+            << 3000 << qint64(30) << 2 << 6 << 5.37 << 3.21 << 777 << false;
         QTest::newRow("columns of the finest bucket, on its edges")
-            << 3000 << qint64(30) << 0 << 4 << 1.0 << 64.0 << 1000;
+            << 3000 << qint64(30) << 0 << 4 << 1.0 << 64.0 << 1000 << false;
         QTest::newRow("columns of eight buckets, on their edges")
-            << 3000 << qint64(30) << 0 << 4 << 8.0 << 16.0 << 500;
+            << 3000 << qint64(30) << 0 << 4 << 8.0 << 16.0 << 500 << false;
         QTest::newRow("columns between bucket widths, anywhere")
-            << 3000 << qint64(30) << 0 << 4 << 5.37 << 3.21 << 777;
+            << 3000 << qint64(30) << 0 << 4 << 5.37 << 3.21 << 777 << false;
         QTest::newRow("many changes a bucket, wide columns")
-            << 20000 << qint64(3) << 0 << 2 << 97.5 << 11.1 << 300;
+            << 20000 << qint64(3) << 0 << 2 << 97.5 << 11.1 << 300 << false;
         QTest::newRow("columns wider than the top level: one bucket for the lot")
-            << 50 << qint64(10) << 0 << 1 << 1e6 << 0.0 << 3;
+            << 50 << qint64(10) << 0 << 1 << 1e6 << 0.0 << 3 << false;
         QTest::newRow("a view starting before the changes")
-            << 500 << qint64(20) << 0 << 3 << 2.5 << -40.0 << 1000;
+            << 500 << qint64(20) << 0 << 3 << 2.5 << -40.0 << 1000 << false;
         QTest::newRow("a view past the last change")
-            << 500 << qint64(20) << 0 << 3 << 2.0 << 1e9 << 100;
-        QTest::newRow("no changes at all") << 0 << qint64(20) << 0 << 3 << 2.0 << 0.0 << 100;
+            << 500 << qint64(20) << 0 << 3 << 2.0 << 1e9 << 100 << false;
+        // More changes than a bounded series keeps: its buckets alone, also below the finest.
+        QTest::newRow("a chattering lane, columns narrower than the finest bucket")
+            << 40000 << qint64(3) << 0 << 6 << 0.3 << 20.2 << 700 << true;
+        QTest::newRow("a chattering lane, wide columns")
+            << 40000 << qint64(3) << 0 << 2 << 5.37 << 3.21 << 777 << true;
+        QTest::newRow("a bounded lane within its limit keeps its changes")
+            << 2000 << qint64(40) << 0 << 6 << 0.3 << 100.7 << 800 << true;
+        QTest::newRow("no changes at all")
+            << 0 << qint64(20) << 0 << 3 << 2.0 << 0.0 << 100 << false;
     }
     void columnsCountEachChangeWhereItsBucketStarts()
     {
@@ -166,16 +176,18 @@ private Q_SLOTS:
         QFETCH(double, width);
         QFETCH(double, from);
         QFETCH(int, columns);
+        QFETCH(bool, bounded);
         const qint64 origin = 1767225600000; // positions as the time axis has them
         QList<Change> changes = randomChanges(7, count, step);
         for (Change& c : changes)
             c.at += origin;
         const TimelineScale scale{origin, grain, shift};
         for (bool ranges : {false, true}) {
-            TimelineSeries series(scale, ranges);
+            TimelineSeries series(scale, ranges, bounded);
             for (const Change& c : changes)
                 series.add(c.at, c.value);
             series.finish();
+            QCOMPARE(series.dense(), bounded && count > TimelineSeries::kKeptChanges);
             const double unit = double(qint64(1) << shift);
             const double start = double(origin) + from * unit;
             const TimelineSeries::Columns got = series.columns(start, width * unit, columns);
@@ -311,16 +323,17 @@ private Q_SLOTS:
 
         std::array<QList<Change>, kGridCells> cells;
         QList<Change> landing;
-        index.walkDumps([&](qsizetype i, const auto& values, const std::vector<int>& changed) {
-            for (int c : changed)
-                cells[size_t(c)].append(
-                    {at(LogIndex::Event::Dump, i), TimelineSummary::cellOf(values[size_t(c)])});
-            const quint32 code = TimelineSummary::landingCode(values);
-            if (code != TimelineSummary::kUnknownLanding &&
-                (landing.isEmpty() || landing.last().value != code))
-                landing.append({at(LogIndex::Event::Dump, i), code});
-            return true;
-        });
+        QVERIFY(
+            index.walkDumps([&](qsizetype i, const auto& values, const std::vector<int>& changed) {
+                for (int c : changed)
+                    cells[size_t(c)].append(
+                        {at(LogIndex::Event::Dump, i), TimelineSummary::cellOf(values[size_t(c)])});
+                const quint32 code = TimelineSummary::landingCode(values);
+                if (code != TimelineSummary::kUnknownLanding &&
+                    (landing.isEmpty() || landing.last().value != code))
+                    landing.append({at(LogIndex::Event::Dump, i), code});
+                return true;
+            }));
         for (int c = 0; c < kGridCells; ++c)
             QCOMPARE(placesOf(s.cell(c)), placesOf(cells[size_t(c)]));
         QCOMPARE(placesOf(s.landing()), placesOf(landing));
