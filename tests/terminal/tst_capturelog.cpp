@@ -391,11 +391,12 @@ private Q_SLOTS:
             flaky.failures = 1;
         openLogAt(p, 5000);
         QVERIFY(form->terminal().captureLog().handle() != 0);
-        QVERIFY2(form->Label1->text().startsWith(QStringLiteral("Capture times stopped: ")),
-                 qPrintable(form->Label1->text()));
-        QVERIFY2(form->Label1->text().contains(why), qPrintable(form->Label1->text()));
-        QVERIFY2(form->Label1->text().contains(capturetimes::pathFor(p)),
-                 qPrintable(form->Label1->text()));
+        // The status line says it in short; the reason, naming the file, is beside it.
+        QCOMPARE(form->Label1->text(), QStringLiteral("Capture times stopped"));
+        for (const QString& told : {form->Label1->toolTip(), form->Label1->accessibleDescription()}) {
+            QVERIFY2(told.contains(why), qPrintable(told));
+            QVERIFY2(told.contains(capturetimes::pathFor(p)), qPrintable(told));
+        }
         form->Label1->clear();
         flaky.failures = 5;
         receiveAt({QStringLiteral("6000:one "), QStringLiteral("7000:two")});
@@ -404,6 +405,49 @@ private Q_SLOTS:
         QVERIFY(w->boxes.shown.isEmpty());
         QCOMPARE(form->Label1->text(), QString()); // said once
         QCOMPARE(flaky.failures, 5);               // nothing more was tried
+        form.reset();
+    }
+
+    // Times that stop during a capture end their run there: the bytes before keep their
+    // times, later ones (all, for a log emptied under them) have none.
+    void timesThatStopEndTheirRun_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QByteArray>("last");
+        QTest::addColumn<qint64>("timedBytes");
+        QTest::newRow("the log emptied by hand") << "emptied" << QByteArray("stop 0 5600\n")
+                                                 << qint64(0);
+        QTest::newRow("a record that cannot be written")
+            << "full" << QByteArray("stop 8 5400\n") << qint64(8);
+    }
+    void timesThatStopEndTheirRun()
+    {
+        QFETCH(QString, how);
+        QFETCH(QByteArray, last);
+        QFETCH(qint64, timedBytes);
+        FailingFiles flaky;
+        flaky.onlyEnding = QLatin1String(capturetimes::kSuffix);
+        Services s = w->services();
+        s.files = &flaky;
+        openScreenOn(s);
+        QTemporaryDir here;
+        const QString p = here.filePath(QStringLiteral("car.log"));
+        openLogAt(p, 5000);
+        receiveAt({QStringLiteral("5000:abcdef"), QStringLiteral("5200:gh")});
+        if (how == u"emptied")
+            QVERIFY(QFile::resize(p, 0));
+        else
+            flaky.failures = 1;
+        receiveAt({QStringLiteral("5400:ijk"), QStringLiteral("5600:lm"),
+                   QStringLiteral("5800:no")});
+        closeLogAt(6000);
+        QVERIFY2(timesOf(p).endsWith(last), timesOf(p).constData());
+        const CaptureTimes read = CaptureTimes::forLog(p, QFileInfo(p).size());
+        QVERIFY(!read.valid());
+        QCOMPARE(read.timeAt(timedBytes - 1), timedBytes > 0 ? std::optional<qint64>(5200)
+                                                             : std::nullopt);
+        QCOMPARE(read.timeAt(timedBytes), std::nullopt);
+        QCOMPARE(form->Label1->text(), QStringLiteral("Capture times stopped"));
         form.reset();
     }
 
