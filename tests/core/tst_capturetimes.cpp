@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace vantrel;
 using namespace vantrel::test;
 
@@ -102,6 +104,58 @@ private Q_SLOTS:
                                  .arg(why));
     }
 
+    // What the log shows of itself beside its times: its size now and its last change.
+    void timesAgainstTheLogAsItIs_data()
+    {
+        QTest::addColumn<QByteArray>("times");
+        QTest::addColumn<qint64>("bytesNow");  // the log's size now (it had 100 when read)
+        QTest::addColumn<qint64>("changedMs"); // the log's last change
+        QTest::addColumn<qint64>("offset");
+        QTest::addColumn<qint64>("ms"); // -1: none
+        QTest::addColumn<QString>("notice");
+        const QByteArray open = "vantrel capture times 1\nopen 0 1000\n40 1150\n";
+        QTest::newRow("a time far beyond the log's last change")
+            << open + "90 999999999999999999\nclose 100 999999999999999999\n" << qint64(100)
+            << qint64(2000) << qint64(0) << qint64(-1)
+            << "capture times of car.log do not match it (line 4 has a time after the log's "
+               "last change): lines are numbered instead";
+        QTest::newRow("a capture still going on: its records up to the size read")
+            << open + "120 1300\n" << qint64(130) << qint64(1300) << qint64(99) << qint64(1150)
+            << "";
+        QTest::newRow("a stop partway: times before it")
+            << open + "stop 60 1200\nopen 100 1300\nclose 100 1300\n" << qint64(100)
+            << qint64(1300) << qint64(59) << qint64(1150)
+            << "capture times of car.log stop at byte 60 of 100: later lines have no times";
+        QTest::newRow("a stop partway: none after it, nor from a later run")
+            << open + "stop 60 1200\nopen 100 1300\nclose 100 1300\n" << qint64(100)
+            << qint64(1300) << qint64(99) << qint64(-1)
+            << "capture times of car.log stop at byte 60 of 100: later lines have no times";
+        QTest::newRow("a stop at the beginning: none")
+            << open + "stop 0 1200\n" << qint64(100) << qint64(1300) << qint64(10) << qint64(-1)
+            << "capture times of car.log stop at its beginning: lines are numbered instead";
+        QTest::newRow("a run left open while the log went on: none from its last record")
+            << open << qint64(100) << qint64(60000) << qint64(40) << qint64(-1)
+            << "capture times of car.log stop at byte 40 of 100: later lines have no times";
+        QTest::newRow("a run cut off with its log keeps its times")
+            << open << qint64(100) << qint64(1200) << qint64(99) << qint64(1150) << "";
+    }
+    void timesAgainstTheLogAsItIs()
+    {
+        QFETCH(QByteArray, times);
+        QFETCH(qint64, bytesNow);
+        QFETCH(qint64, changedMs);
+        QFETCH(qint64, offset);
+        QFETCH(qint64, ms);
+        QFETCH(QString, notice);
+        capturetimes::Facts facts;
+        facts.bytesNow = bytesNow;
+        facts.logChangedMs = changedMs;
+        const CaptureTimes t = CaptureTimes::parse(times, 100, QStringLiteral("car.log"), facts);
+        QCOMPARE(t.notice(), notice);
+        QCOMPARE(t.valid(), notice.isEmpty());
+        QCOMPARE(t.timeAt(offset), ms < 0 ? std::nullopt : std::optional<qint64>(ms));
+    }
+
     void firstByteAtOrAfterATime_data()
     {
         QTest::addColumn<qint64>("ms");
@@ -130,6 +184,9 @@ private Q_SLOTS:
         QTest::newRow("a folder in its place")
             << "folder"
             << "capture times of car.log cannot be read (%1: Is a directory)";
+        QTest::newRow("a named pipe in its place")
+            << "pipe"
+            << "capture times of car.log cannot be read (%1: it is a named pipe, not a file)";
         QTest::newRow("a matching file") << "file"
                                          << "";
     }
@@ -143,6 +200,8 @@ private Q_SLOTS:
         QCOMPARE(times, log + QStringLiteral(".times"));
         if (kind == u"folder")
             QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("car.log.times")));
+        if (kind == u"pipe")
+            QCOMPARE(::mkfifo(QFile::encodeName(times).constData(), 0600), 0);
         if (kind == u"file")
             writeFile(times, capturetimes::headerLine() + capturetimes::openLine(0, 5) +
                                  capturetimes::recordLine(3, 9) + capturetimes::closeLine(10, 12));
