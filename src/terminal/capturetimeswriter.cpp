@@ -72,16 +72,17 @@ Result<> CaptureTimesWriter::piece(qint64 offset)
 {
     if (m_file == 0)
         return done();
+    // None of the times hold for a log that was emptied under them: looked for at every
+    // piece, before what comes after the emptying outgrows what was there.
+    if (offset < m_lastOffset)
+        return stop(QStringLiteral("the log was started again under its name"), 0);
+    m_lastOffset = offset;
     const qint64 now = m_clock.wallMilliseconds();
     // A clock set back counts as time passed; what is written never goes backwards.
     if (now - m_lastRecordRead < capturetimes::kSpacingMs && now >= m_lastRecordRead)
         return done();
-    // None of the times hold for a log that was emptied under them.
-    if (offset < m_lastOffset)
-        return stop(QStringLiteral("the log was started again under its name"), 0);
     m_lastRecordRead = now;
     m_lastWritten = std::max(now, m_lastWritten);
-    m_lastOffset = offset;
     return put(capturetimes::recordLine(offset, m_lastWritten), offset);
 }
 
