@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <limits>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -99,9 +99,9 @@ public:
     {
         m_times.m_logBytes = logBytes;
         if (facts.logChangedMs || facts.timesChangedMs)
-            m_latestMs = std::max(facts.logChangedMs.value_or(0),
-                                  facts.timesChangedMs.value_or(0)) +
-                         capturetimes::kLatestSlackMs;
+            m_latestMs =
+                std::max(facts.logChangedMs.value_or(0), facts.timesChangedMs.value_or(0)) +
+                capturetimes::kLatestSlackMs;
     }
     // False once the file is found not to match the log.
     bool feed(QByteArrayView piece)
@@ -265,7 +265,7 @@ private:
     qint64 m_lastMs = 0;
     bool m_runOpen = false;
     bool m_anyRun = false;
-    qint64 m_closedAt = -1; // where the last closed run ended
+    qint64 m_closedAt = -1;  // where the last closed run ended
     qint64 m_stoppedAt = -1; // where the times stop, when they do
     bool m_ended = false;    // read no further: a stop, or records past the size taken
 };

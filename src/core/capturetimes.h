@@ -90,8 +90,7 @@ public:
         explicit Walk(const CaptureTimes& times);
         std::optional<qint64> timeAt(qint64 offset)
         {
-            if (m_times.m_valid && offset >= 0 &&
-                (m_next.atEnd() || qint64(m_nextMark.a) > offset))
+            if (m_times.m_valid && offset >= 0 && (m_next.atEnd() || qint64(m_nextMark.a) > offset))
                 return m_last; // no mark passed since the last offset asked for
             return passMarks(offset);
         }
@@ -113,10 +112,7 @@ private:
     PairSteps m_marks; // byte offset, milliseconds: the opens and the records
     qint64 m_logBytes = 0;
     qint64 m_timedBytes = 0; // the bytes that have times: all when valid
-    bool timed(qint64 offset) const
-    {
-        return offset >= 0 && (m_valid || offset < m_timedBytes);
-    }
+    bool timed(qint64 offset) const { return offset >= 0 && (m_valid || offset < m_timedBytes); }
 };
 
 // A wall-clock time in milliseconds as ISO 8601 in local time with milliseconds.

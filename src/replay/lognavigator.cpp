@@ -213,9 +213,9 @@ bool LogNavigator::stillTheLoadedLog()
         return true;
     // Its places were found in the file that was there: they would cut into this one.
     const QString path = m_path;
-    if (m_s.boxes->show(QStringLiteral("%1 changed since it was loaded (%2). Load it again?")
-                            .arg(path, what),
-                        mb::YesNoQuestion) == mb::Yes)
+    if (m_s.boxes->show(
+            QStringLiteral("%1 changed since it was loaded (%2). Load it again?").arg(path, what),
+            mb::YesNoQuestion) == mb::Yes)
         m_playback.load(path);
     return false;
 }

@@ -67,7 +67,7 @@ QString timeLabel(qint64 ms, const Step& step, bool dates)
                                                     : QStringLiteral("yyyy-MM"));
     if (step.units >= kDayMs)
         return local.toString(QStringLiteral("yyyy-MM-dd"));
-    const int digits = step.units >= kSecondMs      ? 0
+    const int digits = step.units >= kSecondMs ? 0
                        : step.units % 100 == 0 ? 1
                        : step.units % 10 == 0  ? 2
                                                : 3;
@@ -175,8 +175,8 @@ QList<AxisTick> axisTicks(const AxisFormat& format, double from, double span, in
         }
         bool fits = true;
         for (qsizetype i = 0; fits && i + 1 < ticks.size(); ++i)
-            fits = ticks[i].x + kTickPadPx + textWidth(ticks[i].label) + kTickGapPx <=
-                   ticks[i + 1].x;
+            fits =
+                ticks[i].x + kTickPadPx + textWidth(ticks[i].label) + kTickGapPx <= ticks[i + 1].x;
         if (!fits && step.nominal() != steps.last().nominal())
             continue;
         if (!fits)

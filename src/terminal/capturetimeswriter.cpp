@@ -19,8 +19,9 @@ Result<> CaptureTimesWriter::stop(const QString& why, qint64 timedBytes)
     // as timed by it; a file that takes no more (a full disk) is left with its run open,
     // which the reader knows by the log's later change.
     if (m_file != 0 && m_runOpen)
-        m_files.write(m_file, capturetimes::stopLine(
-                                  timedBytes, std::max(m_clock.wallMilliseconds(), m_lastWritten)))
+        m_files
+            .write(m_file, capturetimes::stopLine(
+                               timedBytes, std::max(m_clock.wallMilliseconds(), m_lastWritten)))
             .skip();
     if (m_file != 0)
         m_files.close(m_file);

@@ -39,7 +39,7 @@ private:
     FileSystem& m_files;
     Clock& m_clock;
     int m_file = 0;
-    bool m_runOpen = false; // its open line is in the file
+    bool m_runOpen = false;      // its open line is in the file
     qint64 m_lastOffset = 0;     // the log's size at the last piece
     qint64 m_lastWritten = 0;    // the last time written: none goes below it
     qint64 m_lastRecordRead = 0; // the clock's reading at the last record

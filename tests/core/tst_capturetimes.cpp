@@ -115,23 +115,24 @@ private Q_SLOTS:
         QTest::addColumn<QString>("notice");
         const QByteArray open = "vantrel capture times 1\nopen 0 1000\n40 1150\n";
         QTest::newRow("a time far beyond the log's last change")
-            << open + "90 999999999999999999\nclose 100 999999999999999999\n" << qint64(100)
-            << qint64(2000) << qint64(0) << qint64(-1)
+            << open + "90 999999999999999999\nclose 100 999999999999999999\n"
+            << qint64(100) << qint64(2000) << qint64(0) << qint64(-1)
             << "capture times of car.log do not match it (line 4 has a time after the log's "
                "last change): lines are numbered instead";
         QTest::newRow("a capture still going on: its records up to the size read")
-            << open + "120 1300\n" << qint64(130) << qint64(1300) << qint64(99) << qint64(1150)
-            << "";
+            << open + "120 1300\n"
+            << qint64(130) << qint64(1300) << qint64(99) << qint64(1150) << "";
         QTest::newRow("a stop partway: times before it")
-            << open + "stop 60 1200\nopen 100 1300\nclose 100 1300\n" << qint64(100)
-            << qint64(1300) << qint64(59) << qint64(1150)
+            << open + "stop 60 1200\nopen 100 1300\nclose 100 1300\n"
+            << qint64(100) << qint64(1300) << qint64(59) << qint64(1150)
             << "capture times of car.log stop at byte 60 of 100: later lines have no times";
         QTest::newRow("a stop partway: none after it, nor from a later run")
-            << open + "stop 60 1200\nopen 100 1300\nclose 100 1300\n" << qint64(100)
-            << qint64(1300) << qint64(99) << qint64(-1)
+            << open + "stop 60 1200\nopen 100 1300\nclose 100 1300\n"
+            << qint64(100) << qint64(1300) << qint64(99) << qint64(-1)
             << "capture times of car.log stop at byte 60 of 100: later lines have no times";
         QTest::newRow("a stop at the beginning: none")
-            << open + "stop 0 1200\n" << qint64(100) << qint64(1300) << qint64(10) << qint64(-1)
+            << open + "stop 0 1200\n"
+            << qint64(100) << qint64(1300) << qint64(10) << qint64(-1)
             << "capture times of car.log stop at its beginning: lines are numbered instead";
         QTest::newRow("a run left open while the log went on: none from its last record")
             << open << qint64(100) << qint64(60000) << qint64(40) << qint64(-1)
@@ -190,7 +191,7 @@ private Q_SLOTS:
         QTest::newRow("a matching file") << "file"
                                          << "";
         QTest::newRow("a log still captured, grown since its size was taken") << "grown"
-                                                                                << "";
+                                                                              << "";
     }
     void timesFileBesideTheLog()
     {

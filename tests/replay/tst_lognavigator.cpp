@@ -324,9 +324,9 @@ private Q_SLOTS:
                  of + QDateTime::fromMSecsSinceEpoch(kStartMs + 198 * kMsPerLine)
                           .toString(QStringLiteral(" HH:mm:ss")));
         QVERIFY(nav().goToLine(250));
-        QCOMPARE(r->LogPosition->text(),
-                 QStringLiteral("Line 250 of %L1, no capture times past line 199")
-                     .arg(index().lines()));
+        QCOMPARE(
+            r->LogPosition->text(),
+            QStringLiteral("Line 250 of %L1, no capture times past line 199").arg(index().lines()));
         QCOMPARE(r->LogPosition->toolTip(), index().times().notice());
     }
 };

@@ -435,7 +435,8 @@ private Q_SLOTS:
         QTest::newRow("thirty years") << true << y2026 - 30 * 365 * day << 30 * 365 * day << 2;
         QTest::newRow("a clock set to 1970 and back") << true << 0.0 << y2026 << 2;
         QTest::newRow("a second near 1e18") << true << 9e17 << 1000.0 << 0;
-        QTest::newRow("a thousand lines near 2^60") << false << 1152921504606846976.0 << 1000.0 << 0;
+        QTest::newRow("a thousand lines near 2^60")
+            << false << 1152921504606846976.0 << 1000.0 << 0;
         QTest::newRow("lines over all of 2^52") << false << 0.0 << 4503599627370496.0 << 2;
     }
     void axisLabelsNeverOverlap()
@@ -453,10 +454,9 @@ private Q_SLOTS:
         };
         QList<AxisTick> ticks;
         try {
-            ticks = axisTicks({times ? TimelineSummary::Unit::Milliseconds
-                                     : TimelineSummary::Unit::Lines,
-                               true},
-                              from, span, kWidth, textWidth);
+            ticks = axisTicks(
+                {times ? TimelineSummary::Unit::Milliseconds : TimelineSummary::Unit::Lines, true},
+                from, span, kWidth, textWidth);
         } catch (const std::runtime_error&) {
             QFAIL("the ticks have no end");
         }

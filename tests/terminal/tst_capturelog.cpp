@@ -393,7 +393,8 @@ private Q_SLOTS:
         QVERIFY(form->terminal().captureLog().handle() != 0);
         // The status line says it in short; the reason, naming the file, is beside it.
         QCOMPARE(form->Label1->text(), QStringLiteral("Capture times stopped"));
-        for (const QString& told : {form->Label1->toolTip(), form->Label1->accessibleDescription()}) {
+        for (const QString& told :
+             {form->Label1->toolTip(), form->Label1->accessibleDescription()}) {
             QVERIFY2(told.contains(why), qPrintable(told));
             QVERIFY2(told.contains(capturetimes::pathFor(p)), qPrintable(told));
         }
@@ -415,8 +416,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("how");
         QTest::addColumn<QByteArray>("last");
         QTest::addColumn<qint64>("timedBytes");
-        QTest::newRow("the log emptied by hand") << "emptied" << QByteArray("stop 0 5220\n")
-                                                 << qint64(0);
+        QTest::newRow("the log emptied by hand")
+            << "emptied" << QByteArray("stop 0 5220\n") << qint64(0);
         QTest::newRow("a record that cannot be written")
             << "full" << QByteArray("stop 13 5800\n") << qint64(13);
     }
@@ -439,14 +440,14 @@ private Q_SLOTS:
         else
             flaky.failures = 1;
         // Within a tenth of a second of the last record, then past it.
-        receiveAt({QStringLiteral("5210:ijk"), QStringLiteral("5220:lm"),
-                   QStringLiteral("5800:no")});
+        receiveAt(
+            {QStringLiteral("5210:ijk"), QStringLiteral("5220:lm"), QStringLiteral("5800:no")});
         closeLogAt(6000);
         QVERIFY2(timesOf(p).endsWith(last), timesOf(p).constData());
         const CaptureTimes read = CaptureTimes::forLog(p, QFileInfo(p).size());
         QVERIFY(!read.valid());
-        QCOMPARE(read.timeAt(timedBytes - 1), timedBytes > 0 ? std::optional<qint64>(5200)
-                                                             : std::nullopt);
+        QCOMPARE(read.timeAt(timedBytes - 1),
+                 timedBytes > 0 ? std::optional<qint64>(5200) : std::nullopt);
         QCOMPARE(read.timeAt(timedBytes), std::nullopt);
         QCOMPARE(form->Label1->text(), QStringLiteral("Capture times stopped"));
         form.reset();
