@@ -104,57 +104,43 @@ private Q_SLOTS:
                                  .arg(why));
     }
 
-    // What the log shows of itself beside its times: its size now and its last change.
-    void timesAgainstTheLogAsItIs_data()
+    // Checked against the log's last change (a log of 100 bytes).
+    void timesAgainstTheLogsLastChange_data()
     {
         QTest::addColumn<QByteArray>("times");
-        QTest::addColumn<qint64>("bytesNow");  // the log's size now (it had 100 when read)
-        QTest::addColumn<qint64>("changedMs"); // the log's last change
-        QTest::addColumn<qint64>("offset");
-        QTest::addColumn<qint64>("ms"); // -1: none
+        QTest::addColumn<int>("changedMs");
+        QTest::addColumn<int>("timed"); // the bytes that have times
         QTest::addColumn<QString>("notice");
         const QByteArray open = "vantrel capture times 1\nopen 0 1000\n40 1150\n";
-        QTest::newRow("a time far beyond the log's last change")
-            << open + "90 999999999999999999\nclose 100 999999999999999999\n"
-            << qint64(100) << qint64(2000) << qint64(0) << qint64(-1)
-            << "capture times of car.log do not match it (line 4 has a time after the log's "
-               "last change): lines are numbered instead";
-        QTest::newRow("a capture still going on: its records up to the size read")
-            << open + "120 1300\n"
-            << qint64(130) << qint64(1300) << qint64(99) << qint64(1150) << "";
-        QTest::newRow("a stop partway: times before it")
-            << open + "stop 60 1200\nopen 100 1300\nclose 100 1300\n"
-            << qint64(100) << qint64(1300) << qint64(59) << qint64(1150)
-            << "capture times of car.log stop at byte 60 of 100: later lines have no times";
-        QTest::newRow("a stop partway: none after it, nor from a later run")
-            << open + "stop 60 1200\nopen 100 1300\nclose 100 1300\n"
-            << qint64(100) << qint64(1300) << qint64(99) << qint64(-1)
-            << "capture times of car.log stop at byte 60 of 100: later lines have no times";
-        QTest::newRow("a stop at the beginning: none")
+        const QString stop = QStringLiteral("capture times of car.log stop at byte %1 of 100: "
+                                            "later lines have no times");
+        QTest::newRow("a time far beyond it") << open + "90 999999999999999999\n"
+                                              << 2000 << 0
+                                              << "capture times of car.log do not match it (line 4 "
+                                                 "has a time after the log's last change): lines "
+                                                 "are numbered instead";
+        QTest::newRow("a stop partway, a later run") << open + "stop 60 1200\nopen 100 1300\n"
+                                                     << 1300 << 60 << stop.arg(60);
+        QTest::newRow("a stop at the beginning")
             << open + "stop 0 1200\n"
-            << qint64(100) << qint64(1300) << qint64(10) << qint64(-1)
+            << 1300 << 0
             << "capture times of car.log stop at its beginning: lines are numbered instead";
-        QTest::newRow("a run left open while the log went on: none from its last record")
-            << open << qint64(100) << qint64(60000) << qint64(40) << qint64(-1)
-            << "capture times of car.log stop at byte 40 of 100: later lines have no times";
-        QTest::newRow("a run cut off with its log keeps its times")
-            << open << qint64(100) << qint64(1200) << qint64(99) << qint64(1150) << "";
+        QTest::newRow("a run left open while the log went on")
+            << open << 60000 << 40 << stop.arg(40);
+        QTest::newRow("a run cut off with its log") << open << 1200 << 100 << "";
     }
-    void timesAgainstTheLogAsItIs()
+    void timesAgainstTheLogsLastChange()
     {
         QFETCH(QByteArray, times);
-        QFETCH(qint64, bytesNow);
-        QFETCH(qint64, changedMs);
-        QFETCH(qint64, offset);
-        QFETCH(qint64, ms);
+        QFETCH(int, changedMs);
+        QFETCH(int, timed);
         QFETCH(QString, notice);
-        capturetimes::Facts facts;
-        facts.bytesNow = bytesNow;
-        facts.logChangedMs = changedMs;
-        const CaptureTimes t = CaptureTimes::parse(times, 100, QStringLiteral("car.log"), facts);
+        const CaptureTimes t =
+            CaptureTimes::parse(times, 100, QStringLiteral("car.log"), {100, changedMs, {}});
         QCOMPARE(t.notice(), notice);
         QCOMPARE(t.valid(), notice.isEmpty());
-        QCOMPARE(t.timeAt(offset), ms < 0 ? std::nullopt : std::optional<qint64>(ms));
+        QCOMPARE(t.timeAt(timed - 1).has_value(), timed > 0);
+        QCOMPARE(t.timeAt(timed).has_value(), timed == 100);
     }
 
     void firstByteAtOrAfterATime_data()
@@ -190,8 +176,8 @@ private Q_SLOTS:
             << "capture times of car.log cannot be read (%1: it is a named pipe, not a file)";
         QTest::newRow("a matching file") << "file"
                                          << "";
-        QTest::newRow("a log still captured, grown since its size was taken") << "grown"
-                                                                              << "";
+        QTest::newRow("a log still captured, grown since") << "grown"
+                                                           << "";
     }
     void timesFileBesideTheLog()
     {
@@ -208,10 +194,9 @@ private Q_SLOTS:
         if (kind == u"file")
             writeFile(times, capturetimes::headerLine() + capturetimes::openLine(0, 5) +
                                  capturetimes::recordLine(3, 9) + capturetimes::closeLine(10, 12));
-        if (kind == u"grown") {
+        if (kind == u"grown") { // 20 bytes now, past the 10 taken: a capture going on
             writeFile(log, QByteArray(20, 'x'));
-            writeFile(times, capturetimes::headerLine() + capturetimes::openLine(0, 5) +
-                                 capturetimes::recordLine(3, 9) + capturetimes::recordLine(15, 12));
+            writeFile(times, "vantrel capture times 1\nopen 0 5\n15 12\n");
         }
         const CaptureTimes t = CaptureTimes::forLog(log, 10);
         notice.replace(QStringLiteral("%1"), times);
