@@ -64,7 +64,8 @@ std::optional<FileIdentity> identify(const QString& path)
     };
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return std::nullopt;
-    return FileIdentity{quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size)};
+    return FileIdentity{quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
+                        S_ISREG(st.st_mode)};
 }
 
 namespace

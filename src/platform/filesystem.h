@@ -19,6 +19,7 @@ struct FileIdentity {
     quint64 device = 0;
     quint64 inode = 0;
     qint64 size = 0;
+    bool regular = true; // a file, not a device, pipe or folder
 };
 // The file at the path now; none when nothing can be looked at there.
 std::optional<FileIdentity> identify(const QString& path);

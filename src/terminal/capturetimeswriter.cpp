@@ -56,6 +56,11 @@ Result<> CaptureTimesWriter::start(const QString& logPath, qint64 logBytes, bool
         m_files.close(fileNo);
         return opened;
     }
+    // What a log may be written to, a terminal or a printer, cannot keep its times.
+    if (const auto at = identify(path); at && !at->regular) {
+        m_files.close(fileNo);
+        return Failure(QStringLiteral("Cannot open %1: it is a device, not a file").arg(path));
+    }
     m_file = fileNo;
     if (m_files.writePosition(m_file) == 0)
         if (const Result<> written = put(capturetimes::headerLine(), logBytes); !written)

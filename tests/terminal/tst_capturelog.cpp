@@ -373,6 +373,8 @@ private Q_SLOTS:
                                                             << "Is a directory";
         QTest::newRow("a full disk for the times file") << "full"
                                                         << "File too large";
+        QTest::newRow("a device in the times file's place") << "device"
+                                                            << "it is a device, not a file";
     }
     void timesThatCannotBeWrittenStopAndTheLogGoesOn()
     {
@@ -387,6 +389,8 @@ private Q_SLOTS:
         const QString p = here.filePath(QStringLiteral("car.log"));
         if (how == u"folder")
             QVERIFY(QDir(here.path()).mkdir(QStringLiteral("car.log.times")));
+        else if (how == u"device")
+            QVERIFY(QFile::link(QStringLiteral("/dev/null"), capturetimes::pathFor(p)));
         else
             flaky.failures = 1;
         openLogAt(p, 5000);
