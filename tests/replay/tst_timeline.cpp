@@ -415,23 +415,18 @@ private Q_SLOTS:
                  want);
     }
 
-    // The axis's labels never reach the next one, over a thousandth of a second or years,
-    // and no view has more ticks than its width has room for, however far out its numbers.
+    // No label reaches the next at any span, nor is a view ever given ticks without end.
     void axisLabelsNeverOverlap_data()
     {
-        QTest::addColumn<bool>("times");
         QTest::addColumn<double>("from");
         QTest::addColumn<double>("span");
         const double y2026 = 1767225600000;
-        const double day = 24 * 3600e3;
-        QTest::newRow("thirty years") << true << y2026 - 30 * 365 * day << 30 * 365 * day;
-        QTest::newRow("a clock set to 1970 and back") << true << 0.0 << y2026;
-        QTest::newRow("a second near 1e18") << true << 9e17 << 1000.0;
-        QTest::newRow("lines near 2^60") << false << 1152921504606846976.0 << 1000.0;
+        QTest::newRow("thirty years") << y2026 - 946e9 << 946e9;
+        QTest::newRow("a clock set to 1970 and back") << 0.0 << y2026;
+        QTest::newRow("a second near 1e18") << 9e17 << 1000.0;
     }
     void axisLabelsNeverOverlap()
     {
-        QFETCH(bool, times);
         QFETCH(double, from);
         QFETCH(double, span);
         int asked = 0;
@@ -440,9 +435,8 @@ private Q_SLOTS:
                 throw std::runtime_error("labels without end"); // fails the test
             return 7 * int(text.size());
         };
-        const QList<AxisTick> ticks = axisTicks(
-            {times ? TimelineSummary::Unit::Milliseconds : TimelineSummary::Unit::Lines, true},
-            from, span, 1000, textWidth);
+        const QList<AxisTick> ticks =
+            axisTicks({TimelineSummary::Unit::Milliseconds, true}, from, span, 1000, textWidth);
         for (qsizetype i = 0; i + 1 < ticks.size(); ++i)
             QVERIFY2(ticks[i].x + 7 * ticks[i].label.size() <= ticks[i + 1].x,
                      qPrintable(ticks[i].label));

@@ -435,7 +435,6 @@ private Q_SLOTS:
         if (emptied)
             QVERIFY(QFile::resize(p, 0));
         flaky.failures = emptied ? 0 : 1;
-        // Within a tenth of a second of the last record, then past it.
         receiveAt({"5210:ijk", "5220:lm", "5800:no"});
         closeLogAt(6000);
         QVERIFY2(timesOf(p).endsWith(last), timesOf(p).constData());
