@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <sys/stat.h>
 
 using namespace vantrel;
@@ -107,18 +106,16 @@ private Q_SLOTS:
     // Checked against the log as it is (100 bytes when read, 130 now): the bytes with times.
     void timesAgainstTheLogAsItIs_data()
     {
-        QTest::addColumn<QByteArray>("times");
         QTest::addColumn<int>("changedMs"); // the log's last change
         QTest::addColumn<int>("timed");
+        QTest::addColumn<QByteArray>("times");
         const QByteArray open = "vantrel capture times 1\nopen 0 1000\n40 1150\n";
-        QTest::newRow("a time far beyond its last change") << open + "90 999999999999999999\n"
-                                                           << 2000 << 0;
-        QTest::newRow("a capture still going on") << open + "120 1300\n" << 1300 << 100;
-        QTest::newRow("a stop partway, a later run") << open + "stop 60 1200\nopen 100 1300\n"
-                                                     << 1300 << 60;
-        QTest::newRow("a stop at the beginning") << open + "stop 0 1200\n" << 1300 << 0;
-        QTest::newRow("a run left open while the log went on") << open << 60000 << 40;
-        QTest::newRow("a run cut off with its log") << open << 1200 << 100;
+        QTest::newRow("a time far past it") << 2000 << 0 << open + "90 999999999999999999\n";
+        QTest::newRow("a capture still going on") << 1300 << 100 << open + "120 1300\n";
+        QTest::newRow("a stop, a run") << 1300 << 60 << open + "stop 60 1200\nopen 100 1300\n";
+        QTest::newRow("a stop at the beginning") << 1300 << 0 << open + "stop 0 1200\n";
+        QTest::newRow("a run left open while the log went on") << 60000 << 40 << open;
+        QTest::newRow("a run cut off with its log") << 1200 << 100 << open;
     }
     void timesAgainstTheLogAsItIs()
     {
@@ -166,8 +163,6 @@ private Q_SLOTS:
             << "capture times of car.log cannot be read (%1: it is a named pipe, not a file)";
         QTest::newRow("a matching file") << "file"
                                          << "";
-        QTest::newRow("a log still captured, grown since") << "grown"
-                                                           << "";
     }
     void timesFileBesideTheLog()
     {

@@ -252,8 +252,7 @@ private Q_SLOTS:
         QVERIFY(r->LogPosition->text().isEmpty());
     }
 
-    // A log whose name now holds another file, or which was cut shorter, is not played
-    // from the places found in the one indexed: the screen offers to load it again.
+    // A log replaced or cut under its name is not played from the old places: load again?
     void aLogChangedUnderItsNameIsNotPlayedFromOldPlaces_data()
     {
         QTest::addColumn<QString>("change");

@@ -373,8 +373,8 @@ private Q_SLOTS:
                                                             << "Is a directory";
         QTest::newRow("a full disk for the times file") << "full"
                                                         << "File too large";
-        QTest::newRow("a device in the times file's place") << "device"
-                                                            << "it is a device, not a file";
+        QTest::newRow("a device in its place") << "device"
+                                               << "it is a device, not a file";
     }
     void timesThatCannotBeWrittenStopAndTheLogGoesOn()
     {
@@ -395,7 +395,7 @@ private Q_SLOTS:
             flaky.failures = 1;
         openLogAt(p, 5000);
         QVERIFY(form->terminal().captureLog().handle() != 0);
-        // The status line says it in short; the reason, naming the file, is beside it.
+        // Said in short; the reason, naming the file, beside it.
         QCOMPARE(form->Label1->text(), QStringLiteral("Capture times stopped"));
         const QString told = form->Label1->toolTip();
         QVERIFY2(told.contains(why) && told.contains(capturetimes::pathFor(p)), qPrintable(told));
@@ -411,8 +411,7 @@ private Q_SLOTS:
         form.reset();
     }
 
-    // Times that stop during a capture end their run where their times end: at the
-    // record that could not be written, at 0 for a log emptied under them.
+    // Times that stop end their run at the failed record, at 0 for a log emptied under them.
     void timesThatStopEndTheirRun_data()
     {
         QTest::addColumn<bool>("emptied");
