@@ -25,7 +25,6 @@
 #include <QWheelEvent>
 
 #include <cmath>
-#include <stdexcept>
 
 using namespace vantrel;
 using namespace vantrel::test;
@@ -432,14 +431,13 @@ private Q_SLOTS:
         int asked = 0;
         const auto textWidth = [&](const QString& text) {
             if (++asked > 100000)
-                throw std::runtime_error("labels without end"); // fails the test
+                throw asked; // ticks without end: the test fails
             return 7 * int(text.size());
         };
         const QList<AxisTick> ticks =
             axisTicks({TimelineSummary::Unit::Milliseconds, true}, from, span, 1000, textWidth);
         for (qsizetype i = 0; i + 1 < ticks.size(); ++i)
-            QVERIFY2(ticks[i].x + 7 * ticks[i].label.size() <= ticks[i + 1].x,
-                     qPrintable(ticks[i].label));
+            QVERIFY(ticks[i].x + 7 * ticks[i].label.size() <= ticks[i + 1].x);
     }
 
     void findHitsAreMarkedOnTheAxis_data()

@@ -395,7 +395,6 @@ private Q_SLOTS:
             flaky.failures = 1;
         openLogAt(p, 5000);
         QVERIFY(form->terminal().captureLog().handle() != 0);
-        // Said in short; the reason, naming the file, beside it.
         QCOMPARE(form->Label1->text(), QStringLiteral("Capture times stopped"));
         const QString told = form->Label1->toolTip();
         QVERIFY2(told.contains(why) && told.contains(capturetimes::pathFor(p)), qPrintable(told));
