@@ -216,7 +216,9 @@ bool LogNavigator::stillTheLoadedLog()
     if (m_s.boxes->show(
             QStringLiteral("%1 changed since it was loaded (%2). Load it again?").arg(path, what),
             mb::YesNoQuestion) == mb::Yes)
-        m_playback.load(path);
+        // Once the caller is done: loading again closes the timeline that may have asked.
+        QMetaObject::invokeMethod(
+            this, [this, path] { m_playback.load(path); }, Qt::QueuedConnection);
     return false;
 }
 
