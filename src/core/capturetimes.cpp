@@ -6,8 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -46,6 +48,10 @@ QByteArray closeLine(qint64 offset, qint64 ms)
 {
     return "close " + numbers(offset, ms);
 }
+QByteArray stopLine(qint64 offset, qint64 ms)
+{
+    return "stop " + numbers(offset, ms);
+}
 } // namespace capturetimes
 
 namespace
@@ -61,7 +67,26 @@ bool number(const char*& p, const char* end, qint64* out)
     return p > start && (p == end || *p == ' ');
 }
 
-enum class Kind { Open, Record, Close };
+enum class Kind { Open, Record, Close, Stop };
+
+// Why a path that is there cannot be read as a times file.
+QString notAFile(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return osError(EISDIR);
+    if (S_ISFIFO(mode))
+        return QStringLiteral("it is a named pipe, not a file");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("it is a socket, not a file");
+    if (S_ISBLK(mode) || S_ISCHR(mode))
+        return QStringLiteral("it is a device, not a file");
+    return QStringLiteral("it is not a file");
+}
+
+qint64 changedMs(const struct stat& st)
+{
+    return qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+}
 } // namespace
 
 // Reads a times file a piece at a time, checking each line as it comes, so a day's
@@ -69,14 +94,19 @@ enum class Kind { Open, Record, Close };
 class CaptureTimes::Reader final
 {
 public:
-    Reader(qint64 logBytes, const QString& logName) : m_logName(logName)
+    Reader(qint64 logBytes, const QString& logName, const Facts& facts)
+        : m_logName(logName), m_facts(facts)
     {
         m_times.m_logBytes = logBytes;
+        if (facts.logChangedMs || facts.timesChangedMs)
+            m_latestMs =
+                std::max(facts.logChangedMs.value_or(0), facts.timesChangedMs.value_or(0)) +
+                capturetimes::kLatestSlackMs;
     }
     // False once the file is found not to match the log.
     bool feed(QByteArrayView piece)
     {
-        while (!piece.isEmpty() && m_why.isEmpty()) {
+        while (!piece.isEmpty() && m_why.isEmpty() && !m_ended) {
             const qsizetype eol = piece.indexOf('\n');
             if (eol < 0) {
                 m_partial += piece;
@@ -91,18 +121,21 @@ public:
             }
             piece = piece.sliced(eol + 1);
         }
-        return m_why.isEmpty();
+        return m_why.isEmpty() && !m_ended;
     }
     CaptureTimes finish()
     {
-        if (m_why.isEmpty() && !m_partial.isEmpty())
+        if (m_why.isEmpty() && !m_ended && !m_partial.isEmpty())
             m_why = QStringLiteral("line %1 has no line end").arg(m_lineNo + 1);
         if (m_why.isEmpty() && m_lineNo == 0)
             m_why = QStringLiteral("its first line is not \"%1\"")
                         .arg(QLatin1String(capturetimes::kHeader));
         if (m_why.isEmpty() && !m_anyRun)
             m_why = QStringLiteral("it holds no run");
-        if (m_why.isEmpty() && !m_runOpen && m_closedAt != m_times.m_logBytes)
+        if (m_why.isEmpty() && !m_ended && m_runOpen && m_facts.logChangedMs &&
+            *m_facts.logChangedMs > m_lastMs + capturetimes::kOpenRunSlackMs)
+            m_stoppedAt = m_lastOffset; // the log went on without its times
+        if (m_why.isEmpty() && !m_ended && !m_runOpen && m_closedAt != m_times.m_logBytes)
             m_why = QStringLiteral("its last run ends at byte %1 of %2")
                         .arg(m_closedAt)
                         .arg(m_times.m_logBytes);
@@ -110,7 +143,21 @@ public:
             return none(QStringLiteral("capture times of %1 do not match it (%2): lines are "
                                        "numbered instead")
                             .arg(m_logName, m_why));
+        if (m_stoppedAt == 0)
+            return none(QStringLiteral("capture times of %1 stop at its beginning: lines are "
+                                       "numbered instead")
+                            .arg(m_logName));
+        if (m_stoppedAt > 0 && m_stoppedAt < m_times.m_logBytes) {
+            m_times.m_timedBytes = m_stoppedAt;
+            m_times.m_notice = QStringLiteral("capture times of %1 stop at byte %L2 of %L3: "
+                                              "later lines have no times")
+                                   .arg(m_logName)
+                                   .arg(m_stoppedAt)
+                                   .arg(m_times.m_logBytes);
+            return std::move(m_times);
+        }
         m_times.m_valid = true;
+        m_times.m_timedBytes = m_times.m_logBytes;
         return std::move(m_times);
     }
 
@@ -133,6 +180,9 @@ private:
         } else if (text.startsWith("close ")) {
             kind = Kind::Close;
             p += 6;
+        } else if (text.startsWith("stop ")) {
+            kind = Kind::Stop;
+            p += 5;
         }
         qint64 offset = 0;
         qint64 ms = 0;
@@ -140,7 +190,8 @@ private:
             m_why = QStringLiteral("line %1 cannot be read").arg(m_lineNo);
             return;
         }
-        if (m_anyRun && offset < m_lastOffset) {
+        // A stop at 0 takes every time back (the log was emptied under its writer).
+        if (m_anyRun && offset < m_lastOffset && !(kind == Kind::Stop && offset == 0)) {
             m_why = QStringLiteral("offsets go backwards at line %1").arg(m_lineNo);
             return;
         }
@@ -148,8 +199,17 @@ private:
             m_why = QStringLiteral("times go backwards at line %1").arg(m_lineNo);
             return;
         }
+        if (ms > m_latestMs) {
+            m_why = QStringLiteral("line %1 has a time after the log's last change").arg(m_lineNo);
+            return;
+        }
         if (offset > m_times.m_logBytes) {
-            m_why = QStringLiteral("offsets past its end");
+            // Written by a capture that went on after the size was taken: the records
+            // up to that size hold.
+            if (offset <= m_facts.bytesNow && m_runOpen)
+                m_ended = true;
+            else
+                m_why = QStringLiteral("offsets past its end");
             return;
         }
         switch (kind) {
@@ -174,12 +234,16 @@ private:
             break;
         case Kind::Record:
         case Kind::Close:
+        case Kind::Stop:
             if (!m_runOpen) {
                 m_why = QStringLiteral("line %1 is outside a run").arg(m_lineNo);
                 return;
             }
             if (kind == Kind::Record) {
                 m_times.m_marks.push(quint64(offset), quint64(ms));
+            } else if (kind == Kind::Stop) {
+                m_stoppedAt = offset;
+                m_ended = true; // nothing after a stop is taken
             } else {
                 m_runOpen = false;
                 m_closedAt = offset;
@@ -191,6 +255,8 @@ private:
     }
 
     QString m_logName;
+    Facts m_facts;
+    qint64 m_latestMs = std::numeric_limits<qint64>::max();
     CaptureTimes m_times;
     QString m_why;
     QByteArray m_partial;
@@ -199,7 +265,9 @@ private:
     qint64 m_lastMs = 0;
     bool m_runOpen = false;
     bool m_anyRun = false;
-    qint64 m_closedAt = -1; // where the last closed run ended
+    qint64 m_closedAt = -1;  // where the last closed run ended
+    qint64 m_stoppedAt = -1; // where the times stop, when they do
+    bool m_ended = false;    // read no further: a stop, or records past the size taken
 };
 
 CaptureTimes CaptureTimes::none(const QString& notice)
@@ -209,9 +277,10 @@ CaptureTimes CaptureTimes::none(const QString& notice)
     return t;
 }
 
-CaptureTimes CaptureTimes::parse(QByteArrayView text, qint64 logBytes, const QString& logName)
+CaptureTimes CaptureTimes::parse(QByteArrayView text, qint64 logBytes, const QString& logName,
+                                 const Facts& facts)
 {
-    Reader reader(logBytes, logName);
+    Reader reader(logBytes, logName, facts);
     reader.feed(text);
     return reader.finish();
 }
@@ -220,27 +289,39 @@ CaptureTimes CaptureTimes::forLog(const QString& logPath, qint64 logBytes)
 {
     const QString name = QFileInfo(logPath).fileName();
     const QString path = capturetimes::pathFor(logPath);
+    // The log is looked at before its times are read: a record is written before its
+    // piece, so every change seen here has its record in what is read next.
+    Facts facts;
+    struct stat st {
+    };
+    if (::stat(fileNameBytes(logPath).constData(), &st) == 0) {
+        facts.bytesNow = qint64(st.st_size);
+        facts.logChangedMs = changedMs(st);
+    }
     const int fd = ::open(fileNameBytes(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0 && errno == ENOENT)
         return none(
             QStringLiteral("%1 has no capture times: lines are numbered instead").arg(name));
-    const auto unreadable = [&](int err) {
+    const auto unreadable = [&](const QString& why) {
         return none(QStringLiteral("capture times of %1 cannot be read (%2: %3): lines are "
                                    "numbered instead")
-                        .arg(name, path, osError(err)));
+                        .arg(name, path, why));
     };
     if (fd < 0)
-        return unreadable(errno);
-    struct stat st {
-    };
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int err = S_ISDIR(st.st_mode) ? EISDIR : errno ? errno : EINVAL;
+        return unreadable(osError(errno));
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
         ::close(fd);
-        return unreadable(err);
+        return unreadable(osError(err));
     }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return unreadable(notAFile(st.st_mode));
+    }
+    facts.timesChangedMs = changedMs(st);
     constexpr qsizetype kPiece = 1 << 20;
     QByteArray piece(kPiece, Qt::Uninitialized);
-    Reader reader(logBytes, name);
+    Reader reader(logBytes, name, facts);
     for (;;) {
         const ssize_t n = ::read(fd, piece.data(), size_t(kPiece));
         if (n < 0 && errno == EINTR)
@@ -248,7 +329,7 @@ CaptureTimes CaptureTimes::forLog(const QString& logPath, qint64 logBytes)
         if (n < 0) {
             const int err = errno;
             ::close(fd);
-            return unreadable(err);
+            return unreadable(osError(err));
         }
         if (n == 0 || !reader.feed(QByteArrayView(piece.constData(), n)))
             break;
@@ -259,7 +340,7 @@ CaptureTimes CaptureTimes::forLog(const QString& logPath, qint64 logBytes)
 
 std::optional<qint64> CaptureTimes::timeAt(qint64 offset) const
 {
-    if (!m_valid || offset < 0)
+    if (!timed(offset))
         return std::nullopt;
     const qsizetype i = m_marks.lastAtMostA(quint64(offset));
     if (i < 0)
@@ -280,7 +361,7 @@ void CaptureTimes::Walk::take()
 
 std::optional<qint64> CaptureTimes::Walk::passMarks(qint64 offset)
 {
-    if (!m_times.m_valid || offset < 0)
+    if (!m_times.timed(offset))
         return std::nullopt;
     // A few marks on are stepped over; further ones are looked up at once.
     constexpr int kSteps = 16;

@@ -58,6 +58,16 @@ int PosixFileSystem::freeFile()
     return n;
 }
 
+std::optional<FileIdentity> identify(const QString& path)
+{
+    struct stat st {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return std::nullopt;
+    return FileIdentity{quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
+                        S_ISREG(st.st_mode)};
+}
+
 namespace
 {
 // What a path is, in words, when it cannot hold a log.

@@ -8,9 +8,21 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 
 namespace vantrel
 {
+
+// Which file is at a path, and its size: a file with the same device and inode is the
+// same file, whatever was done to its name.
+struct FileIdentity {
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    bool regular = true; // a file, not a device, pipe or folder
+};
+// The file at the path now; none when nothing can be looked at there.
+std::optional<FileIdentity> identify(const QString& path);
 
 // The file system: files are reached by a free file number, as the screens keep them.
 // Every failure is described with the operating system's own text.

@@ -15,6 +15,7 @@ constexpr int OkCancel = 1;
 constexpr int RetryCancelStop = 21;
 constexpr int AbortRetryIgnoreQuestion = 34;
 constexpr int YesNoCancelQuestion = 35;
+constexpr int YesNoQuestion = 36;
 constexpr int OkExclamation = 48;
 constexpr int OkWarning = 48; // the warning icon is the exclamation icon
 

@@ -104,6 +104,7 @@ void LogNavigator::forgetLog()
     m_hits.reset();
     m_note.clear();
     m_path.clear();
+    m_loadedAs.reset();
     delete m_timeline; // it shows the log that went
     setIndexActions(false);
 }
@@ -135,6 +136,7 @@ void LogNavigator::logLoaded(const QString& path)
     forgetLog();
     const int generation = m_generation;
     m_path = path;
+    m_loadedAs = identify(path);
     setFindEnabled(true);
     m_c.FindCount->clear();
     m_c.IndexProgress->setValue(0);
@@ -193,15 +195,22 @@ void LogNavigator::showPosition(qint64 line)
     if (m_index) {
         text += QStringLiteral(" of %L1").arg(m_index->lines());
         const CaptureTimes& times = m_index->times();
-        if (!times.valid()) {
+        const Result<std::optional<qint64>> ms =
+            line > 0 ? m_index->lineTime(line) : Result<std::optional<qint64>>(std::nullopt);
+        if (line > 0 && ms && *ms) {
+            text += QLatin1Char(' ') +
+                    QDateTime::fromMSecsSinceEpoch(**ms).toString(QStringLiteral("HH:mm:ss"));
+        } else if (!times.valid()) {
             // Said whole until playing starts, then kept short with the whole as a tip.
             text = line == 0 ? times.notice() : text + QStringLiteral(", no capture times");
-            tip = times.notice();
-        } else if (line > 0) {
-            if (const auto ms = m_index->lineTime(line); ms && *ms)
-                text += QLatin1Char(' ') +
-                        QDateTime::fromMSecsSinceEpoch(**ms).toString(QStringLiteral("HH:mm:ss"));
         }
+        if (const auto stop = times.stoppedAt(); stop && line > 0 && !(ms && *ms)) {
+            // The times stop in the line holding their last byte, the next one has none.
+            if (const Result<qint64> last = m_index->lineAt(*stop - 1); last)
+                text += QStringLiteral(" past line %L1").arg(*last);
+        }
+        if (!times.valid())
+            tip = times.notice();
     } else if (m_indexer) {
         text += QStringLiteral(", indexing");
     }
@@ -216,6 +225,30 @@ void LogNavigator::fail(const QString& why)
     m_s.boxes->show(why, mb::OkExclamation);
 }
 
+bool LogNavigator::stillTheLoadedLog()
+{
+    const std::optional<FileIdentity> now = identify(m_path);
+    const qint64 indexed = m_index ? m_index->bytes() : m_loadedAs ? m_loadedAs->size : 0;
+    QString what;
+    if (!now)
+        what = QStringLiteral("it is no longer there");
+    else if (!m_loadedAs || now->device != m_loadedAs->device || now->inode != m_loadedAs->inode)
+        what = QStringLiteral("another file is at its name now");
+    else if (now->size < indexed)
+        what = QStringLiteral("it is shorter than it was");
+    if (what.isEmpty())
+        return true;
+    // Its places were found in the file that was there: they would cut into this one.
+    const QString path = m_path;
+    if (m_s.boxes->show(
+            QStringLiteral("%1 changed since it was loaded (%2). Load it again?").arg(path, what),
+            mb::YesNoQuestion) == mb::Yes)
+        // Once the caller is done: loading again closes the timeline that may have asked.
+        QMetaObject::invokeMethod(
+            this, [this, path] { m_playback.load(path); }, Qt::QueuedConnection);
+    return false;
+}
+
 bool LogNavigator::goToLine(qint64 line)
 {
     if (!m_index) {
@@ -223,6 +256,8 @@ bool LogNavigator::goToLine(qint64 line)
                        : QStringLiteral("No log is loaded"));
         return false;
     }
+    if (!stillTheLoadedLog())
+        return false;
     m_note.clear();
     line = qBound(qint64(0), line, m_index->lines());
     const Result<ReplayState> state = line == 0 ? Result<ReplayState>(m_playback.atLoad())
@@ -405,7 +440,7 @@ void LogNavigator::MTimeline_Click()
 
 void LogNavigator::MExportSignals_Click()
 {
-    if (!m_index)
+    if (!m_index || !stillTheLoadedLog())
         return;
     m_dialog->DialogTitle = QStringLiteral("Export Signals");
     m_dialog->Filter = QStringLiteral(

@@ -66,6 +66,9 @@ private:
     // went round the log, what an export wrote.
     void note(const QString& text);
     void fail(const QString& why);
+    // Whether the file at the log's name is still the one indexed (grown is fine); when
+    // not, says so and offers to load it again.
+    bool stillTheLoadedLog();
     // Everything about the loaded log goes: its threads, index, hits and timeline.
     void forgetLog();
 
@@ -74,6 +77,7 @@ private:
     Services m_s;
     std::unique_ptr<FileDialog> m_dialog;
     QString m_path;
+    std::optional<FileIdentity> m_loadedAs; // the file at m_path when it was loaded
     std::unique_ptr<LogIndexer> m_indexer;
     std::shared_ptr<const LogIndex> m_index;
     std::unique_ptr<LogSearch> m_search;

@@ -67,11 +67,15 @@ void LogReplay::MRplayLog_Click()
             m_s.boxes->show(path + QStringLiteral(" not found!"), mb::OkWarning);
             return LogPathVerdict::AskAgain;
         });
-    if (!path)
-        return;
-    if (!readFrom(*path, 0))
-        return;
-    m_path = *path;
+    if (path)
+        load(*path);
+}
+
+bool LogReplay::load(const QString& path)
+{
+    if (!readFrom(path, 0))
+        return false;
+    m_path = path;
     m_shown = 0;
     m_atLoad = ReplayState{m_c.Term->text(), shownCells(*m_c.grid), m_c.txtvel->text()};
     m_c.Timer7->setEnabled(true);
@@ -79,6 +83,7 @@ void LogReplay::MRplayLog_Click()
     m_c.MCloseLog->setEnabled(true);
     m_c.Command1->setEnabled(true);
     Q_EMIT logLoaded(m_path);
+    return true;
 }
 
 bool LogReplay::readFrom(const QString& path, qint64 offset)

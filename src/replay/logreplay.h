@@ -31,6 +31,8 @@ public:
 
     void Form_Load();
     void MRplayLog_Click();
+    // Loads the log at the path from its start, as the menu does once it is chosen.
+    bool load(const QString& path);
     void MCloseLog_Click();
     void MFileExit_Click();
     void Form_Unload();

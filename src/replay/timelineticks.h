@@ -30,9 +30,11 @@ constexpr int kTickPadPx = 3;
 constexpr int kTickGapPx = 12;
 
 // The ticks of an axis showing [from, from + span) in width pixels: the finest usual
-// step (1, 2, 5 times a power of ten for lines; milliseconds to days for times, at whole
-// local seconds, minutes, hours, days) at which every label, as wide as textWidth says,
-// fits before the next tick; only ticks whose label ends within the width.
+// step (1, 2, 5 times a power of ten for lines; milliseconds to years for times, at whole
+// local seconds, minutes, hours, days, months, years) at which every label, as wide as
+// textWidth says, fits before the next tick (past the coarsest, labels that would not
+// are left out); only ticks whose label ends within the width. At most one tick per
+// few pixels, whatever the numbers.
 QList<AxisTick> axisTicks(const AxisFormat& format, double from, double span, int width,
                           const std::function<int(const QString&)>& textWidth);
 

@@ -52,10 +52,16 @@ void CaptureLog::MOpenLog_Click()
     m_c.MCloseLog->setEnabled(true);
 }
 
+// The status line has room for the news only: the reason, which names the file, is its
+// tooltip and what assistive technology reads beside it.
 void CaptureLog::timesStopped(const Result<>& result)
 {
-    if (!result)
-        m_c.Label1->setText(QStringLiteral("Capture times stopped: %1").arg(result.why()));
+    if (result)
+        return;
+    const QString why = QStringLiteral("Capture times stopped: %1").arg(result.why());
+    m_c.Label1->setText(QStringLiteral("Capture times stopped"));
+    m_c.Label1->setToolTip(why);
+    m_c.Label1->setAccessibleDescription(m_c.Label1->objectName() + QStringLiteral(": ") + why);
 }
 
 void CaptureLog::write(const QString& piece)

@@ -11,8 +11,9 @@ namespace vantrel
 
 // Writes the capture times beside an open capture log ("<log>.times"): an open line
 // when a run starts, a record before a piece when 100 ms or more have passed since the
-// last one, a close line when the run ends. A failure ends the times for the run and
-// is handed back once; the log goes on as if there were none.
+// last one, a close line when the run ends. A failure ends the times for the run with a
+// stop line where they end, when it can still be written, and is handed back once; the
+// log goes on as if there were none.
 class CaptureTimesWriter final
 {
 public:
@@ -31,13 +32,15 @@ public:
     bool running() const { return m_file != 0; }
 
 private:
-    Result<> put(const QByteArray& line);
-    Result<> stop(const QString& why);
+    // A line about the log's bytes before offset; a failure stops the times there.
+    Result<> put(const QByteArray& line, qint64 offset);
+    Result<> stop(const QString& why, qint64 timedBytes);
 
     FileSystem& m_files;
     Clock& m_clock;
     int m_file = 0;
-    qint64 m_lastOffset = 0;
+    bool m_runOpen = false;      // its open line is in the file
+    qint64 m_lastOffset = 0;     // the log's size at the last piece
     qint64 m_lastWritten = 0;    // the last time written: none goes below it
     qint64 m_lastRecordRead = 0; // the clock's reading at the last record
 };

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 using namespace vantrel;
 using namespace vantrel::test;
@@ -102,6 +103,33 @@ private Q_SLOTS:
                                  .arg(why));
     }
 
+    // Checked against the log as it is (100 bytes when read, 130 now): the bytes with times.
+    void timesAgainstTheLogAsItIs_data()
+    {
+        QTest::addColumn<int>("changedMs"); // the log's last change
+        QTest::addColumn<int>("timed");
+        QTest::addColumn<QByteArray>("times");
+        const QByteArray open = "vantrel capture times 1\nopen 0 1000\n40 1150\n";
+        QTest::newRow("a time far past it") << 2000 << 0 << open + "90 999999999999999999\n";
+        QTest::newRow("a capture still going on") << 1300 << 100 << open + "120 1300\n";
+        QTest::newRow("a stop, a run") << 1300 << 60 << open + "stop 60 1200\nopen 100 1300\n";
+        QTest::newRow("a stop at the beginning") << 1300 << 0 << open + "stop 0 1200\n";
+        QTest::newRow("a run left open while the log went on") << 60000 << 40 << open;
+        QTest::newRow("a run cut off with its log") << 1200 << 100 << open;
+    }
+    void timesAgainstTheLogAsItIs()
+    {
+        QFETCH(QByteArray, times);
+        QFETCH(int, changedMs);
+        QFETCH(int, timed);
+        const CaptureTimes t =
+            CaptureTimes::parse(times, 100, QStringLiteral("car.log"), {130, changedMs, {}});
+        QCOMPARE(t.valid(), t.notice().isEmpty());
+        QCOMPARE(t.valid(), timed == 100);
+        QCOMPARE(t.timeAt(timed - 1).has_value(), timed > 0);
+        QCOMPARE(t.timeAt(timed).has_value(), timed == 100);
+    }
+
     void firstByteAtOrAfterATime_data()
     {
         QTest::addColumn<qint64>("ms");
@@ -130,6 +158,9 @@ private Q_SLOTS:
         QTest::newRow("a folder in its place")
             << "folder"
             << "capture times of car.log cannot be read (%1: Is a directory)";
+        QTest::newRow("a named pipe in its place")
+            << "pipe"
+            << "capture times of car.log cannot be read (%1: it is a named pipe, not a file)";
         QTest::newRow("a matching file") << "file"
                                          << "";
     }
@@ -143,6 +174,8 @@ private Q_SLOTS:
         QCOMPARE(times, log + QStringLiteral(".times"));
         if (kind == u"folder")
             QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("car.log.times")));
+        if (kind == u"pipe")
+            QCOMPARE(::mkfifo(QFile::encodeName(times).constData(), 0600), 0);
         if (kind == u"file")
             writeFile(times, capturetimes::headerLine() + capturetimes::openLine(0, 5) +
                                  capturetimes::recordLine(3, 9) + capturetimes::closeLine(10, 12));

@@ -303,6 +303,37 @@ private Q_SLOTS:
             QVERIFY2(!o->property("enabled").toBool(), qPrintable(o->objectName()));
         QVERIFY(r->LogPosition->text().isEmpty());
     }
+
+    // A log replaced or cut under its name is not played from the old places: load again?
+    void aLogChangedUnderItsNameIsNotPlayedFromOldPlaces_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("answer"); // -1: no box
+        QTest::newRow("another file moved onto its name, loaded again") << "moved" << mb::Yes;
+        QTest::newRow("the log cut shorter") << "cut" << mb::No;
+        QTest::newRow("the log grown by a capture") << "grown" << -1;
+    }
+    void aLogChangedUnderItsNameIsNotPlayedFromOldPlaces()
+    {
+        QFETCH(QString, change);
+        QFETCH(int, answer);
+        load();
+        if (change == u"moved") {
+            writeFile(path + QStringLiteral(".new"), randomLog(9, 50));
+            QVERIFY(QFile::remove(path) && QFile::rename(path + QStringLiteral(".new"), path));
+        } else if (change == u"cut") {
+            QVERIFY(QFile::resize(path, index().bytes() / 2));
+        } else {
+            writeFile(path, readFile(path) + "> PMII\r\n");
+        }
+        w->boxes.answers = {answer};
+        QCOMPARE(nav().goToLine(100), answer < 0);
+        QCOMPARE(r->playback().shownLines(), answer < 0 ? 100 : 0);
+        QCOMPARE(w->boxes.shown.size(), answer < 0 ? 0 : 1);
+        if (answer == mb::Yes) // loaded again: the new file's index
+            QTRY_COMPARE_WITH_TIMEOUT(nav().index() ? index().bytes() : -1,
+                                      qint64(randomLog(9, 50).size()), 10000);
+    }
 };
 
 QTEST_MAIN(TestLogNavigator)

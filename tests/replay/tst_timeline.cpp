@@ -5,6 +5,7 @@
 // cursor read as words to assistive technology.
 #include "core/logindex.h"
 #include "core/signalnames.h"
+#include "replay/timelineticks.h"
 #include "replay/timelinewindow.h"
 #include "shell/application.h"
 #include "testfiles.h"
@@ -411,6 +412,32 @@ private Q_SLOTS:
         QVERIFY(!lane(QStringLiteral("Signal_DOLLane")));
         QCOMPARE(QSettings().value(QLatin1String(TimelineWindow::kSignalsKey)).toStringList(),
                  want);
+    }
+
+    // No label reaches the next at any span, nor is a view ever given ticks without end.
+    void axisLabelsNeverOverlap_data()
+    {
+        QTest::addColumn<double>("from");
+        QTest::addColumn<double>("span");
+        const double y2026 = 1767225600000;
+        QTest::newRow("thirty years") << y2026 - 946e9 << 946e9;
+        QTest::newRow("a clock set to 1970 and back") << 0.0 << y2026;
+        QTest::newRow("a second near 1e18") << 9e17 << 1000.0;
+    }
+    void axisLabelsNeverOverlap()
+    {
+        QFETCH(double, from);
+        QFETCH(double, span);
+        int asked = 0;
+        const auto textWidth = [&](const QString& text) {
+            if (++asked > 100000)
+                throw asked; // ticks without end: the test fails
+            return 7 * int(text.size());
+        };
+        const QList<AxisTick> ticks =
+            axisTicks({TimelineSummary::Unit::Milliseconds, true}, from, span, 1000, textWidth);
+        for (qsizetype i = 0; i + 1 < ticks.size(); ++i)
+            QVERIFY(ticks[i].x + 7 * ticks[i].label.size() <= ticks[i + 1].x);
     }
 
     void findHitsAreMarkedOnTheAxis_data()

@@ -373,6 +373,8 @@ private Q_SLOTS:
                                                             << "Is a directory";
         QTest::newRow("a full disk for the times file") << "full"
                                                         << "File too large";
+        QTest::newRow("a device in its place") << "device"
+                                               << "it is a device, not a file";
     }
     void timesThatCannotBeWrittenStopAndTheLogGoesOn()
     {
@@ -387,15 +389,16 @@ private Q_SLOTS:
         const QString p = here.filePath(QStringLiteral("car.log"));
         if (how == u"folder")
             QVERIFY(QDir(here.path()).mkdir(QStringLiteral("car.log.times")));
+        else if (how == u"device")
+            QVERIFY(QFile::link(QStringLiteral("/dev/null"), capturetimes::pathFor(p)));
         else
             flaky.failures = 1;
         openLogAt(p, 5000);
         QVERIFY(form->terminal().captureLog().handle() != 0);
-        QVERIFY2(form->Label1->text().startsWith(QStringLiteral("Capture times stopped: ")),
-                 qPrintable(form->Label1->text()));
-        QVERIFY2(form->Label1->text().contains(why), qPrintable(form->Label1->text()));
-        QVERIFY2(form->Label1->text().contains(capturetimes::pathFor(p)),
-                 qPrintable(form->Label1->text()));
+        QCOMPARE(form->Label1->text(), QStringLiteral("Capture times stopped"));
+        const QString told = form->Label1->toolTip();
+        QVERIFY2(told.contains(why) && told.contains(capturetimes::pathFor(p)), qPrintable(told));
+        QCOMPARE(form->Label1->accessibleDescription(), QStringLiteral("Label1: ") + told);
         form->Label1->clear();
         flaky.failures = 5;
         receiveAt({QStringLiteral("6000:one "), QStringLiteral("7000:two")});
@@ -404,6 +407,35 @@ private Q_SLOTS:
         QVERIFY(w->boxes.shown.isEmpty());
         QCOMPARE(form->Label1->text(), QString()); // said once
         QCOMPARE(flaky.failures, 5);               // nothing more was tried
+        form.reset();
+    }
+
+    // Times that stop end their run at the failed record, at 0 for a log emptied under them.
+    void timesThatStopEndTheirRun_data()
+    {
+        QTest::addColumn<bool>("emptied");
+        QTest::addColumn<QByteArray>("last");
+        QTest::newRow("the log emptied by hand") << true << QByteArray("stop 0 5220\n");
+        QTest::newRow("a record that cannot be written") << false << QByteArray("stop 13 5800\n");
+    }
+    void timesThatStopEndTheirRun()
+    {
+        QFETCH(bool, emptied);
+        QFETCH(QByteArray, last);
+        FailingFiles flaky;
+        flaky.onlyEnding = QLatin1String(capturetimes::kSuffix);
+        Services s = w->services();
+        s.files = &flaky;
+        openScreenOn(s);
+        const QString p = dir.filePath(QLatin1String(QTest::currentDataTag()));
+        openLogAt(p, 5000);
+        receiveAt({QStringLiteral("5000:abcdef"), QStringLiteral("5200:gh")});
+        if (emptied)
+            QVERIFY(QFile::resize(p, 0));
+        flaky.failures = emptied ? 0 : 1;
+        receiveAt({"5210:ijk", "5220:lm", "5800:no"});
+        closeLogAt(6000);
+        QVERIFY2(timesOf(p).endsWith(last), timesOf(p).constData());
         form.reset();
     }
 
