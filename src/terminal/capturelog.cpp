@@ -58,9 +58,8 @@ void CaptureLog::timesStopped(const Result<>& result)
         m_c.Label1->setText(QStringLiteral("Capture times stopped: %1").arg(result.why()));
 }
 
-void CaptureLog::write(const QString& piece)
+void CaptureLog::write(const QByteArray& bytes)
 {
-    const QByteArray bytes = piece.toLatin1();
     timesStopped(m_times.piece(m_s.files->writePosition(m_handle)));
     int answer;
     do {
