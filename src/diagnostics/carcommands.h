@@ -19,6 +19,9 @@ public:
     CarCommands(const Form1Controls& controls, CarModel& model, QObject* parent = nullptr);
 
     qint16 stressPhase() const { return m_model.stressPhase(); }
+    // Whether Timer4's tick is taken when the program next goes idle (the default)
+    // rather than from its own wake-up a millisecond later.
+    void setLampTickWhenIdle(bool on) { m_lampTickWhenIdle = on; }
 
     // Grid fill and polling.
     void Timer1_Timer();
@@ -44,6 +47,7 @@ private:
 
     const Form1Controls& m_c;
     CarModel& m_model;
+    bool m_lampTickWhenIdle = true;
 };
 
 } // namespace vantrel

@@ -124,21 +124,6 @@ private Q_SLOTS:
         QVERIFY(form->Term->hasFocus());
     }
 
-    void closedPortPollsSendNothing()
-    {
-        form->MOpen->trigger();
-        form->commands().Timer2_Timer();
-        form->commands().Timer5_Timer();
-        form->model().setTimer(CarModel::QuietTimer, true);
-        form->commands().Timer5_Timer();
-        QVERIFY(form->Timer5->enabled());
-        QVERIFY(!form->Timer1->enabled());
-        QCOMPARE(form->Label5->color(), color::LightGrey);
-        form->Command4->click();
-        QCOMPARE(form->Label5->color(), color::Green);
-        QVERIFY(w->serial.sent.isEmpty());
-    }
-
     void stepButtons()
     {
         form->Command4->click();
@@ -164,58 +149,42 @@ private Q_SLOTS:
         QCOMPARE(takeSent(), QByteArray("scc3\rscc3\r"));
     }
 
-    void quietLinePollAsksOnceAfterAQuietSecond()
+    // The quiet poll asks once after a whole quiet second of real time, with Timer4's
+    // tick taken as the program goes idle or from its own wake-up: the same input sends
+    // the same bytes, the two within a poll step of each other however busy the machine.
+    void lampTickWhenIdleSendsAsTheTimerDoes()
     {
-        form->Command1->click();
-        takeSent();
-        w->serial.receive(QStringLiteral("burst"));
-        QVERIFY(form->Timer4->enabled());
-        QVERIFY(!form->Timer5->enabled());
-        form->commands().Timer4_Timer();
-        QVERIFY(form->Timer5->enabled());
-        QVERIFY(!form->Timer4->enabled());
-        form->commands().Timer5_Timer();
-        QCOMPARE(takeSent(), QByteArray("pmii\r"));
-        QVERIFY(!form->Timer5->enabled());
-        QVERIFY(form->Timer1->enabled());
-        // No more data: the lamp reset does not arm it again.
-        form->commands().Timer4_Timer();
-        QVERIFY(!form->Timer5->enabled());
-        // A txtpos or txtbbt change cancels a pending poll.
-        w->serial.receive(QStringLiteral("more"));
-        form->commands().Timer4_Timer();
-        QVERIFY(form->Timer5->enabled());
-        form->txtpos->setText(QStringLiteral("2"));
-        QVERIFY(!form->Timer5->enabled());
-    }
-
-    void quietLinePollWaitsForRealTime()
-    {
-        form->Command1->click();
-        form->model().setTimer(CarModel::PollTimer, false);
-        takeSent();
-        QElapsedTimer quiet;
-        quiet.start();
-        w->serial.receive(QStringLiteral("x"));
-        QTRY_COMPARE_WITH_TIMEOUT(w->serial.sent.count("pmii\r"), 1, 10000);
-        QVERIFY2(quiet.elapsed() >= 1000, qPrintable(QString::number(quiet.elapsed())));
-        // Once: Timer1 waits for the dump meanwhile, and past another whole quiet
-        // second of its ticks nothing more is asked.
-        QVERIFY(!form->Timer5->enabled());
-        QSignalSpy looks(form->Timer1, &VTimer::Timer);
-        QTRY_VERIFY_WITH_TIMEOUT(looks.count() >= 5, 10000);
-        QCOMPARE(w->serial.sent.count("pmii\r"), 1);
-    }
-
-    void lampsGoGreyOnTimer4()
-    {
-        form->Command4->click();
-        w->serial.receive(QStringLiteral("x"));
-        QCOMPARE(form->Label4->color(), color::DarkRed);
-        form->commands().Timer4_Timer();
-        QCOMPARE(form->Label4->color(), color::LightGrey);
-        QCOMPARE(form->Label5->color(), color::LightGrey);
-        QVERIFY(!form->Timer5->enabled()); // not in PMI mode
+        QByteArray sent[2];
+        qint64 pollAfter[2] = {-1, -1};
+        for (int idle : {0, 1}) {
+            init();
+            form->commands().setLampTickWhenIdle(idle);
+            form->Command1->click();
+            form->model().setTimer(CarModel::PollTimer, false);
+            takeSent();
+            QElapsedTimer quiet;
+            connect(form->Timer5, &VTimer::Timer, this, [&] { pollAfter[idle] = quiet.elapsed(); });
+            for (const char* piece : {"> PMII VEL", " =     0\r", "I/O\r"}) {
+                w->serial.receive(QLatin1String(piece));
+                quiet.start();
+                QTRY_VERIFY(!form->Timer4->enabled());
+                QVERIFY(form->Timer5->enabled());
+            }
+            QTRY_COMPARE_WITH_TIMEOUT(w->serial.sent.count("pmii\r"), 1, 10000);
+            // Once: Timer1 waits for the dump meanwhile, and past another whole quiet
+            // second of its ticks nothing more is asked.
+            QVERIFY(!form->Timer5->enabled());
+            QSignalSpy looks(form->Timer1, &VTimer::Timer);
+            QTRY_VERIFY_WITH_TIMEOUT(looks.count() >= 5, 10000);
+            sent[idle] = takeSent();
+            cleanup();
+        }
+        QCOMPARE(sent[1], sent[0]);
+        QCOMPARE(sent[0], QByteArray("bbt\rpmii\r"));
+        QVERIFY2(pollAfter[0] >= 1000 && pollAfter[1] >= 1000,
+                 qPrintable(QStringLiteral("%1 %2").arg(pollAfter[0]).arg(pollAfter[1])));
+        QVERIFY2(qAbs(pollAfter[1] - pollAfter[0]) < 250,
+                 qPrintable(QStringLiteral("%1 %2").arg(pollAfter[0]).arg(pollAfter[1])));
     }
 
     // The stress steps are the model's; the screen gives the target and the caption.
