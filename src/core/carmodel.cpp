@@ -37,7 +37,23 @@ void CarModel::ParseBuffer::setText(const QString& text)
     if (text == m_text)
         return;
     m_text = text;
-    m_model.scan();
+    m_firstMarker = m_model.scan();
+}
+
+// The same two changes, each looked at, except that the cut of the oldest text is not
+// looked at again when the look before it found every marker after the part cut off:
+// it would find the same values at the same places.
+void CarModel::ParseBuffer::appendKeeping(const QString& more, int keep)
+{
+    if (!more.isEmpty()) {
+        m_text += more;
+        m_firstMarker = m_model.scan();
+    }
+    const qsizetype cut = m_text.size() - keep;
+    if (cut <= 0)
+        return;
+    m_text.remove(0, cut);
+    m_firstMarker = m_firstMarker >= cut ? m_firstMarker - cut : m_model.scan();
 }
 
 void CarModel::pieceArrived()
@@ -93,11 +109,11 @@ void CarModel::setValue(Value v, const QString& text)
 
 // While "> PMII" is in the buffer the grid fill starts and the values are picked out;
 // a value found again as it is changes nothing.
-void CarModel::scan()
+qsizetype CarModel::scan()
 {
     const StatusScan found = scanStatus(m_buffer.text());
     if (!found.pmi)
-        return;
+        return found.firstMarker;
     setTimer(GridTimer, true);
     if (found.speed)
         setValue(Speed, *found.speed);
@@ -105,6 +121,7 @@ void CarModel::scan()
         setValue(Bbt, *found.bbt);
     if (found.fault)
         setValue(Fault, *found.fault);
+    return found.firstMarker;
 }
 
 void CarModel::gridTick()

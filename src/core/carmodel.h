@@ -100,13 +100,16 @@ private:
         explicit ParseBuffer(CarModel& model) : m_model(model) {}
         const QString& text() const override { return m_text; }
         void setText(const QString& text) override;
+        void appendKeeping(const QString& more, int keep) override;
 
     private:
         CarModel& m_model;
         QString m_text;
+        qsizetype m_firstMarker = 0; // where the last look found its first marker
     };
 
-    void scan();
+    // Looks at the parse buffer; hands back where the first marker found starts.
+    qsizetype scan();
 
     CommandSink& m_sink;
     ParseBuffer m_buffer{*this};

@@ -39,6 +39,12 @@ NormalisedPiece normalisePiece(QByteArrayView received)
     return out;
 }
 
+void TextField::appendKeeping(const QString& more, int keep)
+{
+    setText(text() + more);
+    setText(text().right(keep));
+}
+
 QByteArray appendReceived(CrLfText& term, TextField& parseBuffer, QByteArrayView received)
 {
     int n = term.length();
@@ -55,8 +61,7 @@ QByteArray appendReceived(CrLfText& term, TextField& parseBuffer, QByteArrayView
     }
     const QString text = QString::fromLatin1(piece.text);
     term.setSelText(text);
-    parseBuffer.setText(parseBuffer.text() + text);
-    parseBuffer.setText(parseBuffer.text().right(kParseBufferSize));
+    parseBuffer.appendKeeping(text, kParseBufferSize);
     return std::move(piece.text);
 }
 

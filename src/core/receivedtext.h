@@ -36,6 +36,9 @@ public:
     virtual ~TextField() = default;
     virtual const QString& text() const = 0;
     virtual void setText(const QString& text) = 0;
+    // The text gains `more` and then keeps its newest `keep` characters: two changes,
+    // each a setText unless a field knows a cheaper way to the same.
+    virtual void appendKeeping(const QString& more, int keep);
 };
 
 // One received piece into the terminal and the parse buffer, in this order: the

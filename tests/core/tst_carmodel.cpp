@@ -3,6 +3,7 @@
 #include "core/carmodel.h"
 #include "testfiles.h"
 
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -107,6 +108,35 @@ private Q_SLOTS:
                               model->value(CarModel::Bbt), model->value(CarModel::Fault)}),
                  shown);
         QCOMPARE(model->timer(CarModel::GridTimer), gridTimer);
+    }
+
+    // A received piece enters the parse buffer as two changes, each looked at; the model
+    // skips the second look where it would find the same. Fed the same pieces, it sends
+    // and shows what two plain changes make it send and show.
+    void receivedPiecesAsTwoChanges()
+    {
+        Sink plainSink;
+        CarModel plain(plainSink);
+        QRandomGenerator rng(7);
+        const QStringList words = {"> PMII ",
+                                   "VEL =    12",
+                                   "VEL =     0",
+                                   "BBT =   0004",
+                                   "FLT0 =  DOOR",
+                                   "\r\n",
+                                   "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"};
+        for (int i = 0; i < 3000; ++i) {
+            QString piece;
+            for (int n = int(rng.bounded(8)); n > 0; --n)
+                piece += words[int(rng.bounded(words.size()))];
+            model->parseBuffer().appendKeeping(piece, kParseBufferSize);
+            plain.parseBuffer().setText(plain.parseBuffer().text() + piece);
+            plain.parseBuffer().setText(plain.parseBuffer().text().right(kParseBufferSize));
+        }
+        QCOMPARE(sink.sent, plainSink.sent);
+        QVERIFY(sink.sent.size() > 100);
+        QCOMPARE(model->parseBuffer().text(), plain.parseBuffer().text());
+        QCOMPARE(model->stopCount(), plain.stopCount());
     }
 
     // A BBT value found drops the pending quiet poll.
