@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/carmodel.h" // the captions
+
 #include <QHash>
 #include <QString>
 
@@ -9,10 +11,6 @@ namespace vantrel
 // The captions and texts both car screens show, in one place.
 namespace text
 {
-// Both large screens' caption when they are made, and the car screen's while the
-// stress test runs.
-constexpr const char* kCarCaption = "Vantrel Car";
-constexpr const char* kStressCaption = "Stress Test";
 // The dialog that picks a capture log, for writing one as for replaying one.
 constexpr const char* kLogDialogTitle = "Open Communications Log File";
 constexpr const char* kLogDialogFilter = "Log Files (*.LOG)|*.log|All Files (*.*)|*.*";

@@ -5,17 +5,17 @@
 namespace vantrel
 {
 
-NormalisedPiece normalisePiece(const QString& received)
+NormalisedPiece normalisePiece(QByteArrayView received)
 {
     NormalisedPiece out;
-    // Backspaces first, on the text as received: each takes the character before
+    // Backspaces first, on the bytes as received: each takes the character before
     // it, line feeds included; one with nothing before it reaches the terminal.
     // The pass writes into one buffer; this runs once per received piece.
-    QString kept(received.size(), Qt::Uninitialized);
-    QChar* k = kept.data();
+    QByteArray kept(received.size(), Qt::Uninitialized);
+    char* k = kept.data();
     qsizetype n = 0;
-    for (QChar c : received) {
-        if (c.unicode() == 8) {
+    for (char c : received) {
+        if (c == 8) {
             if (n == 0)
                 out.leadingBackspace = true;
             else
@@ -24,22 +24,28 @@ NormalisedPiece normalisePiece(const QString& received)
             k[n++] = c;
         }
     }
-    out.text = QString(2 * n, Qt::Uninitialized);
-    QChar* o = out.text.data();
+    out.text = QByteArray(2 * n, Qt::Uninitialized);
+    char* o = out.text.data();
     qsizetype m = 0;
     for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = k[i];
-        if (c.unicode() == 10)
+        const char c = k[i];
+        if (c == 10)
             continue;
         o[m++] = c;
-        if (c.unicode() == 13)
-            o[m++] = QLatin1Char('\n');
+        if (c == 13)
+            o[m++] = '\n';
     }
     out.text.truncate(m);
     return out;
 }
 
-QString appendReceived(CrLfText& term, TextField& parseBuffer, const QString& received)
+void TextField::appendKeeping(const QString& more, int keep)
+{
+    setText(text() + more);
+    setText(text().right(keep));
+}
+
+QByteArray appendReceived(CrLfText& term, TextField& parseBuffer, QByteArrayView received)
 {
     int n = term.length();
     if (n >= kTerminalLimit) {
@@ -53,9 +59,9 @@ QString appendReceived(CrLfText& term, TextField& parseBuffer, const QString& re
         if (term.setSelStart(n - 1))
             term.setSelLength(1);
     }
-    term.setSelText(piece.text);
-    parseBuffer.setText(parseBuffer.text() + piece.text);
-    parseBuffer.setText(parseBuffer.text().right(kParseBufferSize));
+    const QString text = QString::fromLatin1(piece.text);
+    term.setSelText(text);
+    parseBuffer.appendKeeping(text, kParseBufferSize);
     return std::move(piece.text);
 }
 

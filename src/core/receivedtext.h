@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 namespace vantrel
@@ -18,11 +20,11 @@ constexpr int kParseBufferSize = 418;
 // dropped, every CR followed by LF. leadingBackspace tells that a backspace met the
 // start of the piece, so the terminal's last character is replaced by the text.
 struct NormalisedPiece {
-    QString text;
+    QByteArray text;
     bool leadingBackspace = false;
 };
 
-NormalisedPiece normalisePiece(const QString& received);
+NormalisedPiece normalisePiece(QByteArrayView received);
 
 class CrLfText;
 
@@ -34,6 +36,9 @@ public:
     virtual ~TextField() = default;
     virtual const QString& text() const = 0;
     virtual void setText(const QString& text) = 0;
+    // The text gains `more` and then keeps its newest `keep` characters: two changes,
+    // each a setText unless a field knows a cheaper way to the same.
+    virtual void appendKeeping(const QString& more, int keep);
 };
 
 // One received piece into the terminal and the parse buffer, in this order: the
@@ -42,6 +47,6 @@ public:
 // so the text replaces it; the normalised text goes in at the end; the parse buffer
 // gets it and then keeps its newest kParseBufferSize (two changes). A step that cannot
 // be done is skipped. Hands back the piece as it entered, for the capture log.
-QString appendReceived(CrLfText& term, TextField& parseBuffer, const QString& received);
+QByteArray appendReceived(CrLfText& term, TextField& parseBuffer, QByteArrayView received);
 
 } // namespace vantrel

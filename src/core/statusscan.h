@@ -30,6 +30,9 @@ std::optional<QString> valueAfter(QStringView text, QLatin1String marker, int le
 // What one look at the parse buffer finds: nothing at all unless "> PMII" is there.
 struct StatusScan {
     bool pmi = false;
+    // Where the first of the markers found starts (the text's length when none is):
+    // text before it can go without changing what a look finds.
+    qsizetype firstMarker = 0;
     std::optional<QString> speed;
     std::optional<QString> bbt;
     std::optional<QString> fault;

@@ -1,10 +1,5 @@
 #include "carcommands.h"
 
-#include "commandsender.h"
-#include "statusscanner.h"
-
-#include "carscreen/texts.h"
-#include "core/pmidump.h"
 #include "signalgrid.h"
 #include "widgets/colors.h"
 #include "widgets/crlfedit.h"
@@ -12,6 +7,7 @@
 #include "widgets/textbox.h"
 #include "widgets/vtimer.h"
 
+#include <QAbstractEventDispatcher>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -67,9 +63,8 @@ private:
 };
 } // namespace
 
-CarCommands::CarCommands(const Form1Controls& controls, SerialComm& serial, StatusScanner& scanner,
-                         QObject* parent)
-    : QObject(parent), m_c(controls), m_serial(serial), m_scanner(scanner)
+CarCommands::CarCommands(const Form1Controls& controls, CarModel& model, QObject* parent)
+    : QObject(parent), m_c(controls), m_model(model)
 {
     connect(m_c.Timer1, &VTimer::Timer, this, &CarCommands::Timer1_Timer);
     connect(m_c.Timer2, &VTimer::Timer, this, &CarCommands::Timer2_Timer);
@@ -84,11 +79,51 @@ CarCommands::CarCommands(const Form1Controls& controls, SerialComm& serial, Stat
     connect(m_c.Command6, &QPushButton::clicked, this, &CarCommands::Command6_Click);
     m_c.Text3->installEventFilter(new EnterFilter(this, this));
     m_c.Picture1->installEventFilter(new ClickFilter(this, this));
+
+    connect(&m_model, &CarModel::timerChanged, this, &CarCommands::showTimer);
+    // Timer4 puts the lamps out a millisecond after each received piece. Its tick is
+    // taken as the program goes idle after the piece instead, within that millisecond
+    // (the timer's own precision): the lamps are drawn at frames anyway, the quiet poll
+    // still waits its whole second, and a stream of pieces costs one wake-up each
+    // rather than two.
+    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+            [this] {
+                if (m_lampTickWhenIdle && m_model.timer(CarModel::LampTimer))
+                    Timer4_Timer();
+            });
+    connect(&m_model, &CarModel::lampChanged, this, &CarCommands::showLamp);
+    connect(&m_model, &CarModel::cellsChanged, this,
+            [this] { showCells(*m_c.grid, m_model.cells()); });
+    connect(&m_model, &CarModel::valueChanged, this,
+            [this](CarModel::Value v, const QString& text) {
+                if (v == CarModel::Caption)
+                    m_c.form->setWindowTitle(text);
+            });
+    // Whatever else names the window (the capture log) names it in the model too: the
+    // stress steps run only under the stress test's caption.
+    connect(m_c.form, &QWidget::windowTitleChanged, this,
+            [this](const QString& title) { m_model.setValue(CarModel::Caption, title); });
 }
 
-bool CarCommands::isStressRunning() const
+void CarCommands::showTimer(CarModel::Timer t, bool on)
 {
-    return m_c.form->windowTitle() == QLatin1String(text::kStressCaption);
+    VTimer* const timers[] = {m_c.Timer1, m_c.Timer2, m_c.Timer3, m_c.Timer4, m_c.Timer5};
+    timers[t]->setEnabled(on);
+}
+
+void CarCommands::showLamp(CarModel::Lamp l, bool lit)
+{
+    switch (l) {
+    case CarModel::PollLamp:
+        m_c.Label3->setColor(lit ? color::DarkGreen : color::LightGrey);
+        break;
+    case CarModel::ReceiveLamp:
+        m_c.Label4->setColor(lit ? color::DarkRed : color::LightGrey);
+        break;
+    default:
+        m_c.Label5->setColor(lit ? color::Green : color::LightGrey);
+        break;
+    }
 }
 
 void CarCommands::focusCommandOrTerminal()
@@ -101,71 +136,33 @@ void CarCommands::focusCommandOrTerminal()
 
 void CarCommands::Timer1_Timer()
 {
-    m_c.Timer2->setEnabled(false);
-    m_c.Label3->setColor(color::LightGrey);
-    if (!FillSignalGrid(*m_c.grid, m_c.Text1->text()))
-        return;
-    const double v = leadingNumber(m_c.grid->label(QStringLiteral("lbl514"))->text());
-    if ((v == 0 && m_c.txtvel->text() != QLatin1String("  0")) || v == 1)
-        sendCommand(m_serial, QStringLiteral("vel")).skip();
-    m_c.Timer3->setEnabled(true);
-    m_c.Timer1->setEnabled(false);
+    m_model.gridTick();
 }
 
 void CarCommands::Timer2_Timer()
 {
-    if (!m_serial.portOpen())
-        return;
-    sendCommand(m_serial, QStringLiteral("pmii")).skip();
-    m_c.Label5->setColor(color::Green);
-    m_c.Timer1->setEnabled(true);
+    m_model.pollTick(CarModel::PollTimer);
 }
 
 void CarCommands::Timer3_Timer()
 {
-    if (isStressRunning()) {
-        if (m_stressPhase == 1) {
-            sendCommand(m_serial, QStringLiteral("scc") + m_c.Text4->text()).skip();
-            m_c.Label5->setColor(color::Green);
-        }
-        if (m_stressPhase == 2) {
-            sendCommand(m_serial, QStringLiteral("scc1")).skip();
-            m_c.Label5->setColor(color::Green);
-            m_stressPhase = 0;
-        }
-        ++m_stressPhase;
-    }
-    m_c.Timer2->setEnabled(true);
+    m_model.stressTick(m_c.Text4->text());
 }
 
 void CarCommands::Timer4_Timer()
 {
-    if (m_c.Label4->color() != color::LightGrey) {
-        m_c.Label4->setColor(color::LightGrey);
-        if (!m_c.Text3->isHidden())
-            m_c.Timer5->setEnabled(true);
-    }
-    if (m_c.Label5->color() != color::LightGrey)
-        m_c.Label5->setColor(color::LightGrey);
-    m_c.Timer4->setEnabled(false);
+    m_model.lampTick(!m_c.Text3->isHidden());
 }
 
 void CarCommands::Timer5_Timer()
 {
-    if (!m_serial.portOpen())
-        return;
-    sendCommand(m_serial, QStringLiteral("pmii")).skip();
-    m_c.Label5->setColor(color::Green);
-    m_c.Timer5->setEnabled(false);
-    m_c.Timer1->setEnabled(true);
+    m_model.pollTick(CarModel::QuietTimer);
 }
 
 void CarCommands::Command1_Click()
 {
-    sendCommand(m_serial, QStringLiteral("pmii")).skip();
+    m_model.startPolling();
     m_c.Text3->show();
-    m_c.Label3->setColor(color::DarkGreen);
-    m_c.Timer2->setEnabled(true);
     m_c.Text4->show();
     m_c.Picture1->show();
     m_c.Text3->setFocus();
@@ -173,15 +170,10 @@ void CarCommands::Command1_Click()
 
 void CarCommands::Command2_Click()
 {
-    m_c.Timer3->setEnabled(false);
-    m_c.Timer2->setEnabled(false);
-    m_c.Timer1->setEnabled(false);
+    m_model.stopPolling();
     m_c.Text3->hide();
     m_c.Picture1->hide();
-    m_c.Label3->setColor(color::LightGrey);
-    m_c.form->setWindowTitle(QLatin1String(text::kCarCaption));
     m_c.Term->setFocus();
-    m_scanner.resetStopCount();
 }
 
 void CarCommands::Command3_Click()
@@ -192,15 +184,14 @@ void CarCommands::Command3_Click()
     const QString pos = m_c.txtpos->text();
     for (int i = 0; i < 7; ++i)
         if (pos == positions[i]) {
-            sendCommand(m_serial, QStringLiteral("scc%1").arg(i + 1)).skip();
+            m_model.send(QStringLiteral("scc%1").arg(i + 1));
             return;
         }
 }
 
 void CarCommands::stepButton(const char* command)
 {
-    sendCommand(m_serial, QLatin1String(command)).skip();
-    m_c.Label5->setColor(color::Green);
+    m_model.sendLit(QLatin1String(command));
     focusCommandOrTerminal();
 }
 
@@ -216,23 +207,16 @@ void CarCommands::Command5_Click()
 
 void CarCommands::Command6_Click()
 {
-    if (m_c.Timer3->enabled()) {
-        m_c.Timer3->setEnabled(false);
-        m_c.Timer2->setEnabled(false);
-        m_c.Label3->setColor(color::LightGrey);
-        m_c.form->setWindowTitle(QLatin1String(text::kCarCaption));
-    } else {
-        m_c.Timer3->setEnabled(true);
+    m_model.toggleStress();
+    if (m_model.timer(CarModel::StressTimer))
         m_c.Text4->show();
-        m_c.form->setWindowTitle(QLatin1String(text::kStressCaption));
-    }
     focusCommandOrTerminal();
 }
 
 void CarCommands::Text3_KeyDown(int keyCode, int /*shift*/)
 {
     if (keyCode == 13)
-        sendCommand(m_serial, m_c.Text3->text()).skip();
+        m_model.send(m_c.Text3->text());
 }
 
 void CarCommands::Picture1_Click()

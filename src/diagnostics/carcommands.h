@@ -1,7 +1,7 @@
 #pragma once
 
 #include "carscreen/controls.h"
-#include "platform/serialcomm.h"
+#include "core/carmodel.h"
 
 #include <QObject>
 #include <QString>
@@ -9,19 +9,19 @@
 namespace vantrel
 {
 
-class StatusScanner;
-
-// The car diagnostics screen's commands and polling: the six buttons, Enter in the
-// command entry box, the overlay panel, the timers Timer1 to Timer5 with the grid fill,
-// and the stress test.
+// The car diagnostics screen's commands and polling over the car model: the six buttons,
+// Enter in the command entry box, the overlay panel, and the timers Timer1 to Timer5,
+// whose ticks the model acts on. It shows the model's timers, lamps, caption and grid.
 class CarCommands final : public QObject
 {
     Q_OBJECT
 public:
-    CarCommands(const Form1Controls& controls, SerialComm& serial, StatusScanner& scanner,
-                QObject* parent = nullptr);
+    CarCommands(const Form1Controls& controls, CarModel& model, QObject* parent = nullptr);
 
-    qint16 stressPhase() const { return m_stressPhase; }
+    qint16 stressPhase() const { return m_model.stressPhase(); }
+    // Whether Timer4's tick is taken when the program next goes idle (the default)
+    // rather than from its own wake-up a millisecond later.
+    void setLampTickWhenIdle(bool on) { m_lampTickWhenIdle = on; }
 
     // Grid fill and polling.
     void Timer1_Timer();
@@ -40,14 +40,14 @@ public:
     void Picture1_Click();
 
 private:
-    bool isStressRunning() const;
     void focusCommandOrTerminal();
     void stepButton(const char* command);
+    void showTimer(CarModel::Timer t, bool on);
+    void showLamp(CarModel::Lamp l, bool lit);
 
     const Form1Controls& m_c;
-    SerialComm& m_serial;
-    StatusScanner& m_scanner;
-    qint16 m_stressPhase = 0;
+    CarModel& m_model;
+    bool m_lampTickWhenIdle = true;
 };
 
 } // namespace vantrel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/carmodel.h"
 #include "platform/serialcomm.h"
 
 #include <QString>
@@ -16,5 +17,17 @@ inline Result<> sendCommand(SerialComm& port, const QString& command)
         return Failure(QStringLiteral("The port is closed"));
     return port.output(command + QLatin1Char('\r'));
 }
+
+// The car model's commands go to the port through the command sender.
+class PortCommands final : public CommandSink
+{
+public:
+    explicit PortCommands(SerialComm& port) : m_port(port) {}
+    bool portOpen() const override { return m_port.portOpen(); }
+    void send(const QString& command) override { sendCommand(m_port, command).skip(); }
+
+private:
+    SerialComm& m_port;
+};
 
 } // namespace vantrel

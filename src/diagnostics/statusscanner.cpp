@@ -1,76 +1,64 @@
 #include "statusscanner.h"
 
-#include "commandsender.h"
-
-#include "core/statusscan.h"
 #include "widgets/crlfedit.h"
-#include "widgets/textbox.h"
-#include "widgets/vtimer.h"
 
 #include <QLineEdit>
-
-#include <limits>
 
 namespace vantrel
 {
 
-StatusScanner::StatusScanner(const Form1Controls& controls, SerialComm& serial, QObject* parent)
-    : QObject(parent), m_c(controls), m_serial(serial)
+StatusScanner::StatusScanner(const Form1Controls& controls, CarModel& model, QObject* parent)
+    : QObject(parent), m_c(controls), m_model(model)
 {
-    connect(m_c.Text1, &TextBox::Change, this, &StatusScanner::Text1_Change);
+    connect(&m_model, &CarModel::valueChanged, this, &StatusScanner::show);
     connect(m_c.txtvel, &QLineEdit::textChanged, this, &StatusScanner::txtvel_Change);
     connect(m_c.Text2, &QLineEdit::textChanged, this, &StatusScanner::Text2_Change);
     connect(m_c.txtbbt, &QLineEdit::textChanged, this, &StatusScanner::txtbbt_Change);
     connect(m_c.txtpos, &QLineEdit::textChanged, this, &StatusScanner::txtpos_Change);
 }
 
-void StatusScanner::Text1_Change()
+// Only a value that really changed reaches its box, so a box keeps the technician's
+// selection while the same reply is found again and again.
+void StatusScanner::show(CarModel::Value v, const QString& text)
 {
-    // The boxes' own change handlers only send, so one look at the buffer serves all
-    // three values.
-    const StatusScan found = scanStatus(m_c.Text1->text());
-    if (!found.pmi)
-        return;
-    m_c.Timer1->setEnabled(true);
-    // Every piece while a reply is in the buffer finds the same values again. A box
-    // given its own text again would only be laid out and drawn anew, and would lose
-    // the technician's selection.
-    const auto show = [](QLineEdit* box, const QString& value) {
-        if (box->text() != value)
-            box->setText(value);
-    };
-    if (found.speed)
-        show(m_c.txtvel, *found.speed);
-    if (found.bbt)
-        show(m_c.txtbbt, *found.bbt);
-    if (found.fault)
-        m_c.Text5->setText(*found.fault);
+    switch (v) {
+    case CarModel::Speed:
+        m_c.txtvel->setText(text);
+        break;
+    case CarModel::StopText:
+        m_c.Text2->setText(text);
+        break;
+    case CarModel::Bbt:
+        m_c.txtbbt->setText(text);
+        break;
+    case CarModel::Fault:
+        m_c.Text5->setText(text);
+        break;
+    default:
+        break;
+    }
 }
 
+// A box's change, the model's own shown or the technician's, goes to the model; the
+// model's own comes back as no change.
 void StatusScanner::txtvel_Change()
 {
-    if (m_c.txtvel->text() != QLatin1String("  0"))
-        return;
-    // Past the 16-bit limit the count rolls over to 0, so it never goes negative and
-    // the display still changes, which keeps the follow-up request going.
-    m_stopCount = m_stopCount == std::numeric_limits<qint16>::max() ? 0 : qint16(m_stopCount + 1);
-    m_c.Text2->setText(QString::number(m_stopCount));
+    m_model.setValue(CarModel::Speed, m_c.txtvel->text());
 }
 
 void StatusScanner::Text2_Change()
 {
-    sendCommand(m_serial, QStringLiteral("bbt")).skip();
+    m_model.setValue(CarModel::StopText, m_c.Text2->text());
 }
 
 void StatusScanner::txtbbt_Change()
 {
-    m_c.Timer5->setEnabled(false);
-    sendCommand(m_serial, QStringLiteral("flt0")).skip();
+    m_model.setValue(CarModel::Bbt, m_c.txtbbt->text());
 }
 
 void StatusScanner::txtpos_Change()
 {
-    m_c.Timer5->setEnabled(false);
+    m_model.positionChanged();
 }
 
 } // namespace vantrel

@@ -156,19 +156,6 @@ Result<> QtSerialComm::output(const QString& text)
     return done();
 }
 
-QString QtSerialComm::input()
-{
-    if (!m_port.isOpen())
-        return {};
-    const qint64 n = qMin<qint64>(m_port.bytesAvailable(), kMaxRead);
-    const QByteArray bytes = m_port.read(n);
-    if (m_port.bytesAvailable() > 0)
-        scheduleDelivery();
-    if (m_port.bytesAvailable() < kHoldBytes / 2)
-        m_holdFullReported = false;
-    return QString::fromLatin1(bytes);
-}
-
 int QtSerialComm::outBufferCount() const
 {
     if (!m_port.isOpen())
@@ -239,7 +226,11 @@ void QtSerialComm::deliverReceived()
     // Only a handler that lets events run (a box) gives the port time to read ahead.
     m_port.setReadBufferSize(kHoldBytes);
     m_holdWatch.start();
-    raise(comm::EvReceive);
+    const QByteArray bytes = m_port.read(qMin<qint64>(m_port.bytesAvailable(), kMaxRead));
+    if (m_port.bytesAvailable() < kHoldBytes / 2)
+        m_holdFullReported = false;
+    m_event = comm::EvReceive;
+    Q_EMIT received(bytes);
     m_holdWatch.stop();
     m_port.setReadBufferSize(kReadAheadBytes);
     m_inReceive = false;

@@ -4,6 +4,7 @@
 #include "core/portmap.h"
 #include "core/result.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -13,6 +14,7 @@ namespace vantrel
 
 // The serial port service: one port with the properties the car diagnostics screen
 // uses. Characters and bytes map one to one (Latin-1). What can fail says why.
+// Received bytes come with their notification, received(); OnComm tells the other events.
 class SerialComm : public QObject
 {
     Q_OBJECT
@@ -23,8 +25,6 @@ public:
     virtual bool portOpen() const = 0;
     virtual Result<> setPortOpen(bool open) = 0;
     virtual Result<> output(const QString& text) = 0;
-    // Everything waiting in the receive buffer, at most one read's worth.
-    virtual QString input() = 0;
     virtual int commEvent() const = 0;
     virtual int outBufferCount() const = 0;
     virtual int commPort() const = 0;
@@ -39,8 +39,11 @@ public:
     virtual void release() = 0;
 
 Q_SIGNALS:
-    // One per event; CommEvent tells which.
+    // One per event other than received bytes; CommEvent tells which.
     void OnComm();
+    // Bytes came in: everything that waited, at most one read's worth. CommEvent says
+    // EvReceive meanwhile.
+    void received(const QByteArray& bytes);
     // The device went away while open; the port is closed already, and the service
     // watches for the device to come back. Its path, and a short name for it.
     void deviceLost(const QString& device, const QString& shortName);

@@ -3,6 +3,7 @@
 #include "application.h"
 #include "carscreen/texts.h"
 #include "diagnostics/carcommands.h"
+#include "diagnostics/commandsender.h"
 #include "diagnostics/statusscanner.h"
 #include "terminal/configscrn.h"
 #include "terminal/serialterminal.h"
@@ -39,9 +40,11 @@ Form1::Form1(const Services& services, QWidget* parent) : QMainWindow(parent), m
     Timer5 = new VTimer("Timer5", 1000, false, this);
     Timer7 = new VTimer("Timer7", 100, false, this);
 
-    m_terminal = std::make_unique<SerialTerminal>(*this, m_s);
-    m_scanner = std::make_unique<StatusScanner>(*this, *m_s.serial);
-    m_commands = std::make_unique<CarCommands>(*this, *m_s.serial, *m_scanner);
+    m_sink = std::make_unique<PortCommands>(*m_s.serial);
+    m_model = std::make_unique<CarModel>(*m_sink);
+    m_terminal = std::make_unique<SerialTerminal>(*this, m_s, *m_model);
+    m_scanner = std::make_unique<StatusScanner>(*this, *m_model);
+    m_commands = std::make_unique<CarCommands>(*this, *m_model);
     QHash<QString, QString> words = carScreenWords();
     words.insert(QStringLiteral("Text3"), QStringLiteral("Command entry"));
     words.insert(QStringLiteral("Text4"), QStringLiteral("Stress target"));

@@ -13,11 +13,14 @@ namespace vantrel
 {
 
 class CarCommands;
+class CarModel;
+class PortCommands;
 class SerialTerminal;
 class StatusScanner;
 
-// The car diagnostics screen. It builds its controls here, in one place; the serial
-// terminal, the status scanner and the commands carry its behaviour on those controls.
+// The car diagnostics screen. It builds its controls here, in one place; the car model
+// holds what the screen knows of the car, and the serial terminal, the status scanner
+// and the commands show it on those controls and feed it.
 class Form1 final : public QMainWindow, public Form1Controls
 {
     Q_OBJECT
@@ -25,6 +28,7 @@ public:
     Form1(const Services& services, QWidget* parent = nullptr);
     ~Form1() override;
 
+    CarModel& model() { return *m_model; }
     SerialTerminal& terminal() { return *m_terminal; }
     StatusScanner& scanner() { return *m_scanner; }
     CarCommands& commands() { return *m_commands; }
@@ -44,6 +48,8 @@ private:
     void buildMenus();
 
     Services m_s;
+    std::unique_ptr<PortCommands> m_sink;
+    std::unique_ptr<CarModel> m_model;
     std::unique_ptr<SerialTerminal> m_terminal;
     std::unique_ptr<StatusScanner> m_scanner;
     std::unique_ptr<CarCommands> m_commands;

@@ -64,9 +64,8 @@ void CaptureLog::timesStopped(const Result<>& result)
     m_c.Label1->setAccessibleDescription(m_c.Label1->objectName() + QStringLiteral(": ") + why);
 }
 
-void CaptureLog::write(const QString& piece)
+void CaptureLog::write(const QByteArray& bytes)
 {
-    const QByteArray bytes = piece.toLatin1();
     timesStopped(m_times.piece(m_s.files->writePosition(m_handle)));
     int answer;
     do {

@@ -21,7 +21,7 @@ public:
     void MOpenLog_Click();
     void MCloseLog_Click();
     // Writes one normalised piece; on failure asks Retry or Cancel (Cancel closes).
-    void write(const QString& piece);
+    void write(const QByteArray& bytes);
 
 private:
     // The times stop for the run; the status line says why, once.

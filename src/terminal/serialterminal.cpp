@@ -2,13 +2,10 @@
 
 #include "carscreen/texts.h"
 
+#include "core/carmodel.h"
 #include "core/crlftext.h"
 #include "core/receivedtext.h"
-#include "widgets/colors.h"
 #include "widgets/crlfedit.h"
-#include "widgets/lamp.h"
-#include "widgets/textbox.h"
-#include "widgets/vtimer.h"
 
 #include <QAction>
 #include <QLabel>
@@ -19,12 +16,13 @@ namespace vantrel
 {
 
 SerialTerminal::SerialTerminal(const Form1Controls& controls, const Services& services,
-                               QObject* parent)
-    : QObject(parent), m_c(controls), m_s(services), m_log(controls, services),
+                               CarModel& model, QObject* parent)
+    : QObject(parent), m_c(controls), m_s(services), m_model(model), m_log(controls, services),
       m_term(std::make_shared<CrLfText>())
 {
     m_c.Term->setModel(m_term);
     connect(m_s.serial, &SerialComm::OnComm, this, &SerialTerminal::SerialComm1_OnComm);
+    connect(m_s.serial, &SerialComm::received, this, &SerialTerminal::SerialComm1_Received);
     connect(m_s.serial, &SerialComm::deviceLost, this, &SerialTerminal::deviceLost);
     connect(m_s.serial, &SerialComm::deviceBack, this, &SerialTerminal::deviceBack);
     connect(m_c.MOpen, &QAction::triggered, this, &SerialTerminal::MOpen_Click);
@@ -100,9 +98,7 @@ void SerialTerminal::act(const CommAction& action)
 {
     switch (action.kind) {
     case CommAction::Kind::Nothing:
-        break;
-    case CommAction::Kind::Receive:
-        receivePath();
+    case CommAction::Kind::Receive: // the bytes come with received()
         break;
     case CommAction::Kind::Restart:
         portRestart();
@@ -116,24 +112,23 @@ void SerialTerminal::act(const CommAction& action)
     }
 }
 
-void SerialTerminal::receivePath()
+void SerialTerminal::SerialComm1_Received(const QByteArray& bytes)
 {
-    m_c.Label4->setColor(color::DarkRed);
-    m_c.Timer4->setEnabled(true);
-    m_c.Timer5->setEnabled(false);
-    QString text = m_s.serial->input();
-    AppendToTerminal(*m_term, text);
+    m_model.pieceArrived();
+    const QByteArray entered = AppendToTerminal(*m_term, bytes);
+    if (m_log.handle() != 0)
+        m_log.write(entered);
 }
 
 void SerialTerminal::portRestart()
 {
-    m_c.Timer2->setEnabled(false);
+    m_model.setTimer(CarModel::PollTimer, false);
     Result<> step = m_s.serial->setPortOpen(!m_s.serial->portOpen());
     if (step)
         step = m_s.serial->setPortOpen(!m_s.serial->portOpen());
     if (step)
         step = m_s.serial->output(QStringLiteral("install\r"));
-    m_c.Timer2->setEnabled(true);
+    m_model.setTimer(CarModel::PollTimer, true);
     if (!step)
         reportServiceFailure(step.why());
 }
@@ -207,15 +202,13 @@ void SerialTerminal::Term_KeyPress(int& key)
     if (!m_s.serial->portOpen())
         return;
     m_s.serial->output(QString(QChar(key))).skip();
-    m_c.Label5->setColor(color::Green);
+    m_model.setLamp(CarModel::SendLamp, true);
     key = 0;
 }
 
-void SerialTerminal::AppendToTerminal(CrLfText& box, QString& text)
+QByteArray SerialTerminal::AppendToTerminal(CrLfText& box, const QByteArray& bytes)
 {
-    text = appendReceived(box, *m_c.Text1, text);
-    if (m_log.handle() != 0)
-        m_log.write(text);
+    return appendReceived(box, m_model.parseBuffer(), bytes);
 }
 
 } // namespace vantrel

@@ -13,17 +13,19 @@
 namespace vantrel
 {
 
+class CarModel;
 class CrLfText;
 
-// The car diagnostics screen's serial terminal: the port, the receive path, the
-// terminal text, the capture log, and the screen's load and unload.
+// The car diagnostics screen's serial terminal: the port, the receive path (received
+// bytes into the terminal text, the car model's parse buffer and the capture log), and
+// the screen's load and unload.
 class SerialTerminal final : public QObject
 {
     Q_OBJECT
 public:
     static constexpr double kDrainWaitSeconds = 10;
 
-    SerialTerminal(const Form1Controls& controls, const Services& services,
+    SerialTerminal(const Form1Controls& controls, const Services& services, CarModel& model,
                    QObject* parent = nullptr);
 
     CaptureLog& captureLog() { return m_log; }
@@ -38,12 +40,14 @@ public:
     void MOpen_Click();
     void MFileExit_Click();
     void SerialComm1_OnComm();
+    void SerialComm1_Received(const QByteArray& bytes);
     void Term_KeyPress(int& key);
-    void AppendToTerminal(CrLfText& box, QString& text);
+    // One received piece into the terminal and the parse buffer; hands back what
+    // entered, for the capture log.
+    QByteArray AppendToTerminal(CrLfText& box, const QByteArray& bytes);
 
 private:
     void togglePort();
-    void receivePath();
     void portRestart();
     void messageStep();
     void act(const CommAction& action);
@@ -54,6 +58,7 @@ private:
 
     const Form1Controls& m_c;
     Services m_s;
+    CarModel& m_model;
     CaptureLog m_log;
     std::shared_ptr<CrLfText> m_term;
     QString m_pendingStatus;

@@ -2,18 +2,14 @@
 #include "core/pmidump.h"
 #include "diagnostics/carcommands.h"
 #include "diagnostics/signalgrid.h"
-#include "diagnostics/statusscanner.h"
 #include "fakes.h"
 #include "screens.h"
 #include "shell/form1.h"
 #include "testfiles.h"
 #include "widgets/colors.h"
-#include "widgets/lamp.h"
-#include "widgets/textbox.h"
 #include "widgets/vtimer.h"
 
 #include <QLabel>
-#include <QLineEdit>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -94,55 +90,6 @@ private Q_SLOTS:
             QVERIFY(!form->Timer1->enabled());
             QVERIFY(form->Timer3->enabled());
         }
-    }
-
-    void speedRequest_data()
-    {
-        QTest::addColumn<QString>("sm");
-        QTest::addColumn<QString>("speed");
-        QTest::addColumn<bool>("sendsVel");
-        QTest::newRow("SM 1 asks for the speed") << "1 "
-                                                 << "  0" << true;
-        QTest::newRow("SM 0 at rest asks nothing") << "0 "
-                                                   << "  0" << false;
-        QTest::newRow("SM 0 while moving asks until it reads rest") << "0 "
-                                                                    << " 12" << true;
-        QTest::newRow("SM 2 asks nothing") << "2 "
-                                           << " 12" << false;
-        QTest::newRow("a letter counts as 0") << "X "
-                                              << " 12" << true;
-        QTest::newRow("two blanks count as 0") << "  "
-                                               << "  0" << false;
-    }
-    void speedRequest()
-    {
-        QFETCH(QString, sm);
-        QFETCH(QString, speed);
-        QFETCH(bool, sendsVel);
-        QString dump = dumpText();
-        const int at = cellOffset(3, 14);
-        dump.replace(at, 2, sm);
-        form->txtvel->setText(speed);
-        w->serial.sent.clear();
-        form->Text1->setText(dump);
-        form->Timer1->setEnabled(true);
-        form->commands().Timer1_Timer();
-        QCOMPARE(form->grid->label("lbl514")->text(), sm);
-        QCOMPARE(w->serial.sent, sendsVel ? QByteArray("vel\r") : QByteArray());
-    }
-
-    void tickWithoutDumpKeepsLooking()
-    {
-        form->Timer1->setEnabled(true);
-        form->Timer2->setEnabled(true);
-        form->Label3->setColor(color::DarkGreen);
-        form->Text1->setText(QStringLiteral("> PMII but no dump"));
-        form->commands().Timer1_Timer();
-        QVERIFY(!form->Timer2->enabled());
-        QCOMPARE(form->Label3->color(), color::LightGrey);
-        QVERIFY(form->Timer1->enabled());
-        QVERIFY(!form->Timer3->enabled());
-        QVERIFY(w->serial.sent.isEmpty());
     }
 };
 

@@ -1,11 +1,11 @@
 // The real serial port service over a pseudo-terminal, with the test as controller.
+#include "core/carmodel.h"
 #include "fakes.h"
 #include "platform/qtserialcomm.h"
 #include "ptyfixture.h"
 #include "shell/form1.h"
 #include "terminal/serialterminal.h"
 #include "widgets/crlfedit.h"
-#include "widgets/textbox.h"
 
 #include <QAction>
 #include <QFile>
@@ -75,7 +75,7 @@ private Q_SLOTS:
         writeInPieces(*s.pty, bytes, maxPiece, 7);
         QTRY_COMPARE_WITH_TIMEOUT(s.form->Term->length(), int(expected.size()), 5000);
         QCOMPARE(s.form->Term->text(), expected);
-        QCOMPARE(s.form->Text1->text(), expected.right(418));
+        QCOMPARE(s.form->model().parseBuffer().text(), expected.right(418));
     }
 
     void controllerBytesReachTheCaptureLogExactly_data()

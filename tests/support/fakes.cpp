@@ -107,8 +107,8 @@ void FakeSerialComm::raise(int code)
 
 void FakeSerialComm::receive(const QString& text)
 {
-    waiting = text;
-    raise(comm::EvReceive);
+    event = comm::EvReceive;
+    Q_EMIT received(text.toLatin1());
 }
 
 int ScriptedBoxes::show(const QString& text, int buttons, const QString& title)

@@ -42,7 +42,6 @@ public:
     QString reopenFailure; // when set, opening fails after the first open
     QByteArray sent;       // every byte written, in order
     QStringList writes;    // each write
-    QString waiting;       // what Input returns next
     int outQueue = 0;
     int event = 0;
     int port = 1;
@@ -54,12 +53,6 @@ public:
     bool portOpen() const override { return open; }
     Result<> setPortOpen(bool o) override;
     Result<> output(const QString& text) override;
-    QString input() override
-    {
-        QString t = waiting;
-        waiting.clear();
-        return t;
-    }
     int commEvent() const override { return event; }
     int outBufferCount() const override { return open ? outQueue : 0; }
     int commPort() const override { return port; }
@@ -73,7 +66,7 @@ public:
 
     // Raises one notification with this event code.
     void raise(int code);
-    // Raises a receive notification for this text.
+    // Hands this text over as received bytes.
     void receive(const QString& text);
 };
 

@@ -83,7 +83,7 @@ QByteArray numberedLines(int from, int count)
 
 QByteArray loggedText(const QByteArray& received)
 {
-    return normalisePiece(QString::fromLatin1(received)).text.toLatin1();
+    return normalisePiece(received).text;
 }
 
 } // namespace vantrel::test

@@ -1,4 +1,5 @@
 // The port's notifications, load, toggle, overrun restart and screen unload.
+#include "core/carmodel.h"
 #include "fakes.h"
 #include "screens.h"
 #include "shell/form1.h"
@@ -176,8 +177,8 @@ private Q_SLOTS:
     void receivePathLampsAndTimers()
     {
         load();
-        form->Timer5->setEnabled(true);
-        form->Timer4->setEnabled(false);
+        form->model().setTimer(CarModel::QuietTimer, true);
+        form->model().setTimer(CarModel::LampTimer, false);
         w->serial.receive(QStringLiteral("OK\r"));
         QCOMPARE(form->Label4->color(), color::DarkRed);
         QVERIFY(form->Timer4->enabled());
@@ -188,7 +189,7 @@ private Q_SLOTS:
     void overrunRestartsThePortAndSendsInstall()
     {
         load();
-        form->Timer2->setEnabled(true);
+        form->model().setTimer(CarModel::PollTimer, true);
         w->serial.history.clear();
         w->serial.raise(1006);
         QCOMPARE(w->serial.history, (QStringList{"close", "open"}));
