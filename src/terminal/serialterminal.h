@@ -50,6 +50,7 @@ private:
     void deviceLost(const QString& device, const QString& shortName);
     void deviceBack(const QString& device, const QString& shortName);
     void showPortMessage(const QString& text, const QString& device);
+    void markWatching();
     void reportServiceFailure(const QString& why);
 
     const Form1Controls& m_c;

@@ -1,0 +1,207 @@
+// The car screen through Debian's ser2net on 127.0.0.1, in front of a pseudo-terminal
+// where the simulated controller runs.
+#include "diagnostics/signalgrid.h"
+#include "diagnostics/statusscanner.h"
+#include "ser2netfixture.h"
+#include "shell/form1.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTest>
+
+using namespace vantrel;
+using namespace vantrel::test;
+
+namespace
+{
+QString stty(const QString& device)
+{
+    QProcess p;
+    p.start(QStringLiteral("stty"), {QStringLiteral("-a"), QStringLiteral("-F"), device});
+    p.waitForFinished(5000);
+    return QString::fromLocal8Bit(p.readAllStandardOutput());
+}
+
+QStringList words(const char* text)
+{
+    return QString::fromLatin1(text).split(QLatin1Char(' '));
+}
+
+bool sttyShows(const QString& device, const QStringList& words)
+{
+    const QStringList shown = stty(device).split(QRegularExpression(QStringLiteral("[ ;\n]+")));
+    for (const QString& w : words)
+        if (!shown.contains(w))
+            return false;
+    return true;
+}
+} // namespace
+
+class TestNetSer2Net : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<SimController> sim;
+    std::unique_ptr<Ser2Net> server;
+
+    // The controller and ser2net in front of it; false with the reason in `why`.
+    QString why;
+    bool startAll(bool otherCert = false)
+    {
+        sim = std::make_unique<SimController>(QStringList{QStringLiteral("--chunks")});
+        why = sim->why;
+        if (sim->device.isEmpty())
+            return false;
+        server = std::make_unique<Ser2Net>(sim->device, otherCert);
+        const bool started = server->start();
+        why = server->why;
+        return started;
+    }
+
+    static void pollUntilAWholeDump(Form1& form)
+    {
+        form.Command1->click();
+        QTRY_VERIFY_WITH_TIMEOUT(showsWholeDump(*form.grid), kWholeDumpMs);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().clear();
+    }
+    void cleanup()
+    {
+        server.reset();
+        sim.reset();
+    }
+
+    void gridFillsAndAStopCounts_data()
+    {
+        QTest::addColumn<bool>("tls");
+        QTest::newRow("telnet with COM port control") << false;
+        QTest::newRow("in TLS, server checked against a CA") << true;
+    }
+    void gridFillsAndAStopCounts()
+    {
+        QFETCH(bool, tls);
+        QVERIFY2(startAll(), qPrintable(why));
+        NetScreen screen(server->address(tls));
+        QVERIFY2(screen.serial.portOpen(), qPrintable(screen.w.boxes.shown.value(0).text));
+        pollUntilAWholeDump(*screen.form);
+        QTRY_COMPARE_WITH_TIMEOUT(screen.form->scanner().StopCount(), qint16(1), 8000);
+    }
+
+    // A pseudo-terminal holds speed and stop bits; it keeps 8 data bits and no parity
+    // whatever it is asked (and the server answers with what was asked).
+    void settingsReachTheDevice_data()
+    {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QStringList>("stty");
+        QTest::newRow("115200, one stop bit")
+            << QStringLiteral("115200,n,8,1") << words("115200 -cstopb");
+        QTest::newRow("2400, two stop bits") << QStringLiteral("2400,n,8,2") << words("2400 cstopb");
+        QTest::newRow("19200") << QStringLiteral("19200,n,8,1") << words("19200 -cstopb");
+    }
+    void settingsReachTheDevice()
+    {
+        QFETCH(QString, settings);
+        QFETCH(QStringList, stty);
+        QVERIFY2(startAll(), qPrintable(why));
+        NetScreen screen(server->address());
+        QVERIFY(screen.serial.portOpen());
+        QVERIFY(!sttyShows(sim->device, stty));
+        QVERIFY(screen.serial.setSettings(settings).ok());
+        QTRY_VERIFY2_WITH_TIMEOUT(sttyShows(sim->device, stty), qPrintable(::stty(sim->device)),
+                                  5000);
+    }
+
+    void aRestartedServerIsLostAndBack()
+    {
+        QVERIFY2(startAll(), qPrintable(why));
+        NetScreen screen(server->address());
+        pollUntilAWholeDump(*screen.form);
+        server->stop();
+        const QString place = QStringLiteral("127.0.0.1:%1").arg(server->plainPort);
+        QTRY_COMPARE_WITH_TIMEOUT(screen.form->Label1->text(),
+                                  QStringLiteral("Port 1 lost: %1 is gone").arg(place), 10000);
+        QVERIFY(!screen.serial.portOpen());
+        QVERIFY(server->start());
+        QTRY_COMPARE_WITH_TIMEOUT(screen.form->Label1->text(),
+                                  QStringLiteral("Port 1 back: %1 reopened").arg(place), 5000);
+        pollUntilAWholeDump(*screen.form);
+    }
+
+    void aWatcherBesideAPollerWritesNothing()
+    {
+        QVERIFY2(startAll(), qPrintable(why));
+        NetScreen watcher(server->address(), true);
+        QVERIFY(watcher.serial.portOpen());
+        QVERIFY(watcher.form->windowTitle().endsWith(QStringLiteral("watching only")));
+        // Its screen tries to poll; the port sends nothing of it.
+        const int refused = watcher.serial.refusedWrites();
+        watcher.form->Command1->click();
+        QCOMPARE(watcher.serial.refusedWrites(), refused + 1);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(server->dir.filePath(QStringLiteral("write.trace"))), 5000);
+        NetScreen poller(server->address());
+        pollUntilAWholeDump(*poller.form);
+        QTRY_VERIFY_WITH_TIMEOUT(showsWholeDump(*watcher.form->grid), kWholeDumpMs);
+        QTRY_COMPARE_WITH_TIMEOUT(gridCells(*watcher.form->grid), gridCells(*poller.form->grid),
+                                  kWholeDumpMs);
+        // The trace holds only what the poller wrote: its commands.
+        const QByteArray trace = server->writeTrace();
+        QVERIFY(trace.startsWith("\r") || trace.startsWith("pmi"));
+    }
+
+    void aWrongCertificateIsRefused_data()
+    {
+        QTest::addColumn<bool>("withCa");
+        QTest::newRow("not signed by the CA given") << true;
+        QTest::newRow("not the certificate trusted before") << false;
+    }
+    void aWrongCertificateIsRefused()
+    {
+        QFETCH(bool, withCa);
+        QVERIFY2(startAll(true), qPrintable(why));
+        NetSerialComm port;
+        const QString place = QStringLiteral("127.0.0.1:%1").arg(server->tlsPort);
+        QSettings().setValue(QStringLiteral("trustedServers/127.0.0.1_%1").arg(server->tlsPort),
+                             QStringLiteral("AA:BB"));
+        port.setAddress(withCa ? server->address(true)
+                               : QStringLiteral("rfc2217://%1?tls").arg(place));
+        const Result<> opened = port.setPortOpen(true);
+        QVERIFY(!opened);
+        QVERIFY2(opened.why().contains(withCa ? QStringLiteral("certificate")
+                                              : QStringLiteral("has changed")),
+                 qPrintable(opened.why()));
+        QVERIFY(opened.why().contains(place));
+        QVERIFY(withCa || opened.why().contains(QStringLiteral("AA:BB")));
+    }
+
+    void trustOnFirstUseAsksOnce()
+    {
+        QVERIFY2(startAll(), qPrintable(why));
+        QSettings().remove(QStringLiteral("trustedServers"));
+        int asked = 0;
+        QString shown;
+        for (int round = 0; round < 2; ++round) {
+            NetSerialComm port;
+            port.setTrustQuestion([&](const QString&, const QString& fingerprint) {
+                ++asked;
+                shown = fingerprint;
+                return true;
+            });
+            port.setAddress(QStringLiteral("rfc2217://127.0.0.1:%1?tls").arg(server->tlsPort));
+            const Result<> opened = port.setPortOpen(true);
+            QVERIFY2(opened.ok(), qPrintable(opened.why()));
+        }
+        QCOMPARE(asked, 1);
+        QCOMPARE(shown.size(), 32 * 3 - 1);
+    }
+};
+
+QTEST_MAIN(TestNetSer2Net)
+#include "tst_net_ser2net.moc"
