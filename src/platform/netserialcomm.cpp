@@ -342,10 +342,10 @@ void NetSerialComm::onReadyRead()
         for (int e : m_codec.takeEvents())
             raise(e);
     }
-    if (m_opening)
-        scheduleDelivery();
-    else
-        deliverReceived();
+    // Handed over from the event loop, not from inside the socket's notification: the
+    // socket raises no second one while a handler of the first runs (a box), and the
+    // queue is to go on filling meanwhile.
+    scheduleDelivery();
 }
 
 void NetSerialComm::scheduleDelivery()

@@ -1,5 +1,6 @@
 // The car screen through Debian's ser2net on 127.0.0.1, in front of a pseudo-terminal
 // where the simulated controller runs.
+#include "delayproxy.h"
 #include "diagnostics/signalgrid.h"
 #include "diagnostics/statusscanner.h"
 #include "ser2netfixture.h"
@@ -9,8 +10,10 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 
 using namespace vantrel;
 using namespace vantrel::test;
@@ -119,6 +122,45 @@ private Q_SLOTS:
                                   5000);
     }
 
+    // Every byte value, 0xFF among them, through the server and the holding queue while
+    // the first piece's handler keeps a box open for 10 s.
+    void aFloodWithABoxOpenArrivesWhole()
+    {
+        Pty device;
+        QVERIFY(device.ok());
+        server = std::make_unique<Ser2Net>(device.path());
+        QVERIFY2(server->start(), qPrintable(server->why));
+        QByteArray flood;
+        for (int i = 0; flood.size() < 256 * 1024; ++i)
+            flood += char(i * 7 + i / 256);
+        NetSerialComm port;
+        port.setAddress(server->address());
+        QVERIFY(port.setSettings(QStringLiteral("115200,n,8,1")).ok());
+        QVERIFY(port.setPortOpen(true).ok());
+        qsizetype offered = 0;
+        QTimer feeder;
+        QObject::connect(&feeder, &QTimer::timeout, [&] {
+            offered += device.offer(flood.mid(offered, 4096));
+        });
+        QByteArray got;
+        bool boxShown = false;
+        QObject::connect(&port, &SerialComm::OnComm, [&] {
+            if (port.commEvent() != comm::EvReceive)
+                return;
+            got += port.input().toLatin1();
+            if (std::exchange(boxShown, true))
+                return;
+            QEventLoop box; // the Retry box, open for 10 s
+            QTimer::singleShot(10000, &box, &QEventLoop::quit);
+            box.exec();
+            QVERIFY(port.held() > 100 * 1024); // what came meanwhile waited
+        });
+        feeder.start(5);
+        QTRY_VERIFY_WITH_TIMEOUT(got.size() >= flood.size(), 60000);
+        QCOMPARE(got.size(), flood.size());
+        QVERIFY(got == flood);
+    }
+
     void aRestartedServerIsLostAndBack()
     {
         QVERIFY2(startAll(), qPrintable(why));
@@ -154,6 +196,36 @@ private Q_SLOTS:
         // The trace holds only what the poller wrote: its commands.
         const QByteArray trace = server->writeTrace();
         QVERIFY(trace.startsWith("\r") || trace.startsWith("pmi"));
+    }
+
+    // 200 ms each way and a stall of 4 s: slow, but no loss.
+    void aSlowStallingLinkStillFillsTheGrid()
+    {
+        QVERIFY2(startAll(), qPrintable(why));
+        DelayProxy link(server->plainPort, 200);
+        NetScreen screen(QStringLiteral("rfc2217://127.0.0.1:%1").arg(link.port()));
+        QVERIFY(screen.serial.portOpen());
+        pollUntilAWholeDump(*screen.form);
+        QSignalSpy lost(&screen.serial, &SerialComm::deviceLost);
+        link.setStalled(true);
+        QTimer::singleShot(4000, &link, [&link] { link.setStalled(false); });
+        screen.form->Command1->click();
+        QTRY_VERIFY_WITH_TIMEOUT(showsWholeDump(*screen.form->grid), kWholeDumpMs);
+        QTRY_COMPARE_WITH_TIMEOUT(screen.form->scanner().StopCount(), qint16(1), 10000);
+        QCOMPARE(lost.size(), 0);
+        QVERIFY(screen.serial.portOpen());
+    }
+
+    void aSilentLinkIsNoticedWithinTenSeconds()
+    {
+        QVERIFY2(startAll(), qPrintable(why));
+        DelayProxy link(server->plainPort, 0);
+        NetScreen screen(QStringLiteral("rfc2217://127.0.0.1:%1").arg(link.port()));
+        QVERIFY(screen.serial.portOpen());
+        QSignalSpy lost(&screen.serial, &SerialComm::deviceLost);
+        link.setStalled(true);
+        QVERIFY(lost.wait(10000));
+        QVERIFY(screen.form->Label1->text().contains(QStringLiteral("lost")));
     }
 
     void aWrongCertificateIsRefused_data()
