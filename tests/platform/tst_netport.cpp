@@ -1,0 +1,118 @@
+// The network port against a server the test plays on 127.0.0.1: break both ways,
+// nothing written while watching only, and a port closed by hand stays closed.
+#include "core/commevents.h"
+#include "core/telnetcodec.h"
+#include "fakes.h"
+#include "platform/netserialcomm.h"
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+using namespace vantrel;
+using namespace vantrel::test;
+
+namespace
+{
+// One connection at a time; what the client sent, and how often it connected.
+struct FakeServer {
+    QTcpServer listener;
+    QTcpSocket* client = nullptr;
+    QByteArray heard;
+    int connections = 0;
+    FakeServer()
+    {
+        listener.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&listener, &QTcpServer::newConnection, [this] {
+            client = listener.nextPendingConnection();
+            ++connections;
+            QObject::connect(client, &QTcpSocket::readyRead,
+                             [this, c = client] { heard += c->readAll(); });
+        });
+    }
+    QString address() const
+    {
+        return QStringLiteral("rfc2217://127.0.0.1:%1").arg(listener.serverPort());
+    }
+};
+} // namespace
+
+class TestNetPort : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void breakBothWays()
+    {
+        FakeServer server;
+        NetSerialComm port;
+        port.setAddress(server.address());
+        QVERIFY(port.setPortOpen(true).ok());
+        QTRY_VERIFY(server.client);
+        QVERIFY(port.setBreak(true).ok());
+        QVERIFY(port.setBreak(false).ok());
+        const QByteArray both = TelnetCodec::breakCommand(true) + TelnetCodec::breakCommand(false);
+        QTRY_VERIFY(server.heard.endsWith(both));
+        QList<int> events;
+        QObject::connect(&port, &SerialComm::OnComm, [&] { events << port.commEvent(); });
+        server.client->write(QByteArray::fromHex("fffa2c6a10fff0"));
+        QTRY_COMPARE(events, QList<int>{comm::ErBreak});
+    }
+
+    void watchingWritesNothingButTheNegotiation_data()
+    {
+        QTest::addColumn<int>("action");
+        QTest::newRow("a key") << 0;
+        QTest::newRow("a break") << 1;
+        QTest::newRow("settings") << 2;
+    }
+    void watchingWritesNothingButTheNegotiation()
+    {
+        QFETCH(int, action);
+        FakeServer server;
+        NetSerialComm port;
+        port.setAddress(server.address());
+        QVERIFY(port.setWatchOnly(true).ok());
+        QVERIFY(port.setPortOpen(true).ok());
+        QTRY_COMPARE(server.heard, TelnetCodec::greeting());
+        switch (action) {
+        case 0:
+            QVERIFY(!port.output(QStringLiteral("pmi 1\r")));
+            break;
+        case 1:
+            QVERIFY(!port.setBreak(true));
+            break;
+        default:
+            QVERIFY(port.setSettings(QStringLiteral("115200,n,8,1")).ok()); // kept for later
+            break;
+        }
+        // The server answers; a write would go out with the reply or before it.
+        server.client->write(QByteArray::fromHex("fffd00"));
+        QVERIFY(server.client->waitForBytesWritten(1000));
+        QTRY_COMPARE(port.held(), qint64(0));
+        port.setPortOpen(false).skip();
+        QTRY_VERIFY(server.client->state() != QAbstractSocket::ConnectedState);
+        QCOMPARE(server.heard.toHex(), TelnetCodec::greeting().toHex());
+    }
+
+    void aPortClosedByHandStaysClosed()
+    {
+        FakeServer server;
+        NetSerialComm port;
+        port.setAddress(server.address());
+        QVERIFY(port.setWatchOnly(true).ok());
+        QVERIFY(port.setPortOpen(true).ok());
+        QTRY_VERIFY(server.client);
+        QSignalSpy lost(&port, &SerialComm::deviceLost);
+        server.client->abort();
+        QVERIFY(lost.wait(5000));
+        QVERIFY(port.setPortOpen(false).ok());
+        letPeriodsPass(NetSerialComm::kReconnectMs, 4);
+        QCOMPARE(server.connections, 1);
+        QVERIFY(!port.portOpen());
+    }
+};
+
+QTEST_MAIN(TestNetPort)
+#include "tst_netport.moc"
