@@ -4,8 +4,11 @@
 #include "core/telnetcodec.h"
 #include "fakes.h"
 #include "platform/netserialcomm.h"
+#include "platform/portrouter.h"
 
+#include <QSettings>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -43,6 +46,39 @@ class TestNetPort : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().clear();
+    }
+
+    // An address typed once keeps its number beside the adapters, in this run and the next.
+    void anAddressIsNumberedAndRemembered()
+    {
+        const QString address = QStringLiteral("rfc2217://127.0.0.1:4001?tls");
+        int number = 0;
+        for (int run = 0; run < 2; ++run) {
+            auto* machine = new FakePorts;
+            machine->plugged = {PortInfo{QStringLiteral("/dev/ttyUSB0"), {}, {}, {}, {}}};
+            PortRouter router(nullptr, std::make_unique<QtSerialComm>(
+                                           nullptr, std::unique_ptr<PortEnumerator>(machine)));
+            const Result<int> given = router.addAddress(address);
+            QVERIFY(given.ok());
+            QVERIFY(*given > PortMap::kBuiltIn);
+            QVERIFY(number == 0 || *given == number);
+            number = *given;
+            QCOMPARE(router.addAddress(address).value(), number);
+            const QList<NumberedPort> rows = router.ports();
+            const auto row = std::find_if(rows.begin(), rows.end(),
+                                          [&](const NumberedPort& r) { return r.number == number; });
+            QVERIFY(row != rows.end());
+            QCOMPARE(row->note, QStringLiteral("network port on 127.0.0.1:4001"));
+            QCOMPARE(rows.size(), 2); // the adapter kept a number of its own
+            QVERIFY(router.setCommPort(number).ok());
+            QCOMPARE(router.deviceName(), address);
+        }
+    }
+
     void breakBothWays()
     {
         FakeServer server;
