@@ -71,7 +71,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     back.feed(TelnetCodec::escape(in));
     const Read c = readAll(back);
     if (c.data != in || !c.replies.isEmpty() || !c.events.isEmpty())
-        mismatch("escaped data read back", shown, hex(c.data) + " / " + hex(c.replies),
-                 hex(in));
+        mismatch("escaped data read back", shown, hex(c.data) + " / " + hex(c.replies), hex(in));
     return 0;
 }

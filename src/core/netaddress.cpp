@@ -9,8 +9,8 @@ namespace vantrel
 QString NetAddress::place() const
 {
     // An IPv6 address keeps its brackets, so the port stays readable after it.
-    const QString shown = host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']')
-                                                          : host;
+    const QString shown =
+        host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
     return shown + QLatin1Char(':') + QString::number(port);
 }
 

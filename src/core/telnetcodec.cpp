@@ -172,8 +172,8 @@ void TelnetCodec::feed(QByteArrayView in)
 // two sides never talk in a loop.
 void TelnetCodec::verb(unsigned char v, unsigned char option)
 {
-    bool* local = option == kBinary  ? &m_localBinary
-                  : option == kSga   ? &m_localSga
+    bool* local = option == kBinary    ? &m_localBinary
+                  : option == kSga     ? &m_localSga
                   : option == kComPort ? &m_comPortOffered
                                        : nullptr;
     bool* remote = option == kBinary ? &m_remoteBinary : option == kSga ? &m_remoteSga : nullptr;

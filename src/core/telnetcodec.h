@@ -26,8 +26,7 @@ constexpr unsigned char kBinary = 0, kSga = 3, kComPort = 44;
 // COM port control subcommands as the client sends them; the server answers with +100.
 constexpr unsigned char kSignature = 0, kSetBaud = 1, kSetDataSize = 2, kSetParity = 3,
                         kSetStopSize = 4, kSetControl = 5, kNotifyLineState = 6,
-                        kNotifyModemState = 7, kSetLineStateMask = 10,
-                        kSetModemStateMask = 11;
+                        kNotifyModemState = 7, kSetLineStateMask = 10, kSetModemStateMask = 11;
 constexpr unsigned char kServerOffset = 100;
 constexpr unsigned char kBreakOn = 5, kBreakOff = 6, kNoFlowControl = 1;
 // The longest subnegotiation kept; a longer one is read past and dropped.

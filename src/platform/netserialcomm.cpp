@@ -23,7 +23,8 @@ QString fingerprint(const QSslCertificate& c)
 
 QString trustKey(const NetAddress& a)
 {
-    return QStringLiteral("trustedServers/") + a.place().replace(QLatin1Char(':'), QLatin1Char('_'));
+    return QStringLiteral("trustedServers/") +
+           a.place().replace(QLatin1Char(':'), QLatin1Char('_'));
 }
 
 // A raw socket has no question to ask a silent server: the system's keep-alive probes
@@ -168,7 +169,8 @@ Result<> NetSerialComm::checkTrust()
                                            "%2); not connected")
                                 .arg(seen, known)));
     if (!m_ask || !m_ask(m_address.place(), seen))
-        return Failure(fail(QStringLiteral("its certificate (SHA-256 %1) is not trusted").arg(seen)));
+        return Failure(
+            fail(QStringLiteral("its certificate (SHA-256 %1) is not trusted").arg(seen)));
     QSettings().setValue(key, seen);
     return done();
 }
@@ -277,7 +279,8 @@ Result<> NetSerialComm::output(const QString& text)
     if (!m_open)
         return Failure(QStringLiteral("Operation valid only when the port is open"));
     if (m_watchOnly)
-        return Failure(QStringLiteral("Watching only: nothing is sent to %1").arg(m_address.place()));
+        return Failure(
+            QStringLiteral("Watching only: nothing is sent to %1").arg(m_address.place()));
     const QByteArray bytes = text.toLatin1();
     send(m_address.kind == NetAddress::Kind::ComPort ? TelnetCodec::escape(bytes) : bytes);
     return done();
@@ -288,7 +291,8 @@ Result<> NetSerialComm::setBreak(bool on)
     if (!m_open)
         return Failure(QStringLiteral("Operation valid only when the port is open"));
     if (m_watchOnly)
-        return Failure(QStringLiteral("Watching only: no break is sent to %1").arg(m_address.place()));
+        return Failure(
+            QStringLiteral("Watching only: no break is sent to %1").arg(m_address.place()));
     if (m_address.kind != NetAddress::Kind::ComPort)
         return Failure(QStringLiteral("%1 carries bytes only: no break").arg(m_address.place()));
     send(TelnetCodec::breakCommand(on));

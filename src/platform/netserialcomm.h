@@ -96,7 +96,7 @@ private:
     int m_event = 0;
     bool m_open = false;
     bool m_watchOnly = false;
-    bool m_asked = false;  // the keep-alive's question is out
+    bool m_asked = false; // the keep-alive's question is out
     bool m_opening = false;
     bool m_inReceive = false;
     bool m_deliveryQueued = false;

@@ -25,7 +25,8 @@ PortRouter::PortRouter(QObject* parent, std::unique_ptr<QtSerialComm> local)
             m_addresses[number] = entry.mid(space + 1);
     }
     m_local->setNetworkPorts(m_addresses);
-    for (SerialComm* port : {static_cast<SerialComm*>(m_local.get()), static_cast<SerialComm*>(&m_net)}) {
+    for (SerialComm* port :
+         {static_cast<SerialComm*>(m_local.get()), static_cast<SerialComm*>(&m_net)}) {
         connect(port, &SerialComm::OnComm, this, [this, port] {
             if (port == m_active)
                 Q_EMIT OnComm();

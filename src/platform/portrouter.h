@@ -17,8 +17,7 @@ class PortRouter final : public SerialComm
 {
     Q_OBJECT
 public:
-    explicit PortRouter(QObject* parent = nullptr,
-                        std::unique_ptr<QtSerialComm> local = nullptr);
+    explicit PortRouter(QObject* parent = nullptr, std::unique_ptr<QtSerialComm> local = nullptr);
 
     bool portOpen() const override { return m_active->portOpen(); }
     Result<> setPortOpen(bool open) override;

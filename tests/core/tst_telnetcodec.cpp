@@ -26,8 +26,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<QList<int>>("events");
         QTest::addColumn<QByteArray>("replies");
-        QTest::newRow("plain bytes pass") << hex("00410d0afe") << hex("00410d0afe")
-                                         << QList<int>{} << QByteArray();
+        QTest::newRow("plain bytes pass")
+            << hex("00410d0afe") << hex("00410d0afe") << QList<int>{} << QByteArray();
         QTest::newRow("doubled FF is one data byte")
             << hex("41ffff42ffffff") << hex("41ff42ff") << QList<int>{} << QByteArray();
         QTest::newRow("agreed options need no reply")
@@ -81,7 +81,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("got");
         QTest::addColumn<QByteArray>("want");
-        QTest::newRow("FF doubled") << TelnetCodec::escape(hex("ff00ffff")) << hex("ffff00ffffffff");
+        QTest::newRow("FF doubled")
+            << TelnetCodec::escape(hex("ff00ffff")) << hex("ffff00ffffffff");
         QTest::newRow("break on") << TelnetCodec::breakCommand(true) << hex("fffa2c0505fff0");
         QTest::newRow("break off") << TelnetCodec::breakCommand(false) << hex("fffa2c0506fff0");
         LineSettings s{115200, 'e', 7, 20};

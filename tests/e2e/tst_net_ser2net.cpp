@@ -106,7 +106,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("stty");
         QTest::newRow("115200, one stop bit")
             << QStringLiteral("115200,n,8,1") << words("115200 -cstopb");
-        QTest::newRow("2400, two stop bits") << QStringLiteral("2400,n,8,2") << words("2400 cstopb");
+        QTest::newRow("2400, two stop bits")
+            << QStringLiteral("2400,n,8,2") << words("2400 cstopb");
         QTest::newRow("19200") << QStringLiteral("19200,n,8,1") << words("19200 -cstopb");
     }
     void settingsReachTheDevice()
@@ -139,9 +140,8 @@ private Q_SLOTS:
         QVERIFY(port.setPortOpen(true).ok());
         qsizetype offered = 0;
         QTimer feeder;
-        QObject::connect(&feeder, &QTimer::timeout, [&] {
-            offered += device.offer(flood.mid(offered, 4096));
-        });
+        QObject::connect(&feeder, &QTimer::timeout,
+                         [&] { offered += device.offer(flood.mid(offered, 4096)); });
         QByteArray got;
         bool boxShown = false;
         QObject::connect(&port, &SerialComm::OnComm, [&] {
@@ -193,7 +193,8 @@ private Q_SLOTS:
         const int refused = watcher.serial.refusedWrites();
         watcher.form->Command1->click();
         QCOMPARE(watcher.serial.refusedWrites(), refused + 1);
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(server->dir.filePath(QStringLiteral("write.trace"))), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(server->dir.filePath(QStringLiteral("write.trace"))),
+                                 5000);
         NetScreen poller(server->address());
         pollUntilAWholeDump(*poller.form);
         QTRY_VERIFY_WITH_TIMEOUT(showsWholeDump(*watcher.form->grid), kWholeDumpMs);

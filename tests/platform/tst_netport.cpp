@@ -69,8 +69,9 @@ private Q_SLOTS:
             number = *given;
             QCOMPARE(router.addAddress(address).value(), number);
             const QList<NumberedPort> rows = router.ports();
-            const auto row = std::find_if(rows.begin(), rows.end(),
-                                          [&](const NumberedPort& r) { return r.number == number; });
+            const auto row = std::find_if(rows.begin(), rows.end(), [&](const NumberedPort& r) {
+                return r.number == number;
+            });
             QVERIFY(row != rows.end());
             QCOMPARE(row->note, QStringLiteral("network port on 127.0.0.1:4001"));
             QCOMPARE(rows.size(), 2); // the adapter kept a number of its own
