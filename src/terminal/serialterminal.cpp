@@ -52,6 +52,11 @@ void SerialTerminal::togglePort()
 {
     if (const Result<> toggled = m_s.serial->setPortOpen(!m_s.serial->portOpen()); !toggled)
         m_s.boxes->show(toggled.why(), mb::OkExclamation);
+    portStateChanged();
+}
+
+void SerialTerminal::portStateChanged()
+{
     m_c.MOpen->setChecked(m_s.serial->portOpen());
     if (m_c.form)
         markWatching();

@@ -41,6 +41,10 @@ public:
     void Term_KeyPress(int& key);
     void AppendToTerminal(CrLfText& box, QString& text);
 
+    // The menu's check mark, the caption and the status line after the port changed
+    // outside the screen (the settings window).
+    void portStateChanged();
+
 private:
     void togglePort();
     void receivePath();
