@@ -84,15 +84,16 @@ private Q_SLOTS:
 
     void gridFillsAndAStopCounts_data()
     {
-        QTest::addColumn<bool>("tls");
-        QTest::newRow("telnet with COM port control") << false;
-        QTest::newRow("in TLS, server checked against a CA") << true;
+        QTest::addColumn<int>("kind");
+        QTest::newRow("telnet with COM port control") << int(Ser2Net::Plain);
+        QTest::newRow("in TLS, server checked against a CA") << int(Ser2Net::Tls);
+        QTest::newRow("raw bytes") << int(Ser2Net::Raw);
     }
     void gridFillsAndAStopCounts()
     {
-        QFETCH(bool, tls);
+        QFETCH(int, kind);
         QVERIFY2(startAll(), qPrintable(why));
-        NetScreen screen(server->address(tls));
+        NetScreen screen(server->address(Ser2Net::Kind(kind)));
         QVERIFY2(screen.serial.portOpen(), qPrintable(screen.w.boxes.shown.value(0).text));
         pollUntilAWholeDump(*screen.form);
         QTRY_COMPARE_WITH_TIMEOUT(screen.form->scanner().StopCount(), qint16(1), 8000);
@@ -249,7 +250,7 @@ private Q_SLOTS:
         const QString place = QStringLiteral("127.0.0.1:%1").arg(server->tlsPort);
         QSettings().setValue(QStringLiteral("trustedServers/127.0.0.1_%1").arg(server->tlsPort),
                              QStringLiteral("AA:BB"));
-        port.setAddress(withCa ? server->address(true)
+        port.setAddress(withCa ? server->address(Ser2Net::Tls)
                                : QStringLiteral("rfc2217://%1?tls").arg(place));
         const Result<> opened = port.setPortOpen(true);
         QVERIFY(!opened);

@@ -37,6 +37,7 @@ Ser2Net::Ser2Net(const QString& dev, bool otherCert) : device(dev)
 {
     plainPort = freeLoopbackPort();
     tlsPort = freeLoopbackPort();
+    rawPort = freeLoopbackPort();
     const QString d = dir.path();
     // A CA of the test's own and a server certificate for 127.0.0.1 it signed; the other
     // certificate is signed by a second CA the client is never given.
@@ -67,10 +68,13 @@ Ser2Net::Ser2Net(const QString& dev, bool otherCert) : device(dev)
                                 "  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n%3"
                                 "connection: &tls\n"
                                 "  accepter: telnet(rfc2217),ssl(key=%4/server.key,cert=%4/"
-                                "server.pem),tcp,127.0.0.1,%2\n%3")
+                                "server.pem),tcp,127.0.0.1,%2\n%3"
+                                "connection: &raw\n"
+                                "  accepter: tcp,127.0.0.1,%5\n%3")
                      .arg(plainPort)
                      .arg(tlsPort)
                      .arg(options, d)
+                     .arg(rawPort)
                      .toUtf8());
 }
 
@@ -114,10 +118,16 @@ void Ser2Net::stop()
     process.waitForFinished(5000);
 }
 
-QString Ser2Net::address(bool tls) const
+QString Ser2Net::address(Kind kind) const
 {
-    return tls ? QStringLiteral("rfc2217://127.0.0.1:%1?tls&ca=%2").arg(tlsPort).arg(caFile())
-               : QStringLiteral("rfc2217://127.0.0.1:%1").arg(plainPort);
+    switch (kind) {
+    case Tls:
+        return QStringLiteral("rfc2217://127.0.0.1:%1?tls&ca=%2").arg(tlsPort).arg(caFile());
+    case Raw:
+        return QStringLiteral("socket://127.0.0.1:%1").arg(rawPort);
+    default:
+        return QStringLiteral("rfc2217://127.0.0.1:%1").arg(plainPort);
+    }
 }
 
 QByteArray Ser2Net::writeTrace() const

@@ -18,7 +18,8 @@ namespace vantrel::test
 {
 
 // Debian's ser2net on 127.0.0.1 in front of a device: telnet with COM port control on
-// one port, the same in TLS (a certificate made for the test, or `otherCert`) on another.
+// one port, the same in TLS (a certificate made for the test, or `otherCert`) on another,
+// raw bytes on a third.
 // It can be stopped and started again on the same ports; `writeTrace()` is everything
 // clients wrote to the device since it was last opened.
 struct Ser2Net {
@@ -26,14 +27,15 @@ struct Ser2Net {
     ~Ser2Net();
     bool start();
     void stop();
-    QString address(bool tls = false) const;
+    enum Kind { Plain, Tls, Raw };
+    QString address(Kind kind = Plain) const;
     QString caFile() const { return dir.filePath(QStringLiteral("ca.pem")); }
     QByteArray writeTrace() const;
 
     QTemporaryDir dir;
     QProcess process;
     QString device;
-    quint16 plainPort = 0, tlsPort = 0;
+    quint16 plainPort = 0, tlsPort = 0, rawPort = 0;
     QString why;
 };
 
