@@ -202,6 +202,10 @@ Result<> NetSerialComm::linkUp()
                 m_open = false;
                 return Failure(fail(refused.join(QStringLiteral("; "))));
             }
+            if (m_socket.state() != QAbstractSocket::ConnectedState) {
+                m_open = false;
+                return Failure(fail(m_socket.errorString()));
+            }
         }
     }
     m_keepAlive.start();
@@ -221,7 +225,7 @@ void NetSerialComm::dropLink()
 // pulled. What arrived stays in the holding queue for the screen.
 void NetSerialComm::lose()
 {
-    if (!m_open)
+    if (!m_open || m_opening) // an open in progress says itself what went wrong
         return;
     if (m_socket.bytesAvailable() > 0)
         onReadyRead();

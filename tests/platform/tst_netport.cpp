@@ -13,6 +13,11 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
 using namespace vantrel;
 using namespace vantrel::test;
 
@@ -131,6 +136,31 @@ private Q_SLOTS:
         port.setPortOpen(false).skip();
         QTRY_VERIFY(server.client->state() != QAbstractSocket::ConnectedState);
         QCOMPARE(server.heard.toHex(), TelnetCodec::greeting().toHex());
+    }
+
+    // A server that hangs up while the settings are asked (on a thread of its own, as
+    // the open waits): the open fails, and says so.
+    void aServerHangingUpDuringTheOpenFailsIt()
+    {
+        QTcpServer listener;
+        listener.listen(QHostAddress::LocalHost, 0);
+        std::thread hangUp([fd = int(listener.socketDescriptor())] {
+            pollfd waiting{fd, POLLIN, 0};
+            ::poll(&waiting, 1, 5000);
+            const int client = ::accept(fd, nullptr, nullptr);
+            char buf[64];
+            ::read(client, buf, sizeof buf); // the greeting and the settings
+            ::close(client);
+        });
+        NetSerialComm port;
+        port.setAddress(QStringLiteral("rfc2217://127.0.0.1:%1").arg(listener.serverPort()));
+        QSignalSpy lost(&port, &SerialComm::deviceLost);
+        const Result<> opened = port.setPortOpen(true);
+        hangUp.join();
+        QVERIFY(!opened);
+        QVERIFY(opened.why().contains(QStringLiteral("127.0.0.1")));
+        QVERIFY(!port.portOpen());
+        QCOMPARE(lost.size(), 0);
     }
 
     void aPortClosedByHandStaysClosed()
