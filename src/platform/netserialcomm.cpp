@@ -157,6 +157,7 @@ Result<> NetSerialComm::open()
 
 Result<> NetSerialComm::checkTrust()
 {
+    m_trustRefused = false;
     if (!m_address.tls || !m_address.ca.isEmpty())
         return done();
     const QString seen = fingerprint(m_socket.peerCertificate());
@@ -164,6 +165,7 @@ Result<> NetSerialComm::checkTrust()
     const QString known = QSettings().value(key).toString();
     if (known == seen)
         return done();
+    m_trustRefused = true;
     if (!known.isEmpty())
         return Failure(fail(QStringLiteral("its certificate has changed (SHA-256 %1, trusted was "
                                            "%2); not connected")
@@ -172,6 +174,7 @@ Result<> NetSerialComm::checkTrust()
         return Failure(
             fail(QStringLiteral("its certificate (SHA-256 %1) is not trusted").arg(seen)));
     QSettings().setValue(key, seen);
+    m_trustRefused = false;
     return done();
 }
 
@@ -250,7 +253,11 @@ void NetSerialComm::tryReconnect()
     const Result<> r = linkUp();
     m_opening = false;
     if (!r) {
-        m_socket.abort(); // a changed certificate or a refused setting: tried again later
+        m_socket.abort();
+        // A server that shows another certificate now is not tried again behind the
+        // technician's back: opening by hand says why.
+        if (m_trustRefused)
+            m_reconnect.stop();
         return;
     }
     m_reconnect.stop();

@@ -101,6 +101,7 @@ private:
     bool m_inReceive = false;
     bool m_deliveryQueued = false;
     bool m_holdFullReported = false;
+    bool m_trustRefused = false; // the last check of the server's certificate failed
 };
 
 } // namespace vantrel
