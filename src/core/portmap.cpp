@@ -1,5 +1,7 @@
 #include "portmap.h"
 
+#include "netaddress.h"
+
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 
@@ -65,7 +67,9 @@ QList<NumberedPort> PortMap::rows() const
         NumberedPort row;
         row.number = number;
         row.info.device = device;
-        row.note = QStringLiteral("set by VANTREL_COM%1").arg(number);
+        const Result<NetAddress> net = parseNetAddress(device);
+        row.note = net ? QStringLiteral("network port on %1").arg(net->place())
+                       : QStringLiteral("set by VANTREL_COM%1").arg(number);
         rows[number] = row;
     }
     QList<NumberedPort> out;

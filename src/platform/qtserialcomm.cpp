@@ -36,7 +36,9 @@ void QtSerialComm::release()
 
 PortMap& QtSerialComm::map() const
 {
-    m_map.setOverrides(PortMap::environmentOverrides());
+    std::map<int, QString> overrides = PortMap::environmentOverrides();
+    overrides.insert(m_network.begin(), m_network.end()); // the environment's win
+    m_map.setOverrides(std::move(overrides));
     // Numbers beyond the built-in ports mean nothing until the machine was looked at.
     if (!m_map.updated() && m_portNumber > PortMap::kBuiltIn)
         m_map.update(m_enumerator->ports());

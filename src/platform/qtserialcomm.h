@@ -49,6 +49,9 @@ public:
     QList<NumberedPort> ports() override;
     void release() override;
 
+    // Network addresses with the numbers they were given (overridden by VANTREL_COM<N>).
+    void setNetworkPorts(std::map<int, QString> addresses) { m_network = std::move(addresses); }
+
     // Bytes read from the device that no receive notification has handed over yet.
     qint64 held() const { return m_port.bytesAvailable(); }
 
@@ -73,6 +76,7 @@ private:
     std::unique_ptr<PortEnumerator> m_enumerator;
     std::unique_ptr<LineCounterSource> m_counters;
     mutable PortMap m_map;
+    std::map<int, QString> m_network;
     int m_portNumber = 1;
     LineSettings m_settings;
     int m_event = 0;

@@ -37,6 +37,19 @@ public:
     virtual QList<NumberedPort> ports() = 0;
     // Frees the operating-system resources at once (used when the program ends).
     virtual void release() = 0;
+    // Watching only, the port writes not a byte: sending, break and settings that
+    // would change the line are refused or kept back.
+    virtual bool watchOnly() const { return false; }
+    virtual Result<> setWatchOnly(bool on)
+    {
+        return on ? Failure(QStringLiteral("This port cannot watch only")) : done();
+    }
+    // Gives a network address (rfc2217://host:port, socket://host:port) a port number,
+    // the one it already has where it was given before.
+    virtual Result<int> addAddress(const QString& address)
+    {
+        return Failure(QStringLiteral("No network ports here: %1").arg(address));
+    }
 
 Q_SIGNALS:
     // One per event other than received bytes; CommEvent tells which.

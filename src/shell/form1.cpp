@@ -121,7 +121,7 @@ void Form1::Form_Load()
 void Form1::MSettings_Click()
 {
     if (!m_config) {
-        m_config = new ConfigScrn(m_s, [this] { MOpen->setChecked(m_s.serial->portOpen()); });
+        m_config = new ConfigScrn(m_s, [this] { m_terminal->portStateChanged(); });
         m_config->setFont(windowFont());
     }
     m_config->show();

@@ -1,5 +1,5 @@
 #include "application.h"
-#include "platform/qtserialcomm.h"
+#include "platform/portrouter.h"
 #include "windows.h"
 
 #include <QApplication>
@@ -13,8 +13,16 @@ int main(int argc, char** argv)
     // The windows end the program themselves, each in its own way.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    QtSerialComm serial;
+    PortRouter serial;
     QtMessageBoxes boxes;
+    serial.network().setTrustQuestion([&boxes](const QString& place, const QString& fingerprint) {
+        constexpr int kYesNoQuestion = 4 + 32;
+        return boxes.show(QStringLiteral("The server %1 shows a certificate that no authority "
+                                         "file vouches for.\n\nSHA-256 fingerprint:\n%2\n\n"
+                                         "Trust this server from now on?")
+                              .arg(place, fingerprint),
+                          kYesNoQuestion) == mb::Yes;
+    });
     PosixFileSystem files;
     QtClock clock;
     ProcessExit exit;

@@ -1,9 +1,11 @@
 #include "configscrn.h"
 
 #include "core/linesettings.h"
+#include "core/netaddress.h"
 #include "widgets/accessible.h"
 #include "widgets/twips.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -37,6 +39,9 @@ ConfigScrn::ConfigScrn(const Services& services, std::function<void()> portState
     Label2 = new QLabel(QStringLiteral("Comm Port"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
     t.place(Label2, 1920, 720, 1335, 255);
+    Check1 = new QCheckBox(QStringLiteral("Watch only"), this);
+    Check1->setObjectName(QStringLiteral("Check1"));
+    t.place(Check1, 3120, 960, 2000, 375);
     Label3 = new QLabel(QStringLiteral("Serial ports on this computer"), this);
     Label3->setObjectName(QStringLiteral("Label3"));
     t.place(Label3, 240, 1560, 6885, 255);
@@ -58,12 +63,14 @@ ConfigScrn::ConfigScrn(const Services& services, std::function<void()> portState
     List1->viewport()->installEventFilter(this);
     setTabOrder(Text1, Text2);
     setTabOrder(Text2, List1);
+    setTabOrder(List1, Check1);
     m_refresh = new QTimer(this);
     m_refresh->setInterval(kRefreshMs);
     connect(m_refresh, &QTimer::timeout, this, &ConfigScrn::refreshPorts);
     nameControls(this,
                  {{QStringLiteral("Text1"), QStringLiteral("Settings")},
                   {QStringLiteral("Text2"), QStringLiteral("Comm Port")},
+                  {QStringLiteral("Check1"), QStringLiteral("Watch only")},
                   {QStringLiteral("List1"), QStringLiteral("Serial ports on this computer")}});
     Form_Load();
 }
@@ -72,6 +79,7 @@ void ConfigScrn::Form_Load()
 {
     Text1->setText(m_s.serial->settings());
     Text2->setText(QString::number(m_s.serial->commPort()));
+    Check1->setChecked(m_s.serial->watchOnly());
     refreshPorts();
     m_refresh->start();
 }
@@ -155,7 +163,12 @@ void ConfigScrn::Form_Unload()
     };
     const auto apply = [&] {
         note(port.setSettings(Text1->text()));
-        if (const Result<int> number = parsePortNumber(Text2->text()))
+        note(port.setWatchOnly(Check1->isChecked()));
+        // A network address typed in takes a port number of its own.
+        const QString typed = Text2->text().trimmed();
+        const Result<int> number =
+            isNetAddress(typed) ? port.addAddress(typed) : parsePortNumber(Text2->text());
+        if (number)
             note(port.setCommPort(*number));
         else
             failures << number.why();

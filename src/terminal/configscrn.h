@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QTimer;
@@ -32,6 +33,8 @@ public:
     // The machine's serial ports by number; choosing one puts its number in Text2.
     QLabel* Label3;
     QTreeWidget* List1;
+    // Opens the port without ever writing to it.
+    QCheckBox* Check1;
 
     void Form_Load();
     void Form_Unload();

@@ -30,13 +30,37 @@ SerialTerminal::SerialTerminal(const Form1Controls& controls, const Services& se
     connect(m_c.MCloseLog, &QAction::triggered, this, [this] { m_log.MCloseLog_Click(); });
     m_c.Term->onKeyPress = [this](int& key) { Term_KeyPress(key); };
     m_c.Term->takesAllKeys = [this] { return m_s.serial->portOpen(); };
+    if (m_c.form)
+        connect(m_c.form, &QWidget::windowTitleChanged, this, &SerialTerminal::markWatching);
+}
+
+// Watching only shows in the caption, whichever caption the screen has.
+void SerialTerminal::markWatching()
+{
+    static const QString mark = QStringLiteral(" - watching only");
+    const QString caption = m_c.form->windowTitle();
+    const bool watching = m_s.serial->watchOnly();
+    if (watching && !caption.endsWith(mark))
+        m_c.form->setWindowTitle(caption + mark);
+    else if (!watching && caption.endsWith(mark))
+        m_c.form->setWindowTitle(caption.chopped(mark.size()));
 }
 
 void SerialTerminal::togglePort()
 {
     if (const Result<> toggled = m_s.serial->setPortOpen(!m_s.serial->portOpen()); !toggled)
         m_s.boxes->show(toggled.why(), mb::OkExclamation);
+    portStateChanged();
+}
+
+void SerialTerminal::portStateChanged()
+{
     m_c.MOpen->setChecked(m_s.serial->portOpen());
+    if (m_c.form)
+        markWatching();
+    if (m_s.serial->portOpen() && m_s.serial->watchOnly())
+        m_c.Label1->setText(
+            QStringLiteral("Port %1 watched only: nothing is sent").arg(m_s.serial->commPort()));
 }
 
 void SerialTerminal::Form_Load()

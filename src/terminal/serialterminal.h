@@ -46,6 +46,10 @@ public:
     // entered, for the capture log.
     QByteArray AppendToTerminal(CrLfText& box, const QByteArray& bytes);
 
+    // The menu's check mark, the caption and the status line after the port changed
+    // outside the screen (the settings window).
+    void portStateChanged();
+
 private:
     void togglePort();
     void portRestart();
@@ -54,6 +58,7 @@ private:
     void deviceLost(const QString& device, const QString& shortName);
     void deviceBack(const QString& device, const QString& shortName);
     void showPortMessage(const QString& text, const QString& device);
+    void markWatching();
     void reportServiceFailure(const QString& why);
 
     const Form1Controls& m_c;
