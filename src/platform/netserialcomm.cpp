@@ -381,21 +381,17 @@ void NetSerialComm::deliverReceived()
     if (m_inReceive || m_rx.isEmpty())
         return;
     m_inReceive = true;
-    raise(comm::EvReceive);
+    const QByteArray piece = m_rx.left(kMaxRead);
+    m_rx.remove(0, piece.size());
+    if (m_rx.size() < kHoldBytes / 2)
+        m_holdFullReported = false;
+    m_event = comm::EvReceive;
+    Q_EMIT received(piece);
     m_inReceive = false;
     if (!m_rx.isEmpty())
         scheduleDelivery();
     if (m_socket.bytesAvailable() > 0 && m_rx.size() < kHoldBytes)
         QTimer::singleShot(0, this, &NetSerialComm::onReadyRead);
-}
-
-QString NetSerialComm::input()
-{
-    const QByteArray piece = m_rx.left(kMaxRead);
-    m_rx.remove(0, piece.size());
-    if (m_rx.size() < kHoldBytes / 2)
-        m_holdFullReported = false;
-    return QString::fromLatin1(piece);
 }
 
 } // namespace vantrel

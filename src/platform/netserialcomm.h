@@ -49,7 +49,6 @@ public:
     bool portOpen() const override { return m_open; }
     Result<> setPortOpen(bool open) override;
     Result<> output(const QString& text) override;
-    QString input() override;
     int commEvent() const override { return m_event; }
     int outBufferCount() const override;
     int commPort() const override { return m_number; }

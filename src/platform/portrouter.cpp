@@ -31,6 +31,10 @@ PortRouter::PortRouter(QObject* parent, std::unique_ptr<QtSerialComm> local)
             if (port == m_active)
                 Q_EMIT OnComm();
         });
+        connect(port, &SerialComm::received, this, [this, port](const QByteArray& bytes) {
+            if (port == m_active)
+                Q_EMIT received(bytes);
+        });
         connect(port, &SerialComm::deviceLost, this, &SerialComm::deviceLost);
         connect(port, &SerialComm::deviceBack, this, &SerialComm::deviceBack);
     }

@@ -22,7 +22,6 @@ public:
     bool portOpen() const override { return m_active->portOpen(); }
     Result<> setPortOpen(bool open) override;
     Result<> output(const QString& text) override;
-    QString input() override { return m_active->input(); }
     int commEvent() const override { return m_active->commEvent(); }
     int outBufferCount() const override { return m_active->outBufferCount(); }
     int commPort() const override { return m_local->commPort(); }

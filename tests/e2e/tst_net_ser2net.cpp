@@ -145,10 +145,8 @@ private Q_SLOTS:
                          [&] { offered += device.offer(flood.mid(offered, 4096)); });
         QByteArray got;
         bool boxShown = false;
-        QObject::connect(&port, &SerialComm::OnComm, [&] {
-            if (port.commEvent() != comm::EvReceive)
-                return;
-            got += port.input().toLatin1();
+        QObject::connect(&port, &SerialComm::received, [&](const QByteArray& bytes) {
+            got += bytes;
             if (std::exchange(boxShown, true))
                 return;
             QEventLoop box; // the Retry box, open for 10 s
