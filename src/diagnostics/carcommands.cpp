@@ -107,7 +107,7 @@ void CarCommands::Timer1_Timer()
         return;
     const double v = leadingNumber(m_c.grid->label(QStringLiteral("lbl514"))->text());
     if ((v == 0 && m_c.txtvel->text() != QLatin1String("  0")) || v == 1)
-        sendCommand(m_serial, QStringLiteral("vel")).skip();
+        sendCommand(m_serial, QStringLiteral("vel"), sent::Source::Poll).skip();
     m_c.Timer3->setEnabled(true);
     m_c.Timer1->setEnabled(false);
 }
@@ -116,7 +116,7 @@ void CarCommands::Timer2_Timer()
 {
     if (!m_serial.portOpen())
         return;
-    sendCommand(m_serial, QStringLiteral("pmii")).skip();
+    sendCommand(m_serial, QStringLiteral("pmii"), sent::Source::Poll).skip();
     m_c.Label5->setColor(color::Green);
     m_c.Timer1->setEnabled(true);
 }
@@ -125,11 +125,12 @@ void CarCommands::Timer3_Timer()
 {
     if (isStressRunning()) {
         if (m_stressPhase == 1) {
-            sendCommand(m_serial, QStringLiteral("scc") + m_c.Text4->text()).skip();
+            sendCommand(m_serial, QStringLiteral("scc") + m_c.Text4->text(), sent::Source::Stress)
+                .skip();
             m_c.Label5->setColor(color::Green);
         }
         if (m_stressPhase == 2) {
-            sendCommand(m_serial, QStringLiteral("scc1")).skip();
+            sendCommand(m_serial, QStringLiteral("scc1"), sent::Source::Stress).skip();
             m_c.Label5->setColor(color::Green);
             m_stressPhase = 0;
         }
@@ -154,7 +155,7 @@ void CarCommands::Timer5_Timer()
 {
     if (!m_serial.portOpen())
         return;
-    sendCommand(m_serial, QStringLiteral("pmii")).skip();
+    sendCommand(m_serial, QStringLiteral("pmii"), sent::Source::Poll).skip();
     m_c.Label5->setColor(color::Green);
     m_c.Timer5->setEnabled(false);
     m_c.Timer1->setEnabled(true);
@@ -232,7 +233,7 @@ void CarCommands::Command6_Click()
 void CarCommands::Text3_KeyDown(int keyCode, int /*shift*/)
 {
     if (keyCode == 13)
-        sendCommand(m_serial, m_c.Text3->text()).skip();
+        sendCommand(m_serial, m_c.Text3->text(), sent::Source::Box).skip();
 }
 
 void CarCommands::Picture1_Click()

@@ -59,13 +59,13 @@ void StatusScanner::txtvel_Change()
 
 void StatusScanner::Text2_Change()
 {
-    sendCommand(m_serial, QStringLiteral("bbt")).skip();
+    sendCommand(m_serial, QStringLiteral("bbt"), sent::Source::Poll).skip();
 }
 
 void StatusScanner::txtbbt_Change()
 {
     m_c.Timer5->setEnabled(false);
-    sendCommand(m_serial, QStringLiteral("flt0")).skip();
+    sendCommand(m_serial, QStringLiteral("flt0"), sent::Source::Poll).skip();
 }
 
 void StatusScanner::txtpos_Change()

@@ -3,6 +3,7 @@
 #include "core/commevents.h"
 #include "core/portmap.h"
 #include "core/result.h"
+#include "core/sentlog.h"
 
 #include <QList>
 #include <QObject>
@@ -38,6 +39,10 @@ public:
     // Frees the operating-system resources at once (used when the program ends).
     virtual void release() = 0;
 
+    // Where what goes out is recorded while a capture log is open; none otherwise.
+    void setSentRecorder(SentRecorder* recorder) { m_sent = recorder; }
+    SentRecorder* sentRecorder() const { return m_sent; }
+
 Q_SIGNALS:
     // One per event; CommEvent tells which.
     void OnComm();
@@ -46,6 +51,9 @@ Q_SIGNALS:
     void deviceLost(const QString& device, const QString& shortName);
     // A lost device came back and was opened again with the settings in force.
     void deviceBack(const QString& device, const QString& shortName);
+
+private:
+    SentRecorder* m_sent = nullptr;
 };
 
 } // namespace vantrel

@@ -4,6 +4,7 @@
 
 #include "core/crlftext.h"
 #include "core/receivedtext.h"
+#include "diagnostics/commandsender.h"
 #include "widgets/colors.h"
 #include "widgets/crlfedit.h"
 #include "widgets/lamp.h"
@@ -45,7 +46,7 @@ void SerialTerminal::Form_Load()
 {
     togglePort();
     if (m_s.serial->portOpen())
-        m_s.serial->output(QStringLiteral("\r")).skip();
+        sendText(*m_s.serial, QStringLiteral("\r"), sent::Source::Program).skip();
 }
 
 void SerialTerminal::MOpen_Click()
@@ -132,7 +133,7 @@ void SerialTerminal::portRestart()
     if (step)
         step = m_s.serial->setPortOpen(!m_s.serial->portOpen());
     if (step)
-        step = m_s.serial->output(QStringLiteral("install\r"));
+        step = sendText(*m_s.serial, QStringLiteral("install\r"), sent::Source::Program);
     m_c.Timer2->setEnabled(true);
     if (!step)
         reportServiceFailure(step.why());
@@ -206,7 +207,7 @@ void SerialTerminal::Term_KeyPress(int& key)
 {
     if (!m_s.serial->portOpen())
         return;
-    m_s.serial->output(QString(QChar(key))).skip();
+    sendText(*m_s.serial, QString(QChar(key)), sent::Source::Key).skip();
     m_c.Label5->setColor(color::Green);
     key = 0;
 }
