@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 #include <QStorageInfo>
 
@@ -48,10 +47,34 @@ struct Entry {
     qint64 size = -1; // -1 where the bundle does not say
 };
 
-la_ssize_t toSaveFile(archive*, void* client, const void* buffer, size_t length)
+// The bundle being written: a temporary file beside it, renamed to its name when whole.
+struct BundleOut {
+    QByteArray temp;
+    int fd = -1;
+    int err = 0;
+    ~BundleOut()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        if (!temp.isEmpty())
+            ::unlink(temp.constData());
+    }
+};
+
+la_ssize_t toBundle(archive*, void* client, const void* buffer, size_t length)
 {
-    auto* file = static_cast<QSaveFile*>(client);
-    return file->write(static_cast<const char*>(buffer), qint64(length));
+    auto* out = static_cast<BundleOut*>(client);
+    for (size_t done = 0; done < length;) {
+        const ssize_t n = ::write(out->fd, static_cast<const char*>(buffer) + done, length - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            out->err = errno;
+            return -1;
+        }
+        done += size_t(n);
+    }
+    return la_ssize_t(length);
 }
 
 // An entry's name if it is a plain file straight in the bundle's top folder; otherwise
@@ -125,25 +148,27 @@ Result<> pack(const QString& logPath, const QString& bundlePath)
     for (const QString& suffix : companionSuffixes())
         if (QFileInfo(logPath + suffix).isFile())
             paths << logPath + suffix;
-    QSaveFile out(bundlePath);
-    const auto cannotWrite = [&](const QString& why) {
-        out.cancelWriting();
-        return Failure(QStringLiteral("Cannot write the bundle %1: %2").arg(bundlePath, why));
-    };
-    if (!out.open(QIODevice::WriteOnly))
-        return cannotWrite(out.errorString());
+    BundleOut out;
     WriteArchive w;
+    const auto cannotWrite = [&](const QString& why) {
+        return Failure(QStringLiteral("Cannot write the bundle %1: %2")
+                           .arg(bundlePath, out.err ? osError(out.err) : why));
+    };
+    out.temp = QFile::encodeName(bundlePath) + ".XXXXXX";
+    out.fd = ::mkstemp(out.temp.data());
+    if (out.fd < 0) {
+        out.temp.clear();
+        return cannotWrite(osError(errno));
+    }
     archive_write_set_format_zip(w.a);
     archive_write_zip_set_compression_deflate(w.a);
-    if (archive_write_open(w.a, &out, nullptr, toSaveFile, nullptr) != ARCHIVE_OK)
+    if (archive_write_open(w.a, &out, nullptr, toBundle, nullptr) != ARCHIVE_OK)
         return cannotWrite(archiveError(w.a));
     QByteArray piece(kPiece, Qt::Uninitialized);
     for (const QString& path : paths) {
         QFile in(path);
-        if (!in.open(QIODevice::ReadOnly)) {
-            out.cancelWriting();
+        if (!in.open(QIODevice::ReadOnly))
             return Failure(QStringLiteral("Cannot read %1: %2").arg(path, in.errorString()));
-        }
         // A log still being written is taken as it is now.
         const qint64 size = in.size();
         archive_entry* entry = archive_entry_new();
@@ -158,13 +183,11 @@ Result<> pack(const QString& logPath, const QString& bundlePath)
             return cannotWrite(archiveError(w.a));
         for (qint64 left = size; left > 0;) {
             const qint64 n = in.read(piece.data(), std::min<qint64>(left, kPiece));
-            if (n <= 0) {
-                out.cancelWriting();
+            if (n <= 0)
                 return Failure(QStringLiteral("Cannot read %1: %2")
                                    .arg(path, n < 0 ? in.errorString()
                                                     : QStringLiteral("it was cut short while "
                                                                      "being packed")));
-            }
             if (archive_write_data(w.a, piece.constData(), size_t(n)) != n)
                 return cannotWrite(archiveError(w.a));
             left -= n;
@@ -172,9 +195,13 @@ Result<> pack(const QString& logPath, const QString& bundlePath)
     }
     if (archive_write_close(w.a) != ARCHIVE_OK)
         return cannotWrite(archiveError(w.a));
-    if (!out.commit())
-        return Failure(
-            QStringLiteral("Cannot write the bundle %1: %2").arg(bundlePath, out.errorString()));
+    if (::fchmod(out.fd, 0644) != 0 || ::fsync(out.fd) != 0)
+        return cannotWrite(osError(errno));
+    const int fd = std::exchange(out.fd, -1);
+    if (::close(fd) != 0 ||
+        ::rename(out.temp.constData(), QFile::encodeName(bundlePath).constData()) != 0)
+        return cannotWrite(osError(errno));
+    out.temp.clear();
     return done();
 }
 

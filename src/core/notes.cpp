@@ -1,12 +1,16 @@
 #include "notes.h"
 
+#include "linefile.h"
 #include "sentlog.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vantrel
 {
@@ -172,21 +176,38 @@ Result<> saveNotes(const QString& logPath, const QList<Note>& list)
                 QStringLiteral("Cannot remove the notes %1: %2").arg(path, file.errorString()));
         return done();
     }
-    QSaveFile file(path);
-    const auto failed = [&] {
-        const QString why =
-            QStringLiteral("Cannot save the notes %1: %2").arg(path, file.errorString());
-        file.cancelWriting();
-        return Failure(why);
+    // Written by hand rather than with QSaveFile: that one renames a file the disk cut
+    // short over the old notes and reports success.
+    QByteArray temp = QFile::encodeName(path) + ".XXXXXX";
+    const auto failed = [&](int err, bool made) {
+        if (made)
+            ::unlink(temp.constData());
+        return Failure(QStringLiteral("Cannot save the notes %1: %2").arg(path, osError(err)));
     };
-    if (!file.open(QIODevice::WriteOnly))
-        return failed();
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return failed(errno, false);
     const QByteArray text = notes::format(list);
-    if (file.write(text) != text.size())
-        return failed();
-    if (!file.commit())
-        return Failure(
-            QStringLiteral("Cannot save the notes %1: %2").arg(path, file.errorString()));
+    for (const char* p = text.constData(); p < text.constData() + text.size();) {
+        const ssize_t n = ::write(fd, p, size_t(text.constData() + text.size() - p));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int err = errno;
+            ::close(fd);
+            return failed(err, true);
+        }
+        p += n;
+    }
+    if (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return failed(err, true);
+    }
+    if (::close(fd) != 0)
+        return failed(errno, true);
+    if (::rename(temp.constData(), QFile::encodeName(path).constData()) != 0)
+        return failed(errno, true);
     return done();
 }
 
