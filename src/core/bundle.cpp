@@ -124,7 +124,7 @@ Result<QString> logAmong(const QList<Entry>& entries)
 
 QString bytesText(qint64 n)
 {
-    return QLocale::c().toString(n) + QStringLiteral(" bytes");
+    return QString::number(n) + QStringLiteral(" bytes");
 }
 } // namespace
 
