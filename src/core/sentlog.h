@@ -27,8 +27,8 @@ inline constexpr char kHeader[] = "vantrel sent 1";
 inline constexpr char kSuffix[] = ".sent";
 // A run of polls is written out once it spans this long, so a crash loses no more.
 constexpr qint64 kPollRunMs = 60'000;
-// A poll further than this after the last one of its text starts a new run, so a
-// pause in polling shows as one.
+// A poll further than this (or than three times the run's spacing, if longer) after the
+// last one of its text starts a new run, so a pause in polling shows as one.
 constexpr qint64 kPollGapMs = 5'000;
 
 QString pathFor(const QString& logPath);

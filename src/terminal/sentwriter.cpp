@@ -85,7 +85,14 @@ Result<> SentWriter::sent(sent::Source source, const QByteArray& bytes, qint64 l
         return put(sent::pieceLine(source, logBytes, now, bytes));
     }
     auto it = m_polls.find(bytes);
-    if (it != m_polls.end() && now - it->second.lastMs > sent::kPollGapMs) {
+    // A pause much longer than the run's own spacing ends it: polling stopped meanwhile.
+    const auto paused = [&](const PollRun& run) {
+        const qint64 gap = now - run.lastMs;
+        if (run.count < 2)
+            return gap > sent::kPollRunMs;
+        return gap > std::max(sent::kPollGapMs, 3 * (run.lastMs - run.ms) / (run.count - 1));
+    };
+    if (it != m_polls.end() && paused(it->second)) {
         const PollRun& run = it->second;
         if (const Result<> written = put(
                 sent::pollsLine(run.offset, run.ms, run.count, run.lastOffset, run.lastMs, bytes));
