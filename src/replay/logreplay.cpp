@@ -1,6 +1,7 @@
 #include "logreplay.h"
 
 #include "carscreen/logdialog.h"
+#include "core/bundle.h"
 #include "core/logreader.h"
 #include "core/receivedtext.h"
 #include "core/statusscan.h"
@@ -69,9 +70,22 @@ void LogReplay::MRplayLog_Click()
         });
     if (!path)
         return;
-    if (!readFrom(*path, 0))
+    // A bundle is played from its log unpacked into a temporary folder, with what lies
+    // beside it there.
+    std::shared_ptr<CaptureFiles> bundle;
+    if (bundle::isBundle(*path)) {
+        auto opened = CaptureFiles::open(*path);
+        if (!opened) {
+            m_s.boxes->show(opened.why(), mb::OkWarning);
+            return;
+        }
+        bundle = *opened;
+    }
+    const QString log = bundle ? bundle->log() : *path;
+    if (!readFrom(log, 0))
         return;
-    m_path = *path;
+    m_bundle = std::move(bundle);
+    m_path = log;
     m_shown = 0;
     m_atLoad = ReplayState{m_c.Term->text(), shownCells(*m_c.grid), m_c.txtvel->text()};
     m_c.Timer7->setEnabled(true);

@@ -13,6 +13,7 @@
 namespace vantrel
 {
 
+class CaptureFiles;
 class LogReader;
 
 // Plays a capture log back into the replay screen, one line per tick or step: the
@@ -92,6 +93,7 @@ private:
     std::deque<Ask> m_asks;
     bool m_serving = false;
     QString m_path;
+    std::shared_ptr<CaptureFiles> m_bundle; // the unpacked bundle m_path is in, if any
     QString m_line;
     qint64 m_shown = 0;
     ReplayState m_atLoad;

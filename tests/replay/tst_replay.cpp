@@ -1,5 +1,6 @@
 // The replay screen: loading a capture log, the pace controls and playback into the
 // terminal window, the speed field and the signal grid.
+#include "core/bundle.h"
 #include "core/pmidump.h"
 #include "diagnostics/signalgrid.h"
 #include "fakes.h"
@@ -17,6 +18,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -180,6 +182,24 @@ private Q_SLOTS:
         QCOMPARE(play().logFile(), 0);
         QVERIFY(!w->files.isOpen(fileNo));
         QCOMPARE(r->Term->text(), QStringLiteral("\r\nA\r\nB"));
+    }
+
+    // A bundle plays as its log would; one that cannot be unpacked is named, and the log
+    // playing before goes on.
+    void bundlePlaysItsLog()
+    {
+        const QString zip = dir.filePath(QStringLiteral("car.zip"));
+        QVERIFY(bundle::pack(logWith("A\r\nB\r\n"), zip).ok());
+        load(zip);
+        QCOMPARE(QFileInfo(play().chosenPath()).fileName(), QStringLiteral("car.log"));
+        tick();
+        tick();
+        QCOMPARE(r->Term->text(), QStringLiteral("\r\nA\r\nB"));
+        writeFile(zip, readFile(zip).first(40));
+        load(zip);
+        QCOMPARE(w->boxes.shown.size(), 1);
+        QVERIFY2(w->boxes.shown[0].text.contains(zip), qPrintable(w->boxes.shown[0].text));
+        QVERIFY(r->Timer7->enabled());
     }
 
     void headerLineBlanksTheCellsBeyondTheWindow()
