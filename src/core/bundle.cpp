@@ -148,6 +148,16 @@ Result<> pack(const QString& logPath, const QString& bundlePath)
     for (const QString& suffix : companionSuffixes())
         if (QFileInfo(logPath + suffix).isFile())
             paths << logPath + suffix;
+    // A bundle written over one of its own files would put that file's place in a
+    // half-read state and then replace it.
+    const QString target = QFileInfo(bundlePath).absoluteFilePath();
+    for (const QString& path : paths)
+        if (QFileInfo(path).absoluteFilePath() == target ||
+            (QFileInfo::exists(bundlePath) &&
+             QFileInfo(path).canonicalFilePath() == QFileInfo(bundlePath).canonicalFilePath()))
+            return Failure(QStringLiteral("Cannot write the bundle %1: it is %2, which goes "
+                                          "into it")
+                               .arg(bundlePath, path));
     BundleOut out;
     WriteArchive w;
     const auto cannotWrite = [&](const QString& why) {

@@ -70,6 +70,7 @@ private Q_SLOTS:
         for (const QString& s : suffixes)
             writeFile(log + s, noise(70000) + s.toLatin1());
         const QString zip = dir.filePath(QStringLiteral("car.zip"));
+        QVERIFY(!bundle::pack(log, log + QStringLiteral(".notes")).ok());
         QVERIFY(bundle::pack(log, zip).ok());
         QVERIFY(bundle::isBundle(zip));
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out")));
