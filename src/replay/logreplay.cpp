@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -92,6 +93,8 @@ void LogReplay::MRplayLog_Click()
     m_c.Timer1->setEnabled(true);
     m_c.MCloseLog->setEnabled(true);
     m_c.Command1->setEnabled(true);
+    if (m_c.MSaveBundle)
+        m_c.MSaveBundle->setEnabled(true);
     Q_EMIT logLoaded(m_path);
 }
 
@@ -138,7 +141,23 @@ void LogReplay::MCloseLog_Click()
     stopPlayback();
     m_asks.clear();
     m_c.MCloseLog->setEnabled(false);
+    if (m_c.MSaveBundle)
+        m_c.MSaveBundle->setEnabled(false);
     Q_EMIT logClosed();
+}
+
+void LogReplay::MSaveBundle_Click()
+{
+    if (m_path.isEmpty())
+        return;
+    m_dialog->DialogTitle = QStringLiteral("Save Capture As Bundle");
+    m_dialog->Filter = QStringLiteral("Capture Bundles (*.zip)|*.zip|All Files (*.*)|*.*");
+    m_dialog->DefaultExt = QStringLiteral("zip");
+    m_dialog->FileName = QFileInfo(m_path).fileName() + QStringLiteral(".zip");
+    if (!m_dialog->ShowSave())
+        return;
+    if (const Result<> packed = bundle::pack(m_path, m_dialog->FileName); !packed)
+        m_s.boxes->show(packed.why(), mb::OkExclamation);
 }
 
 void LogReplay::MFileExit_Click()

@@ -32,6 +32,8 @@ public:
 
     void Form_Load();
     void MRplayLog_Click();
+    // Packs the loaded log and what lies beside it into a bundle the technician names.
+    void MSaveBundle_Click();
     void MCloseLog_Click();
     void MFileExit_Click();
     void Form_Unload();

@@ -52,6 +52,7 @@ struct ReplayControls : CarScreenCommon {
     QAction* MFindNext = nullptr;
     QAction* MFindPrev = nullptr;
     QAction* MExportSignals = nullptr;
+    QAction* MSaveBundle = nullptr;
     QAction* MTimeline = nullptr;
 };
 

@@ -74,6 +74,7 @@ replay::replay(const Services& services, QWidget* parent) : QMainWindow(parent),
     m_playback = std::make_unique<LogReplay>(*this, m_s);
     connect(MRplayLog, &QAction::triggered, m_playback.get(), &LogReplay::MRplayLog_Click);
     connect(MFileExit, &QAction::triggered, m_playback.get(), &LogReplay::MFileExit_Click);
+    connect(MSaveBundle, &QAction::triggered, m_playback.get(), &LogReplay::MSaveBundle_Click);
     m_navigator = std::make_unique<LogNavigator>(*this, *m_playback, m_s);
 }
 
@@ -153,6 +154,7 @@ void replay::buildMenu()
     MFindPrev = addItem(MFile, "MFindPrev", "Find &Previous");
     MFindPrev->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
     MExportSignals = addItem(MFile, "MExportSignals", "&Export Signals...", false);
+    MSaveBundle = addItem(MFile, "MSaveBundle", "Save Capture As &Bundle...", false);
     MTimeline = addItem(MFile, "MTimeline", "&Timeline...", false);
     MTimeline->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     addItem(MFile, "Bar3", nullptr);

@@ -184,14 +184,24 @@ private Q_SLOTS:
         QCOMPARE(r->Term->text(), QStringLiteral("\r\nA\r\nB"));
     }
 
-    // A bundle plays as its log would; one that cannot be unpacked is named, and the log
-    // playing before goes on.
+    // A bundle plays as its log would, and is saved again whole; one that cannot be
+    // unpacked is named, and the log playing before goes on.
     void bundlePlaysItsLog()
     {
         const QString zip = dir.filePath(QStringLiteral("car.zip"));
-        QVERIFY(bundle::pack(logWith("A\r\nB\r\n"), zip).ok());
+        const QString log = logWith("A\r\nB\r\n");
+        writeFile(log + QStringLiteral(".notes"), "vantrel notes 1\n3 - B\n");
+        QVERIFY(bundle::pack(log, zip).ok());
+        QVERIFY(!r->MSaveBundle->isEnabled());
         load(zip);
         QCOMPARE(QFileInfo(play().chosenPath()).fileName(), QStringLiteral("car.log"));
+        const QString again = dir.filePath(QStringLiteral("again.zip"));
+        w->dialogScript->push_back(again);
+        r->MSaveBundle->trigger();
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out")));
+        const auto unpacked = bundle::unpack(again, dir.filePath(QStringLiteral("out")));
+        QVERIFY2(unpacked.ok(), qPrintable(unpacked.why()));
+        QCOMPARE(readFile(unpacked->files.last()), readFile(log + QStringLiteral(".notes")));
         tick();
         tick();
         QCOMPARE(r->Term->text(), QStringLiteral("\r\nA\r\nB"));
