@@ -12,6 +12,7 @@
 
 #include <QAccessible>
 #include <QDateTime>
+#include <QHelpEvent>
 #include <QImage>
 #include <QListView>
 #include <QMenu>
@@ -21,6 +22,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 #include <QWheelEvent>
 
 #include <cmath>
@@ -195,6 +197,51 @@ private Q_SLOTS:
         QCOMPARE(chosen.at(0).at(0).toLongLong(), want);
         QVERIFY(
             w->cursorText().contains(index->faultText(LogIndex::Event::NewFault, faults.value(f))));
+    }
+
+    // What was sent beside the log is a lane: a piece is a mark whose tip says what it
+    // was, a run of polls a band whose tip counts them.
+    void sentPiecesAreMarkedWithTheirText_data()
+    {
+        QTest::addColumn<bool>("timed");
+        QTest::newRow("along times") << true;
+        QTest::newRow("along lines") << false;
+    }
+    void sentPiecesAreMarkedWithTheirText()
+    {
+        QFETCH(bool, timed);
+        for (const QString& left : QDir(dir.path()).entryList({QStringLiteral("*.sent")}))
+            QFile::remove(dir.filePath(left));
+        QVERIFY(open(timed));
+        QVERIFY(!lane(QStringLiteral("SentLane")));
+        const auto placeOf = [&](qint64 line) {
+            const qint64 offset = *index->lineOffset(line);
+            const std::optional<qint64> ms = *index->lineTime(line);
+            return QByteArray::number(offset) + ' ' + QByteArray::number(ms ? *ms : 0);
+        };
+        writeFile(index->path() + QStringLiteral(".sent"),
+                  "vantrel sent 1\nopen 0 0\nbutton " + placeOf(100) + " stu\\x0d\npolls " +
+                      placeOf(1000) + " 40 " + placeOf(2000) + " pmii\\x0d\n");
+        w = std::make_unique<TimelineWindow>(index);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QWidget* sentLane = lane(QStringLiteral("SentLane"));
+        QVERIFY(sentLane);
+        const auto positionOf = [&](qint64 line) {
+            return timed ? double(**index->lineTime(line)) : double(line);
+        };
+        w->setView(positionOf(90), positionOf(2100) - positionOf(90));
+        const auto tipAt = [&](qint64 line) {
+            const double at = positionOf(line);
+            const QPoint x(int(std::lround(w->xAt(at))), sentLane->height() / 2);
+            QHelpEvent help(QEvent::ToolTip, x, sentLane->mapToGlobal(x));
+            QCoreApplication::sendEvent(sentLane, &help);
+            return QToolTip::text();
+        };
+        QVERIFY2(tipAt(100).startsWith(QStringLiteral("button stu\\x0d: ")),
+                 qPrintable(tipAt(100)));
+        QCOMPARE(tipAt(1500), QStringLiteral("40 polls: poll pmii\\x0d"));
+        QFile::remove(index->path() + QStringLiteral(".sent"));
     }
 
     void theViewMoves_data()
