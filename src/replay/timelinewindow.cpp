@@ -1,5 +1,6 @@
 #include "timelinewindow.h"
 
+#include "core/notes.h"
 #include "core/sentlog.h"
 #include "core/signalnames.h"
 #include "widgets/accessible.h"
@@ -411,9 +412,20 @@ TimelineWindow::TimelineWindow(std::shared_ptr<const LogIndex> index, QWidget* p
     };
     for (const SentPiece& piece : sentLog.pieces())
         m_sent.push_back({place(piece.offset, piece.ms), place(piece.lastOffset, piece.lastMs),
-                          piece.count, piece.source == sent::Source::Poll,
+                          piece.count, piece.source == sent::Source::Poll, false,
                           QString::fromLatin1(sent::sourceWord(piece.source) + ' ' +
                                               sent::escaped(piece.text))});
+    // The technician's notes go in the same lane, marked apart.
+    const Notes notes = Notes::forLog(m_index->path(), m_index->bytes());
+    for (const Note& note : notes.notes()) {
+        const Result<qint64> line = m_index->lineAt(note.offset);
+        const Result<std::optional<qint64>> ms =
+            line ? m_index->lineTime(*line) : Result<std::optional<qint64>>(Failure({}));
+        double at = line ? double(*line) : double(s.start());
+        if (s.unit() == TimelineSummary::Unit::Milliseconds)
+            at = note.ms ? double(*note.ms) : ms && *ms ? double(**ms) : double(s.start());
+        m_sent.push_back({at, at, 1, false, true, QStringLiteral("note ") + note.text});
+    }
     std::stable_sort(m_sent.begin(), m_sent.end(),
                      [](const SentMark& a, const SentMark& b) { return a.at < b.at; });
 
@@ -1092,6 +1104,7 @@ void TimelineWindow::paintSent(QPainter& p, const QRect& r) const
     const auto first = std::lower_bound(m_sent.begin(), m_sent.end(), positionAt(-kReachPx),
                                         [](const SentMark& m, double at) { return m.at < at; });
     std::vector<QLineF> marks;
+    std::vector<QLineF> noteMarks;
     p.setPen(Qt::NoPen);
     for (const SentMark& m : m_sent) {
         if (!m.poll || m.last < m_from || m.at > m_from + m_span)
@@ -1105,9 +1118,12 @@ void TimelineWindow::paintSent(QPainter& p, const QRect& r) const
     }
     for (auto it = first; it != m_sent.end() && xAt(it->at) <= r.width() + kReachPx; ++it)
         if (!it->poll)
-            marks.emplace_back(xAt(it->at), mid - kMarkPx - 1, xAt(it->at), mid + kMarkPx + 1);
+            (it->note ? noteMarks : marks)
+                .emplace_back(xAt(it->at), mid - kMarkPx - 1, xAt(it->at), mid + kMarkPx + 1);
     p.setPen(QPen(QColor(kOrange), 2));
     p.drawLines(marks.data(), int(marks.size()));
+    p.setPen(QPen(QColor(kBlue), 3));
+    p.drawLines(noteMarks.data(), int(noteMarks.size()));
 }
 
 QString TimelineWindow::sentTip(double x) const

@@ -103,12 +103,14 @@ private:
     friend class TimelinePlot;
     friend class FaultListModel;
     enum class LaneKind { Axis, Speed, Landing, Faults, Sent, Signal };
-    // A piece sent, or a run of polls, along the axis (the log's sent file).
+    // A piece sent, a run of polls or a note, along the axis (the log's sent and notes
+    // files).
     struct SentMark {
         double at = 0;
         double last = 0;
         qint64 count = 1;
         bool poll = false;
+        bool note = false;
         QString text;
     };
 

@@ -4,6 +4,7 @@
 // remembered between runs, find hits are marked on the axis, and the lanes and the
 // cursor read as words to assistive technology.
 #include "core/logindex.h"
+#include "core/notes.h"
 #include "core/signalnames.h"
 #include "replay/timelinewindow.h"
 #include "shell/application.h"
@@ -222,6 +223,9 @@ private Q_SLOTS:
         writeFile(index->path() + QStringLiteral(".sent"),
                   "vantrel sent 1\nopen 0 0\nbutton " + placeOf(100) + " stu\\x0d\npolls " +
                       placeOf(1000) + " 40 " + placeOf(2000) + " pmii\\x0d\n");
+        QVERIFY(saveNotes(index->path(),
+                          {{*index->lineOffset(500), std::nullopt, QStringLiteral("noise")}})
+                    .ok());
         w = std::make_unique<TimelineWindow>(index);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
@@ -241,7 +245,9 @@ private Q_SLOTS:
         QVERIFY2(tipAt(100).startsWith(QStringLiteral("button stu\\x0d: ")),
                  qPrintable(tipAt(100)));
         QCOMPARE(tipAt(1500), QStringLiteral("40 polls: poll pmii\\x0d"));
+        QVERIFY2(tipAt(500).startsWith(QStringLiteral("note noise: ")), qPrintable(tipAt(500)));
         QFile::remove(index->path() + QStringLiteral(".sent"));
+        QFile::remove(index->path() + QStringLiteral(".notes"));
     }
 
     void theViewMoves_data()
