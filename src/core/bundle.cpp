@@ -175,12 +175,22 @@ Result<> pack(const QString& logPath, const QString& bundlePath)
     if (archive_write_open(w.a, &out, nullptr, toBundle, nullptr) != ARCHIVE_OK)
         return cannotWrite(archiveError(w.a));
     QByteArray piece(kPiece, Qt::Uninitialized);
+    // A capture still being written is taken as it is now: the files beside the log are
+    // measured first, so nothing they say is past the log's end as it is taken.
+    std::vector<std::unique_ptr<QFile>> files;
+    std::vector<qint64> sizes(size_t(paths.size()));
     for (const QString& path : paths) {
-        QFile in(path);
-        if (!in.open(QIODevice::ReadOnly))
-            return Failure(QStringLiteral("Cannot read %1: %2").arg(path, in.errorString()));
-        // A log still being written is taken as it is now.
-        const qint64 size = in.size();
+        files.push_back(std::make_unique<QFile>(path));
+        if (!files.back()->open(QIODevice::ReadOnly))
+            return Failure(
+                QStringLiteral("Cannot read %1: %2").arg(path, files.back()->errorString()));
+    }
+    for (size_t i = files.size(); i-- > 0;)
+        sizes[i] = files[i]->size();
+    for (size_t i = 0; i < files.size(); ++i) {
+        const QString& path = paths[qsizetype(i)];
+        QFile& in = *files[i];
+        const qint64 size = sizes[i];
         archive_entry* entry = archive_entry_new();
         archive_entry_set_pathname_utf8(entry, QFileInfo(path).fileName().toUtf8().constData());
         archive_entry_set_filetype(entry, AE_IFREG);
