@@ -53,6 +53,7 @@ struct ReplayControls : CarScreenCommon {
     QAction* MFindPrev = nullptr;
     QAction* MExportSignals = nullptr;
     QAction* MSaveBundle = nullptr;
+    QAction* MNotes = nullptr;
     QAction* MTimeline = nullptr;
 };
 

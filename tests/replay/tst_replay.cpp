@@ -6,7 +6,9 @@
 #include "fakes.h"
 #include "platform/filesystem.h"
 #include "ptyfixture.h"
+#include "replay/lognavigator.h"
 #include "replay/logreplay.h"
+#include "replay/noteswindow.h"
 #include "replay/pacebar.h"
 #include "screens.h"
 #include "shell/windows.h"
@@ -210,6 +212,44 @@ private Q_SLOTS:
         QCOMPARE(w->boxes.shown.size(), 1);
         QVERIFY2(w->boxes.shown[0].text.contains(zip), qPrintable(w->boxes.shown[0].text));
         QVERIFY(r->Timer7->enabled());
+    }
+
+    // A note goes at the line shown, is changed and deleted, each saved at once; notes
+    // that do not match the log are shown as the notice and cannot be written over.
+    void notesAreAddedAtTheLineShownAndSavedAtOnce()
+    {
+        const QString log = logWith("A\r\nB\r\nC\r\n", QStringLiteral("noted.log"));
+        load(log);
+        QTRY_VERIFY_WITH_TIMEOUT(r->navigator().index(), 20000);
+        step();
+        step();
+        r->MNotes->trigger();
+        NotesWindow* notes = r->notesWindow();
+        QVERIFY(notes);
+        auto* text = notes->findChild<QLineEdit*>(QStringLiteral("NoteText"));
+        const auto press = [&](const char* name) {
+            notes->findChild<QPushButton*>(QLatin1String(name))->click();
+        };
+        const auto saved = [&] { return readFile(log + QStringLiteral(".notes")); };
+        text->setText(QStringLiteral("door noise"));
+        press("AddNote");
+        QCOMPARE(saved(), QByteArray("vantrel notes 1\n3 - door noise\n"));
+        text->setText(QStringLiteral("door noise, twice"));
+        press("ChangeNote");
+        QCOMPARE(saved(), QByteArray("vantrel notes 1\n3 - door noise, twice\n"));
+        press("DeleteNote");
+        QVERIFY(!QFile::exists(log + QStringLiteral(".notes")));
+
+        writeFile(log + QStringLiteral(".notes"), "vantrel notes 1\n900 - far\n");
+        load(log);
+        QTRY_VERIFY_WITH_TIMEOUT(r->navigator().index(), 20000);
+        r->MNotes->trigger();
+        notes = r->notesWindow();
+        QVERIFY(!notes->findChild<QPushButton*>(QStringLiteral("AddNote"))->isEnabled());
+        QVERIFY(notes->findChild<QLabel*>(QStringLiteral("NoteStatus"))
+                    ->text()
+                    .contains(QStringLiteral("past the log's end")));
+        QCOMPARE(saved(), QByteArray("vantrel notes 1\n900 - far\n"));
     }
 
     void headerLineBlanksTheCellsBeyondTheWindow()
