@@ -96,11 +96,11 @@ void CarModel::setValue(Value v, const QString& text)
         setValue(StopText, QString::number(m_stopCount));
         break;
     case StopText:
-        send(QStringLiteral("bbt"));
+        send(QStringLiteral("bbt"), sent::Source::Poll);
         break;
     case Bbt:
         setTimer(QuietTimer, false);
-        send(QStringLiteral("flt0"));
+        send(QStringLiteral("flt0"), sent::Source::Poll);
         break;
     default:
         break;
@@ -138,7 +138,7 @@ void CarModel::gridTick()
     static const int speedMode = speedModeCell();
     const double v = leadingNumber(m_cells[size_t(speedMode)]);
     if ((v == 0 && m_values[Speed] != kAtRest) || v == 1)
-        send(QStringLiteral("vel"));
+        send(QStringLiteral("vel"), sent::Source::Poll);
     setTimer(StressTimer, true);
     setTimer(GridTimer, false);
 }
@@ -147,7 +147,7 @@ void CarModel::pollTick(Timer which)
 {
     if (!m_sink.portOpen())
         return;
-    sendLit(QStringLiteral("pmii"));
+    sendLit(QStringLiteral("pmii"), sent::Source::Poll);
     if (which == QuietTimer)
         setTimer(QuietTimer, false);
     setTimer(GridTimer, true);
@@ -157,9 +157,9 @@ void CarModel::stressTick(const QString& target)
 {
     if (stressRunning()) {
         if (m_stressPhase == 1)
-            sendLit(QStringLiteral("scc") + target);
+            sendLit(QStringLiteral("scc") + target, sent::Source::Stress);
         if (m_stressPhase == 2) {
-            sendLit(QStringLiteral("scc1"));
+            sendLit(QStringLiteral("scc1"), sent::Source::Stress);
             m_stressPhase = 0;
         }
         ++m_stressPhase;
@@ -178,9 +178,9 @@ void CarModel::lampTick(bool commandEntryShown)
     setTimer(LampTimer, false);
 }
 
-void CarModel::sendLit(const QString& command)
+void CarModel::sendLit(const QString& command, sent::Source source)
 {
-    send(command);
+    send(command, source);
     setLamp(SendLamp, true);
 }
 

@@ -2,6 +2,7 @@
 
 #include "pmidump.h"
 #include "receivedtext.h"
+#include "sentlog.h"
 
 #include <QObject>
 #include <QString>
@@ -26,7 +27,8 @@ class CommandSink
 public:
     virtual ~CommandSink() = default;
     virtual bool portOpen() const = 0;
-    virtual void send(const QString& command) = 0;
+    // Why it goes out is kept with what the capture log records of it.
+    virtual void send(const QString& command, sent::Source source) = 0;
 };
 
 // What the car screen knows of the car, without a widget: the parse buffer and what
@@ -81,8 +83,11 @@ public:
     void lampTick(bool commandEntryShown);
 
     // The screen's commands.
-    void send(const QString& command) { m_sink.send(command); }
-    void sendLit(const QString& command);
+    void send(const QString& command, sent::Source source = sent::Source::Button)
+    {
+        m_sink.send(command, source);
+    }
+    void sendLit(const QString& command, sent::Source source = sent::Source::Button);
     void startPolling();
     void stopPolling();
     void toggleStress();

@@ -216,7 +216,7 @@ void CarCommands::Command6_Click()
 void CarCommands::Text3_KeyDown(int keyCode, int /*shift*/)
 {
     if (keyCode == 13)
-        m_model.send(m_c.Text3->text());
+        m_model.send(m_c.Text3->text(), sent::Source::Box);
 }
 
 void CarCommands::Picture1_Click()

@@ -3,6 +3,7 @@
 #include "core/commevents.h"
 #include "core/portmap.h"
 #include "core/result.h"
+#include "core/sentlog.h"
 
 #include <QByteArray>
 #include <QList>
@@ -51,6 +52,10 @@ public:
         return Failure(QStringLiteral("No network ports here: %1").arg(address));
     }
 
+    // Where what goes out is recorded while a capture log is open; none otherwise.
+    void setSentRecorder(SentRecorder* recorder) { m_sent = recorder; }
+    SentRecorder* sentRecorder() const { return m_sent; }
+
 Q_SIGNALS:
     // One per event other than received bytes; CommEvent tells which.
     void OnComm();
@@ -62,6 +67,9 @@ Q_SIGNALS:
     void deviceLost(const QString& device, const QString& shortName);
     // A lost device came back and was opened again with the settings in force.
     void deviceBack(const QString& device, const QString& shortName);
+
+private:
+    SentRecorder* m_sent = nullptr;
 };
 
 } // namespace vantrel

@@ -1,6 +1,7 @@
 #include "logreplay.h"
 
 #include "carscreen/logdialog.h"
+#include "core/bundle.h"
 #include "core/logreader.h"
 #include "core/receivedtext.h"
 #include "core/statusscan.h"
@@ -14,6 +15,7 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -73,15 +75,32 @@ void LogReplay::MRplayLog_Click()
 
 bool LogReplay::load(const QString& path)
 {
-    if (!readFrom(path, 0))
+    // A bundle is played from its log unpacked into a temporary folder, with what lies
+    // beside it there.
+    std::shared_ptr<CaptureFiles> bundle;
+    if (bundle::isBundle(path)) {
+        auto opened = CaptureFiles::open(path);
+        if (!opened) {
+            m_s.boxes->show(opened.why(), mb::OkWarning);
+            return false;
+        }
+        bundle = *opened;
+    }
+    const QString log = bundle ? bundle->log() : path;
+    if (!readFrom(log, 0))
         return false;
-    m_path = path;
+    // Loading the unpacked log again keeps the folder it lies in.
+    if (bundle || !m_bundle || log != m_bundle->log())
+        m_bundle = std::move(bundle);
+    m_path = log;
     m_shown = 0;
     m_atLoad = ReplayState{m_c.Term->text(), shownCells(*m_c.grid), m_c.txtvel->text()};
     m_c.Timer7->setEnabled(true);
     m_c.Timer1->setEnabled(true);
     m_c.MCloseLog->setEnabled(true);
     m_c.Command1->setEnabled(true);
+    if (m_c.MSaveBundle)
+        m_c.MSaveBundle->setEnabled(true);
     Q_EMIT logLoaded(m_path);
     return true;
 }
@@ -129,7 +148,23 @@ void LogReplay::MCloseLog_Click()
     stopPlayback();
     m_asks.clear();
     m_c.MCloseLog->setEnabled(false);
+    if (m_c.MSaveBundle)
+        m_c.MSaveBundle->setEnabled(false);
     Q_EMIT logClosed();
+}
+
+void LogReplay::MSaveBundle_Click()
+{
+    if (m_path.isEmpty())
+        return;
+    m_dialog->DialogTitle = QStringLiteral("Save Capture As Bundle");
+    m_dialog->Filter = QStringLiteral("Capture Bundles (*.zip)|*.zip|All Files (*.*)|*.*");
+    m_dialog->DefaultExt = QStringLiteral("zip");
+    m_dialog->FileName = QFileInfo(m_path).fileName() + QStringLiteral(".zip");
+    if (!m_dialog->ShowSave())
+        return;
+    if (const Result<> packed = bundle::pack(m_path, m_dialog->FileName); !packed)
+        m_s.boxes->show(packed.why(), mb::OkExclamation);
 }
 
 void LogReplay::MFileExit_Click()

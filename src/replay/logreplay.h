@@ -13,6 +13,7 @@
 namespace vantrel
 {
 
+class CaptureFiles;
 class LogReader;
 
 // Plays a capture log back into the replay screen, one line per tick or step: the
@@ -33,6 +34,8 @@ public:
     void MRplayLog_Click();
     // Loads the log at the path from its start, as the menu does once it is chosen.
     bool load(const QString& path);
+    // Packs the loaded log and what lies beside it into a bundle the technician names.
+    void MSaveBundle_Click();
     void MCloseLog_Click();
     void MFileExit_Click();
     void Form_Unload();
@@ -94,6 +97,7 @@ private:
     std::deque<Ask> m_asks;
     bool m_serving = false;
     QString m_path;
+    std::shared_ptr<CaptureFiles> m_bundle; // the unpacked bundle m_path is in, if any
     QString m_line;
     qint64 m_shown = 0;
     ReplayState m_atLoad;

@@ -52,6 +52,8 @@ struct ReplayControls : CarScreenCommon {
     QAction* MFindNext = nullptr;
     QAction* MFindPrev = nullptr;
     QAction* MExportSignals = nullptr;
+    QAction* MSaveBundle = nullptr;
+    QAction* MNotes = nullptr;
     QAction* MTimeline = nullptr;
 };
 

@@ -1,5 +1,7 @@
 #include "timelinewindow.h"
 
+#include "core/notes.h"
+#include "core/sentlog.h"
 #include "core/signalnames.h"
 #include "widgets/accessible.h"
 
@@ -144,6 +146,8 @@ public:
         addRow(m_fixed, this, K::Speed, -1, QStringLiteral("Speed"), QStringLiteral("Speed"));
         addRow(m_fixed, this, K::Landing, -1, QStringLiteral("Landing"), QStringLiteral("Landing"));
         addRow(m_fixed, this, K::Faults, -1, QStringLiteral("Fault"), QStringLiteral("Faults"));
+        if (!w->m_sent.empty())
+            addRow(m_fixed, this, K::Sent, -1, QStringLiteral("Sent"), QStringLiteral("Sent"));
     }
 
     void setSignals(const QList<int>& cells)
@@ -288,6 +292,7 @@ private:
         case K::Landing:
             return 3 * lineHeight() + 2 * kMarkPx + 8;
         case K::Faults:
+        case K::Sent:
             return 2 * kMarkPx + 12;
         case K::Signal:
             break;
@@ -397,6 +402,32 @@ TimelineWindow::TimelineWindow(std::shared_ptr<const LogIndex> index, QWidget* p
     m_landingTop = std::max<quint32>(kTopLanding, s.landing().maxValue());
     m_hits = TimelineSeries(s.scale());
     m_hits.finish();
+    // What was sent, where the log has a record of it that matches.
+    const SentLog sentLog = SentLog::forLog(m_index->path(), m_index->bytes());
+    const auto place = [&](qint64 offset, qint64 ms) {
+        if (s.unit() == TimelineSummary::Unit::Milliseconds)
+            return double(ms);
+        const Result<qint64> line = m_index->lineAt(offset);
+        return line ? double(*line) : double(s.start());
+    };
+    for (const SentPiece& piece : sentLog.pieces())
+        m_sent.push_back({place(piece.offset, piece.ms), place(piece.lastOffset, piece.lastMs),
+                          piece.count, piece.source == sent::Source::Poll, false,
+                          QString::fromLatin1(sent::sourceWord(piece.source) + ' ' +
+                                              sent::escaped(piece.text))});
+    // The technician's notes go in the same lane, marked apart.
+    const Notes notes = Notes::forLog(m_index->path(), m_index->bytes());
+    for (const Note& note : notes.notes()) {
+        const Result<qint64> line = m_index->lineAt(note.offset);
+        const Result<std::optional<qint64>> ms =
+            line ? m_index->lineTime(*line) : Result<std::optional<qint64>>(Failure({}));
+        double at = line ? double(*line) : double(s.start());
+        if (s.unit() == TimelineSummary::Unit::Milliseconds)
+            at = note.ms ? double(*note.ms) : ms && *ms ? double(**ms) : double(s.start());
+        m_sent.push_back({at, at, 1, false, true, QStringLiteral("note ") + note.text});
+    }
+    std::stable_sort(m_sent.begin(), m_sent.end(),
+                     [](const SentMark& a, const SentMark& b) { return a.at < b.at; });
 
     QSettings settings;
     const QString key = QLatin1String(kSignalsKey);
@@ -877,6 +908,8 @@ QString TimelineWindow::laneToolTip(LaneKind kind, int cell, double x) const
             rows << QStringLiteral("and %1 more").arg(more);
         return rows.join(QLatin1Char('\n'));
     }
+    case LaneKind::Sent:
+        return sentTip(x);
     case LaneKind::Signal: {
         const std::optional<quint32> v = s.cell(cell).valueAt(qint64(at));
         return v ? QStringLiteral("%1 %2 at %3")
@@ -911,6 +944,9 @@ void TimelineWindow::paintLane(QPainter& p, LaneKind kind, int cell, const QRect
         break;
     case LaneKind::Faults:
         paintFaults(p, r);
+        break;
+    case LaneKind::Sent:
+        paintSent(p, r);
         break;
     case LaneKind::Signal:
         paintSignal(p, summary().cell(cell), r, false);
@@ -1058,6 +1094,55 @@ void TimelineWindow::paintFaults(QPainter& p, const QRect& r) const
     p.setPen(QColor(kInk));
     p.setBrush(QColor(kOrange));
     p.drawPath(faults);
+}
+
+// Polls are a band whose shade grows with how many fall on a pixel, so a day of them
+// is no forest of marks; every other piece sent is a mark of its own.
+void TimelineWindow::paintSent(QPainter& p, const QRect& r) const
+{
+    const double mid = r.height() / 2.0;
+    const auto first = std::lower_bound(m_sent.begin(), m_sent.end(), positionAt(-kReachPx),
+                                        [](const SentMark& m, double at) { return m.at < at; });
+    std::vector<QLineF> marks;
+    std::vector<QLineF> noteMarks;
+    p.setPen(Qt::NoPen);
+    for (const SentMark& m : m_sent) {
+        if (!m.poll || m.last < m_from || m.at > m_from + m_span)
+            continue;
+        const double x0 = xAt(m.at);
+        const double w = std::max(1.0, xAt(m.last) - x0);
+        const int shade = int(std::clamp(40.0 + 40.0 * double(m.count) / w, 40.0, 200.0));
+        QColor band(kInk);
+        band.setAlpha(shade);
+        p.fillRect(QRectF(x0, mid - kMarkPx / 2.0, w, double(kMarkPx)), band);
+    }
+    for (auto it = first; it != m_sent.end() && xAt(it->at) <= r.width() + kReachPx; ++it)
+        if (!it->poll)
+            (it->note ? noteMarks : marks)
+                .emplace_back(xAt(it->at), mid - kMarkPx - 1, xAt(it->at), mid + kMarkPx + 1);
+    p.setPen(QPen(QColor(kOrange), 2));
+    p.drawLines(marks.data(), int(marks.size()));
+    p.setPen(QPen(QColor(kBlue), 3));
+    p.drawLines(noteMarks.data(), int(noteMarks.size()));
+}
+
+QString TimelineWindow::sentTip(double x) const
+{
+    QStringList rows;
+    const SentMark* run = nullptr;
+    const double from = positionAt(x - kReachPx);
+    const double to = positionAt(x + kReachPx);
+    for (const SentMark& m : m_sent) {
+        if (m.at > to)
+            break;
+        if (!m.poll && m.at >= from && rows.size() < kFaultsInTipRows)
+            rows << m.text + QStringLiteral(": ") + placeText(qint64(m.at), lineAt(m.at));
+        if (m.poll && m.at <= to && m.last >= from)
+            run = &m;
+    }
+    if (rows.isEmpty() && run)
+        rows << QStringLiteral("%1 polls: %2").arg(run->count).arg(run->text);
+    return rows.join(QLatin1Char('\n'));
 }
 
 void TimelineWindow::paintSignal(QPainter& p, const TimelineSeries& series, const QRect& r,

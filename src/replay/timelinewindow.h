@@ -102,7 +102,17 @@ private:
     friend class TimelineLane;
     friend class TimelinePlot;
     friend class FaultListModel;
-    enum class LaneKind { Axis, Speed, Landing, Faults, Signal };
+    enum class LaneKind { Axis, Speed, Landing, Faults, Sent, Signal };
+    // A piece sent, a run of polls or a note, along the axis (the log's sent and notes
+    // files).
+    struct SentMark {
+        double at = 0;
+        double last = 0;
+        qint64 count = 1;
+        bool poll = false;
+        bool note = false;
+        QString text;
+    };
 
     void buildLayout();
     void buildSignalMenu();
@@ -129,6 +139,8 @@ private:
     void paintSpeed(QPainter& p, const QRect& r) const;
     void paintLanding(QPainter& p, const QRect& r) const;
     void paintFaults(QPainter& p, const QRect& r) const;
+    void paintSent(QPainter& p, const QRect& r) const;
+    QString sentTip(double x) const;
     void paintSignal(QPainter& p, const TimelineSeries& series, const QRect& r, bool landing) const;
     void paintCursor(QPainter& p, const QRect& r) const;
     TimelineSeries::Columns columnsOf(const TimelineSeries& series, int width) const;
@@ -141,8 +153,9 @@ private:
     std::optional<double> m_cursorAt;
     QStringList m_signals;
     TimelineSeries m_hits;
-    quint32 m_speedTop = 1;   // the speed at the speed lane's top
-    quint32 m_landingTop = 1; // the landing code at the landing lane's top
+    std::vector<SentMark> m_sent; // in the order of their positions
+    quint32 m_speedTop = 1;       // the speed at the speed lane's top
+    quint32 m_landingTop = 1;     // the landing code at the landing lane's top
 
     QPushButton* m_signalsButton = nullptr;
     QMenu* m_signalMenu = nullptr;

@@ -5,6 +5,7 @@
 #include "carscreen/texts.h"
 #include "replay/lognavigator.h"
 #include "replay/logreplay.h"
+#include "replay/noteswindow.h"
 #include "replay/pacebar.h"
 #include "widgets/accessible.h"
 #include "widgets/crlfedit.h"
@@ -74,7 +75,38 @@ replay::replay(const Services& services, QWidget* parent) : QMainWindow(parent),
     m_playback = std::make_unique<LogReplay>(*this, m_s);
     connect(MRplayLog, &QAction::triggered, m_playback.get(), &LogReplay::MRplayLog_Click);
     connect(MFileExit, &QAction::triggered, m_playback.get(), &LogReplay::MFileExit_Click);
+    connect(MSaveBundle, &QAction::triggered, m_playback.get(), &LogReplay::MSaveBundle_Click);
     m_navigator = std::make_unique<LogNavigator>(*this, *m_playback, m_s);
+    connect(MNotes, &QAction::triggered, this, &replay::MNotes_Click);
+    // The notes shown are those of the loaded log.
+    connect(m_playback.get(), &LogReplay::logLoaded, this, [this] {
+        delete m_notes;
+        MNotes->setEnabled(true);
+    });
+    connect(m_playback.get(), &LogReplay::logClosed, this, [this] {
+        delete m_notes;
+        MNotes->setEnabled(false);
+    });
+}
+
+void replay::MNotes_Click()
+{
+    if (!m_notes) {
+        const std::shared_ptr<const LogIndex>& index = m_navigator->index();
+        if (!index) {
+            m_s.boxes->show(QStringLiteral("The log is still being read: its notes open once "
+                                           "it has been read."),
+                            mb::OkWarning);
+            return;
+        }
+        m_notes = new NotesWindow(
+            index, [this] { return m_playback->shownLines(); }, this);
+        connect(m_notes, &NotesWindow::lineChosen, this,
+                [this](qint64 line) { m_navigator->goToLine(line); });
+    }
+    m_notes->show();
+    m_notes->raise();
+    m_notes->activateWindow();
 }
 
 replay::~replay() = default;
@@ -153,6 +185,9 @@ void replay::buildMenu()
     MFindPrev = addItem(MFile, "MFindPrev", "Find &Previous");
     MFindPrev->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
     MExportSignals = addItem(MFile, "MExportSignals", "&Export Signals...", false);
+    MSaveBundle = addItem(MFile, "MSaveBundle", "Save Capture As &Bundle...", false);
+    MNotes = addItem(MFile, "MNotes", "N&otes...", false);
+    MNotes->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     MTimeline = addItem(MFile, "MTimeline", "&Timeline...", false);
     MTimeline->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
     addItem(MFile, "Bar3", nullptr);

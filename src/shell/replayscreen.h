@@ -2,9 +2,11 @@
 
 #include "carscreen.h"
 #include "platform/services.h"
+#include "replay/noteswindow.h"
 #include "replay/replaycontrols.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <memory>
 
@@ -25,6 +27,8 @@ public:
 
     LogReplay& playback() { return *m_playback; }
     LogNavigator& navigator() { return *m_navigator; }
+    // The loaded log's notes window, once File > Notes... opened it.
+    NotesWindow* notesWindow() const { return m_notes; }
 
     void Form_Load();
     void Form_Resize() {}
@@ -36,10 +40,12 @@ private:
     void buildLayout();
     void buildMenu();
     void buildFoot();
+    void MNotes_Click();
 
     Services m_s;
     std::unique_ptr<LogReplay> m_playback;
     std::unique_ptr<LogNavigator> m_navigator;
+    QPointer<NotesWindow> m_notes;
 };
 
 } // namespace vantrel

@@ -12,8 +12,27 @@ namespace vantrel
 
 CaptureLog::CaptureLog(const Form1Controls& controls, const Services& services)
     : m_c(controls), m_s(services), m_dialog(services.makeFileDialog()),
-      m_times(*services.files, *services.clock)
+      m_times(*services.files, *services.clock), m_sent(*services.files, *services.clock)
 {
+}
+
+CaptureLog::~CaptureLog()
+{
+    if (m_s.serial && m_s.serial->sentRecorder() == this)
+        m_s.serial->setSentRecorder(nullptr);
+}
+
+void CaptureLog::sent(sent::Source source, const QByteArray& bytes)
+{
+    if (m_handle == 0)
+        return;
+    sentStopped(m_sent.sent(source, bytes, m_s.files->writePosition(m_handle)));
+}
+
+void CaptureLog::sentStopped(const Result<>& result)
+{
+    if (!result)
+        sayStopped(QStringLiteral("Record of what was sent stopped"), result.why());
 }
 
 void CaptureLog::MOpenLog_Click()
@@ -47,6 +66,9 @@ void CaptureLog::MOpenLog_Click()
     // A log started empty (new, or replaced) starts its times anew as well.
     const qint64 size = m_s.files->writePosition(m_handle);
     timesStopped(m_times.start(*path, size, size == 0));
+    sentStopped(m_sent.start(*path, size, size == 0));
+    if (m_s.serial)
+        m_s.serial->setSentRecorder(this);
     m_c.form->setWindowTitle(logCaption(m_dialog->FileTitle));
     m_c.MOpenLog->setEnabled(false);
     m_c.MCloseLog->setEnabled(true);
@@ -56,10 +78,14 @@ void CaptureLog::MOpenLog_Click()
 // tooltip and what assistive technology reads beside it.
 void CaptureLog::timesStopped(const Result<>& result)
 {
-    if (result)
-        return;
-    const QString why = QStringLiteral("Capture times stopped: %1").arg(result.why());
-    m_c.Label1->setText(QStringLiteral("Capture times stopped"));
+    if (!result)
+        sayStopped(QStringLiteral("Capture times stopped"), result.why());
+}
+
+void CaptureLog::sayStopped(const QString& news, const QString& reason)
+{
+    const QString why = news + QStringLiteral(": ") + reason;
+    m_c.Label1->setText(news);
     m_c.Label1->setToolTip(why);
     m_c.Label1->setAccessibleDescription(m_c.Label1->objectName() + QStringLiteral(": ") + why);
 }
@@ -84,8 +110,12 @@ void CaptureLog::write(const QByteArray& bytes)
 
 void CaptureLog::MCloseLog_Click()
 {
-    if (m_handle != 0)
+    if (m_handle != 0) {
         timesStopped(m_times.finish(m_s.files->writePosition(m_handle)));
+        sentStopped(m_sent.finish(m_s.files->writePosition(m_handle)));
+    }
+    if (m_s.serial && m_s.serial->sentRecorder() == this)
+        m_s.serial->setSentRecorder(nullptr);
     m_s.files->close(m_handle);
     m_handle = 0;
     m_c.MOpenLog->setEnabled(true);

@@ -2,6 +2,7 @@
 
 #include "core/linesettings.h"
 #include "core/netaddress.h"
+#include "diagnostics/commandsender.h"
 #include "widgets/accessible.h"
 #include "widgets/twips.h"
 
@@ -156,6 +157,7 @@ bool ConfigScrn::eventFilter(QObject* watched, QEvent* e)
 void ConfigScrn::Form_Unload()
 {
     SerialComm& port = *m_s.serial;
+    const QString before = QStringLiteral("%1 port %2").arg(port.settings()).arg(port.commPort());
     QStringList failures;
     const auto note = [&](const Result<>& done) {
         if (!done)
@@ -180,6 +182,12 @@ void ConfigScrn::Form_Unload()
     } else {
         apply();
     }
+    // A change of the line's settings shows in what was sent beside a capture.
+    const auto line = [&] {
+        return QStringLiteral("%1 port %2").arg(port.settings()).arg(port.commPort());
+    };
+    if (line() != before)
+        recordSent(port, sent::Source::Settings, line());
     if (m_portStateChanged)
         m_portStateChanged();
     if (!failures.isEmpty())

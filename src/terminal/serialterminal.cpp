@@ -5,6 +5,7 @@
 #include "core/carmodel.h"
 #include "core/crlftext.h"
 #include "core/receivedtext.h"
+#include "diagnostics/commandsender.h"
 #include "widgets/crlfedit.h"
 
 #include <QAction>
@@ -67,7 +68,7 @@ void SerialTerminal::Form_Load()
 {
     togglePort();
     if (m_s.serial->portOpen())
-        m_s.serial->output(QStringLiteral("\r")).skip();
+        sendText(*m_s.serial, QStringLiteral("\r"), sent::Source::Program).skip();
 }
 
 void SerialTerminal::MOpen_Click()
@@ -151,7 +152,7 @@ void SerialTerminal::portRestart()
     if (step)
         step = m_s.serial->setPortOpen(!m_s.serial->portOpen());
     if (step)
-        step = m_s.serial->output(QStringLiteral("install\r"));
+        step = sendText(*m_s.serial, QStringLiteral("install\r"), sent::Source::Program);
     m_model.setTimer(CarModel::PollTimer, true);
     if (!step)
         reportServiceFailure(step.why());
@@ -225,7 +226,7 @@ void SerialTerminal::Term_KeyPress(int& key)
 {
     if (!m_s.serial->portOpen())
         return;
-    m_s.serial->output(QString(QChar(key))).skip();
+    sendText(*m_s.serial, QString(QChar(key)), sent::Source::Key).skip();
     m_model.setLamp(CarModel::SendLamp, true);
     key = 0;
 }

@@ -19,7 +19,7 @@ struct Sink final : CommandSink {
     bool open = true;
     QStringList sent;
     bool portOpen() const override { return open; }
-    void send(const QString& command) override
+    void send(const QString& command, sent::Source) override
     {
         if (open)
             sent << command;

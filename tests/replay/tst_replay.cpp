@@ -1,11 +1,14 @@
 // The replay screen: loading a capture log, the pace controls and playback into the
 // terminal window, the speed field and the signal grid.
+#include "core/bundle.h"
 #include "core/pmidump.h"
 #include "diagnostics/signalgrid.h"
 #include "fakes.h"
 #include "platform/filesystem.h"
 #include "ptyfixture.h"
+#include "replay/lognavigator.h"
 #include "replay/logreplay.h"
+#include "replay/noteswindow.h"
 #include "replay/pacebar.h"
 #include "screens.h"
 #include "shell/windows.h"
@@ -17,6 +20,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -180,6 +184,72 @@ private Q_SLOTS:
         QCOMPARE(play().logFile(), 0);
         QVERIFY(!w->files.isOpen(fileNo));
         QCOMPARE(r->Term->text(), QStringLiteral("\r\nA\r\nB"));
+    }
+
+    // A bundle plays as its log would, and is saved again whole; one that cannot be
+    // unpacked is named, and the log playing before goes on.
+    void bundlePlaysItsLog()
+    {
+        const QString zip = dir.filePath(QStringLiteral("car.zip"));
+        const QString log = logWith("A\r\nB\r\n");
+        writeFile(log + QStringLiteral(".notes"), "vantrel notes 1\n3 - B\n");
+        QVERIFY(bundle::pack(log, zip).ok());
+        QVERIFY(!r->MSaveBundle->isEnabled());
+        load(zip);
+        QCOMPARE(QFileInfo(play().chosenPath()).fileName(), QStringLiteral("car.log"));
+        const QString again = dir.filePath(QStringLiteral("again.zip"));
+        w->dialogScript->push_back(again);
+        r->MSaveBundle->trigger();
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("out")));
+        const auto unpacked = bundle::unpack(again, dir.filePath(QStringLiteral("out")));
+        QVERIFY2(unpacked.ok(), qPrintable(unpacked.why()));
+        QCOMPARE(readFile(unpacked->files.last()), readFile(log + QStringLiteral(".notes")));
+        tick();
+        tick();
+        QCOMPARE(r->Term->text(), QStringLiteral("\r\nA\r\nB"));
+        writeFile(zip, readFile(zip).first(40));
+        load(zip);
+        QCOMPARE(w->boxes.shown.size(), 1);
+        QVERIFY2(w->boxes.shown[0].text.contains(zip), qPrintable(w->boxes.shown[0].text));
+        QVERIFY(r->Timer7->enabled());
+    }
+
+    // A note goes at the line shown, is changed and deleted, each saved at once; notes
+    // that do not match the log are shown as the notice and cannot be written over.
+    void notesAreAddedAtTheLineShownAndSavedAtOnce()
+    {
+        const QString log = logWith("A\r\nB\r\nC\r\n", QStringLiteral("noted.log"));
+        load(log);
+        QTRY_VERIFY_WITH_TIMEOUT(r->navigator().index(), 20000);
+        step();
+        step();
+        r->MNotes->trigger();
+        NotesWindow* notes = r->notesWindow();
+        QVERIFY(notes);
+        auto* text = notes->findChild<QLineEdit*>(QStringLiteral("NoteText"));
+        const auto press = [&](const char* name) {
+            notes->findChild<QPushButton*>(QLatin1String(name))->click();
+        };
+        const auto saved = [&] { return readFile(log + QStringLiteral(".notes")); };
+        text->setText(QStringLiteral("door noise"));
+        press("AddNote");
+        QCOMPARE(saved(), QByteArray("vantrel notes 1\n3 - door noise\n"));
+        text->setText(QStringLiteral("door noise, twice"));
+        press("ChangeNote");
+        QCOMPARE(saved(), QByteArray("vantrel notes 1\n3 - door noise, twice\n"));
+        press("DeleteNote");
+        QVERIFY(!QFile::exists(log + QStringLiteral(".notes")));
+
+        writeFile(log + QStringLiteral(".notes"), "vantrel notes 1\n900 - far\n");
+        load(log);
+        QTRY_VERIFY_WITH_TIMEOUT(r->navigator().index(), 20000);
+        r->MNotes->trigger();
+        notes = r->notesWindow();
+        QVERIFY(!notes->findChild<QPushButton*>(QStringLiteral("AddNote"))->isEnabled());
+        QVERIFY(notes->findChild<QLabel*>(QStringLiteral("NoteStatus"))
+                    ->text()
+                    .contains(QStringLiteral("past the log's end")));
+        QCOMPARE(saved(), QByteArray("vantrel notes 1\n900 - far\n"));
     }
 
     void headerLineBlanksTheCellsBeyondTheWindow()

@@ -4,6 +4,7 @@
 // remembered between runs, find hits are marked on the axis, and the lanes and the
 // cursor read as words to assistive technology.
 #include "core/logindex.h"
+#include "core/notes.h"
 #include "core/signalnames.h"
 #include "replay/timelineticks.h"
 #include "replay/timelinewindow.h"
@@ -13,6 +14,7 @@
 
 #include <QAccessible>
 #include <QDateTime>
+#include <QHelpEvent>
 #include <QImage>
 #include <QListView>
 #include <QMenu>
@@ -22,6 +24,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 #include <QWheelEvent>
 
 #include <cmath>
@@ -196,6 +199,56 @@ private Q_SLOTS:
         QCOMPARE(chosen.at(0).at(0).toLongLong(), want);
         QVERIFY(
             w->cursorText().contains(index->faultText(LogIndex::Event::NewFault, faults.value(f))));
+    }
+
+    // What was sent beside the log is a lane: a piece is a mark whose tip says what it
+    // was, a run of polls a band whose tip counts them.
+    void sentPiecesAreMarkedWithTheirText_data()
+    {
+        QTest::addColumn<bool>("timed");
+        QTest::newRow("along times") << true;
+        QTest::newRow("along lines") << false;
+    }
+    void sentPiecesAreMarkedWithTheirText()
+    {
+        QFETCH(bool, timed);
+        for (const QString& left : QDir(dir.path()).entryList({QStringLiteral("*.sent")}))
+            QFile::remove(dir.filePath(left));
+        QVERIFY(open(timed));
+        QVERIFY(!lane(QStringLiteral("SentLane")));
+        const auto placeOf = [&](qint64 line) {
+            const qint64 offset = *index->lineOffset(line);
+            const std::optional<qint64> ms = *index->lineTime(line);
+            return QByteArray::number(offset) + ' ' + QByteArray::number(ms ? *ms : 0);
+        };
+        writeFile(index->path() + QStringLiteral(".sent"),
+                  "vantrel sent 1\nopen 0 0\nbutton " + placeOf(100) + " stu\\x0d\npolls " +
+                      placeOf(1000) + " 40 " + placeOf(2000) + " pmii\\x0d\n");
+        QVERIFY(saveNotes(index->path(),
+                          {{*index->lineOffset(500), std::nullopt, QStringLiteral("noise")}})
+                    .ok());
+        w = std::make_unique<TimelineWindow>(index);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QWidget* sentLane = lane(QStringLiteral("SentLane"));
+        QVERIFY(sentLane);
+        const auto positionOf = [&](qint64 line) {
+            return timed ? double(**index->lineTime(line)) : double(line);
+        };
+        w->setView(positionOf(90), positionOf(2100) - positionOf(90));
+        const auto tipAt = [&](qint64 line) {
+            const double at = positionOf(line);
+            const QPoint x(int(std::lround(w->xAt(at))), sentLane->height() / 2);
+            QHelpEvent help(QEvent::ToolTip, x, sentLane->mapToGlobal(x));
+            QCoreApplication::sendEvent(sentLane, &help);
+            return QToolTip::text();
+        };
+        QVERIFY2(tipAt(100).startsWith(QStringLiteral("button stu\\x0d: ")),
+                 qPrintable(tipAt(100)));
+        QCOMPARE(tipAt(1500), QStringLiteral("40 polls: poll pmii\\x0d"));
+        QVERIFY2(tipAt(500).startsWith(QStringLiteral("note noise: ")), qPrintable(tipAt(500)));
+        QFile::remove(index->path() + QStringLiteral(".sent"));
+        QFile::remove(index->path() + QStringLiteral(".notes"));
     }
 
     void theViewMoves_data()

@@ -1,6 +1,8 @@
 // The capture log: opening, replacing, appending, the byte format, write failures, and
-// the capture times written beside it.
+// the capture times and what was sent written beside it.
 #include "core/capturetimes.h"
+#include "core/sentlog.h"
+#include "diagnostics/carcommands.h"
 #include "fakes.h"
 #include "screens.h"
 #include "shell/form1.h"
@@ -13,6 +15,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -369,39 +373,52 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("why");
-        QTest::newRow("a folder in the times file's place") << "folder"
-                                                            << "Is a directory";
-        QTest::newRow("a full disk for the times file") << "full"
-                                                        << "File too large";
-        QTest::newRow("a device in its place") << "device"
-                                               << "it is a device, not a file";
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<QString>("stopped");
+        const QString times = capturetimes::kSuffix;
+        const QString sent = sent::kSuffix;
+        const QString timesNews = QStringLiteral("Capture times stopped");
+        const QString sentNews = QStringLiteral("Record of what was sent stopped");
+        QTest::newRow("a folder in the times file's place")
+            << "folder" << "Is a directory" << times << timesNews;
+        QTest::newRow("a full disk for the times file")
+            << "full" << "File too large" << times << timesNews;
+        QTest::newRow("a device in its place")
+            << "device" << "it is a device, not a file" << times << timesNews;
+        QTest::newRow("a folder in the sent file's place")
+            << "folder" << "Is a directory" << sent << sentNews;
+        QTest::newRow("a full disk for the sent file")
+            << "full" << "File too large" << sent << sentNews;
     }
     void timesThatCannotBeWrittenStopAndTheLogGoesOn()
     {
         QFETCH(QString, how);
         QFETCH(QString, why);
+        QFETCH(QString, suffix);
+        QFETCH(QString, stopped);
         FailingFiles flaky;
-        flaky.onlyEnding = QLatin1String(capturetimes::kSuffix);
+        flaky.onlyEnding = suffix;
         Services s = w->services();
         s.files = &flaky;
         openScreenOn(s);
         QTemporaryDir here;
         const QString p = here.filePath(QStringLiteral("car.log"));
         if (how == u"folder")
-            QVERIFY(QDir(here.path()).mkdir(QStringLiteral("car.log.times")));
+            QVERIFY(QDir(here.path()).mkdir(QStringLiteral("car.log") + suffix));
         else if (how == u"device")
-            QVERIFY(QFile::link(QStringLiteral("/dev/null"), capturetimes::pathFor(p)));
+            QVERIFY(QFile::link(QStringLiteral("/dev/null"), p + suffix));
         else
             flaky.failures = 1;
         openLogAt(p, 5000);
         QVERIFY(form->terminal().captureLog().handle() != 0);
-        QCOMPARE(form->Label1->text(), QStringLiteral("Capture times stopped"));
+        QCOMPARE(form->Label1->text(), stopped);
         const QString told = form->Label1->toolTip();
-        QVERIFY2(told.contains(why) && told.contains(capturetimes::pathFor(p)), qPrintable(told));
+        QVERIFY2(told.contains(why) && told.contains(p + suffix), qPrintable(told));
         QCOMPARE(form->Label1->accessibleDescription(), QStringLiteral("Label1: ") + told);
         form->Label1->clear();
         flaky.failures = 5;
         receiveAt({QStringLiteral("6000:one "), QStringLiteral("7000:two")});
+        form->terminal().captureLog().sent(sent::Source::Button, "stu\r");
         closeLogAt(8000);
         QCOMPARE(readFile(p), QByteArray("one two"));
         QVERIFY(w->boxes.shown.isEmpty());
@@ -437,6 +454,50 @@ private Q_SLOTS:
         closeLogAt(6000);
         QVERIFY2(timesOf(p).endsWith(last), timesOf(p).constData());
         form.reset();
+    }
+
+    // Each way the program sends is recorded with its source, at the log's size then;
+    // polls of one text become runs, cut where polling paused or after a minute.
+    void whatIsSentIsRecordedBesideTheLog()
+    {
+        w->serial.open = true;
+        const QString p = path("sent.log");
+        openLogAt(p, 1000);
+        receiveAt({QStringLiteral("1100:OK\r\n")});
+        form->Command4->click();
+        int key = 'a';
+        form->terminal().Term_KeyPress(key);
+        form->Text3->setText(QStringLiteral("flt"));
+        form->commands().Text3_KeyDown(13, 0);
+        // Polls every 250 ms for 70 s, a pause, two more; a button in between.
+        for (qint64 ms = 2000; ms <= 72000; ms += 250) {
+            w->clock.wallMs = ms;
+            form->commands().Timer2_Timer();
+        }
+        receiveAt({QStringLiteral("80000:later")});
+        w->clock.wallMs = 80000;
+        form->Command4->click();
+        for (qint64 ms : {90000, 90250}) {
+            w->clock.wallMs = ms;
+            form->commands().Timer2_Timer();
+        }
+        closeLogAt(95000);
+        const SentLog log = SentLog::forLog(p, QFileInfo(p).size());
+        QVERIFY2(log.valid(), qPrintable(log.notice()));
+        QStringList got;
+        for (const SentPiece& s : log.pieces())
+            got << QStringLiteral("%1 %2 %3 %4 %5 %6")
+                       .arg(QString::fromLatin1(sent::sourceWord(s.source)))
+                       .arg(s.offset)
+                       .arg(s.ms)
+                       .arg(s.count)
+                       .arg(s.lastMs)
+                       .arg(QString::fromLatin1(s.text).toHtmlEscaped().replace(u'\r', u'|'));
+        QCOMPARE(got, QStringList({"button 4 1100 1 1100 stu|", "key 4 1100 1 1100 a",
+                                   "box 4 1100 1 1100 flt|", "poll 4 2000 241 62000 pmii|",
+                                   "poll 4 62250 40 72000 pmii|", "button 9 80000 1 80000 stu|",
+                                   "poll 9 90000 2 90250 pmii|"}));
+        QCOMPARE(log.count(sent::Source::Poll), 283);
     }
 
     void unloadClosesTheLogFirst()

@@ -1,5 +1,7 @@
 // vantrel-log: a capture log's summary, its signals as VCD or CSV, and the lines that
-// hold a text, from the command line.
+// hold a text, from the command line; bundles packed and unpacked.
+#include "capturecommands.h"
+#include "core/bundle.h"
 #include "core/capturetimes.h"
 #include "core/linefile.h"
 #include "core/logindex.h"
@@ -24,7 +26,8 @@ constexpr int kFileError = 3;
 
 const char kHelp[] =
     "Usage: vantrel-log COMMAND [OPTIONS] LOG\n"
-    "Reads a Vantrel capture log (and its capture times, LOG.times, where they match it).\n"
+    "Reads a Vantrel capture log (and its capture times, LOG.times, where they match it;\n"
+    "what was sent, LOG.sent, and the notes, LOG.notes), loose or in a bundle.\n"
     "\n"
     "Commands:\n"
     "  summary LOG                     lines, dumps, speed reports, stops, the time span\n"
@@ -34,6 +37,11 @@ const char kHelp[] =
     "  export --vcd OUT LOG            the dumps' 75 signals and the speed as a value\n"
     "                                  change dump (IEEE 1364)\n"
     "  export --csv OUT LOG            one row per dump: time, line, 75 cells, speed\n"
+    "  summary --csv FILE...           one CSV row per capture: time span, dumps, stops,\n"
+    "                                  arrivals, commands sent by source, notes, faults\n"
+    "  pack LOG [-o BUNDLE]            the log and the files beside it in one zip file\n"
+    "                                  (BUNDLE, or LOG.zip)\n"
+    "  unpack BUNDLE                   the loose files back in the current folder\n"
     "\n"
     "Options:\n"
     "  -h, --help                      this text\n"
@@ -101,7 +109,10 @@ Result<std::shared_ptr<const LogIndex>> indexed(const QString& log)
 
 int summary(const QString& log)
 {
-    const auto built = indexed(log);
+    const auto files = CaptureFiles::open(log);
+    if (!files)
+        return fileError(files.why());
+    const auto built = indexed((*files)->log());
     if (!built)
         return fileError(built.why());
     const LogIndex& index = **built;
@@ -127,13 +138,18 @@ int summary(const QString& log)
                     grouped(index.count(E::Arrival)));
     for (const auto& [text, count] : faults)
         out += QStringLiteral("  %1  %2\n").arg(grouped(count), 12).arg(text);
+    out += cli::sentAndNotes((*files)->log(), index.bytes());
     if (const auto failed = outputFailed(say(stdout, out)))
         return fileError(*failed);
     return kOk;
 }
 
-int find(const QString& text, bool ignoreCase, const QString& log)
+int find(const QString& text, bool ignoreCase, const QString& path)
 {
+    const auto files = CaptureFiles::open(path);
+    if (!files)
+        return fileError(files.why());
+    const QString log = (*files)->log();
     const auto built = indexed(log);
     if (!built)
         return fileError(built.why());
@@ -181,7 +197,10 @@ int find(const QString& text, bool ignoreCase, const QString& log)
 
 int exportSignals(bool vcd, const QString& to, const QString& log)
 {
-    const auto built = indexed(log);
+    const auto files = CaptureFiles::open(log);
+    if (!files)
+        return fileError(files.why());
+    const auto built = indexed((*files)->log());
     if (!built)
         return fileError(built.why());
     QFile out(to);
@@ -218,6 +237,12 @@ int main(int argc, char** argv)
     if (args.isEmpty())
         return usage(QStringLiteral("no command given"));
     const QString command = args.takeFirst();
+    if (command == u"pack")
+        return cli::pack(args);
+    if (command == u"unpack")
+        return cli::unpack(args);
+    if (command == u"summary" && !args.isEmpty() && args[0] == u"--csv")
+        return cli::summaryCsv(args.mid(1));
     if (command == u"summary") {
         if (args.size() != 1)
             return usage(QStringLiteral("summary takes one log"));
