@@ -390,20 +390,21 @@ void TimelineSummary::takeCells(const IndexData& d)
 
 void TimelineSummary::takeSpeeds(const IndexData& d)
 {
+    // Only reports whose text differs from the one before can change the number.
     SpeedChanges counting;
     qsizetype changes = 0;
-    for (SpeedValue v : d.speedValues)
-        changes += counting.changed(v).has_value();
+    d.speedValues.forEachChange(
+        [&](qsizetype, SpeedValue v) { changes += counting.changed(v).has_value(); });
     m_speed.reserve(changes);
     Placer place{d, m_start};
     PairSteps::Reader speeds(d.speeds);
     SpeedChanges last;
-    qsizetype i = 0;
-    for (auto value = d.speedValues.begin(); value != d.speedValues.end(); ++value, ++i)
-        if (const std::optional<quint32> number = last.changed(*value)) {
+    d.speedValues.forEachChange([&](qsizetype i, SpeedValue v) {
+        if (const std::optional<quint32> number = last.changed(v)) {
             speeds.advanceTo(i);
             m_speed.add(place(speeds.get()), *number);
         }
+    });
     m_speed.finish();
 }
 
