@@ -51,8 +51,7 @@ constexpr SpeedValue kStopped = 3u << 24 | quint32(' ') << 16 | quint32(' ') << 
 
 // Values of a list's entries kept only where they differ from the entry before, with a
 // bit an entry that says where: a report repeated a million times costs a bit each.
-template<typename T>
-class ChangedValues final
+template <typename T> class ChangedValues final
 {
 public:
     void push(T v)
@@ -79,8 +78,7 @@ public:
     T front() const { return m_values.front(); }
     T back() const { return m_values.back(); }
     // Each entry whose value differs from the one before (the first too), in order.
-    template<typename Visit>
-    void forEachChange(Visit visit) const
+    template <typename Visit> void forEachChange(Visit visit) const
     {
         size_t k = 0;
         for (size_t w = 0; w < m_words.size(); ++w)

@@ -46,10 +46,9 @@ PairSteps::Pair PairSteps::at(qsizetype i) const
 
 qsizetype PairSteps::lastAtMost(quint64 key, bool second) const
 {
-    const auto it = std::upper_bound(m_bases.begin(), m_bases.end(), key,
-                                     [second](quint64 v, const Base& base) {
-                                         return v < (second ? base.b : base.a);
-                                     });
+    const auto it = std::upper_bound(
+        m_bases.begin(), m_bases.end(), key,
+        [second](quint64 v, const Base& base) { return v < (second ? base.b : base.a); });
     if (it == m_bases.begin())
         return -1;
     const Base& base = *(it - 1);

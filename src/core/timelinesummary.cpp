@@ -410,6 +410,17 @@ void TimelineSummary::takeSpeeds(const IndexData& d)
 
 void TimelineSummary::takeFaults(const IndexData& d)
 {
+    // Reserved to the change: a log of faults alone must not hold twice its faults while
+    // a series grows.
+    std::vector<LogIndex::FaultKind> kinds;
+    kinds.reserve(d.faultTexts.size());
+    for (const QByteArray& text : d.faultTexts)
+        kinds.push_back(LogIndex::faultKind(text));
+    qsizetype faults = 0;
+    for (quint32 id : d.newFaultIds)
+        faults += kinds[id] == LogIndex::FaultKind::Fault;
+    m_faults.reserve(faults);
+    m_arrivals.reserve(d.arrivals.size());
     Placer place{d, m_start};
     PairSteps::Reader arrivals(d.arrivals);
     auto id = d.newFaultIds.begin();
@@ -418,7 +429,7 @@ void TimelineSummary::takeFaults(const IndexData& d)
         while (!arrivals.atEnd() && arrivals.get().b < p.b)
             arrivals.advance();
         const bool arrival = !arrivals.atEnd() && arrivals.get().b == p.b;
-        if (!arrival && LogIndex::faultKind(d.faultTexts[*id]) == LogIndex::FaultKind::Clear)
+        if (!arrival && kinds[*id] == LogIndex::FaultKind::Clear)
             continue;
         (arrival ? m_arrivals : m_faults).add(place(p), quint32(faults.index()));
     }
