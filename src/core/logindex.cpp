@@ -354,13 +354,15 @@ Result<> LogIndex::walkDumps(const DumpVisit& visit) const
 
 QString LogIndex::speedText(qsizetype i) const
 {
-    return speedValueText(m_d->speedValues[size_t(i)]);
+    return speedValueText(m_d->speedValues.at(i));
 }
 
 QString LogIndex::faultText(Event kind, qsizetype i) const
 {
-    const quint32 id =
-        kind == Event::NewFault ? m_d->newFaultIds[size_t(i)] : m_d->faultIds[size_t(i)];
+    // A report's text is that of the last new fault at or before it.
+    const qsizetype fresh =
+        kind == Event::NewFault ? i : m_d->newFaults.lastAtMostB(m_d->faults.at(i).b);
+    const quint32 id = m_d->newFaultIds[size_t(fresh)];
     return QString::fromLatin1(m_d->faultTexts[id]);
 }
 

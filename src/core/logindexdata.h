@@ -9,6 +9,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QtAlgorithms>
 
 #include <array>
 #include <deque>
@@ -48,6 +49,57 @@ using SpeedValue = quint32;
 QString speedValueText(SpeedValue v);
 constexpr SpeedValue kStopped = 3u << 24 | quint32(' ') << 16 | quint32(' ') << 8 | '0';
 
+// Values of a list's entries kept only where they differ from the entry before, with a
+// bit an entry that says where: a report repeated a million times costs a bit each.
+template <typename T> class ChangedValues final
+{
+public:
+    void push(T v)
+    {
+        if (m_size % 64 == 0) {
+            m_words.push_back(0);
+            m_before.push_back(qsizetype(m_values.size()));
+        }
+        if (m_values.empty() || v != m_values.back()) {
+            m_words.back() |= quint64(1) << (m_size % 64);
+            m_values.push_back(v);
+        }
+        ++m_size;
+    }
+    qsizetype size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+    T at(qsizetype i) const
+    {
+        const size_t w = size_t(i / 64);
+        const int bit = int(i % 64);
+        const quint64 upTo = bit == 63 ? ~quint64(0) : (quint64(2) << bit) - 1;
+        return m_values[size_t(m_before[w] + qPopulationCount(m_words[w] & upTo) - 1)];
+    }
+    T front() const { return m_values.front(); }
+    T back() const { return m_values.back(); }
+    // Each entry whose value differs from the one before (the first too), in order.
+    template <typename Visit> void forEachChange(Visit visit) const
+    {
+        size_t k = 0;
+        for (size_t w = 0; w < m_words.size(); ++w)
+            for (quint64 bits = m_words[w]; bits; bits &= bits - 1)
+                visit(qsizetype(w * 64 + size_t(qCountTrailingZeroBits(bits))), m_values[k++]);
+    }
+    // Moves another list's entries to the end of this one; the other is left empty.
+    void takeAppend(ChangedValues& other)
+    {
+        for (qsizetype i = 0; i < other.size(); ++i)
+            push(other.at(i));
+        other = ChangedValues();
+    }
+
+private:
+    std::deque<quint64> m_words;
+    std::deque<qsizetype> m_before; // values before each word's entries
+    std::deque<T> m_values;
+    qsizetype m_size = 0;
+};
+
 // What a reading of a log finds in it, of the whole log or of one part of it: where its
 // lines start, and its events with their values. Lines count from 0.
 struct LogFindings {
@@ -63,14 +115,13 @@ struct LogFindings {
     Runs hiddenDumps;
 
     PairSteps speeds;
-    std::deque<SpeedValue> speedValues;
+    ChangedValues<SpeedValue> speedValues;
     Runs hiddenSpeeds;
     PairSteps stops;
 
     PairSteps faults;
-    std::deque<quint32> faultIds;
     PairSteps newFaults;
-    std::deque<quint32> newFaultIds;
+    std::deque<quint32> newFaultIds; // a fault's text is that of the new fault at or before it
     PairSteps arrivals;
     std::vector<QByteArray> faultTexts;
     std::vector<qint64> newFaultCounts;

@@ -476,7 +476,7 @@ void PartScanner::addSpeed(qint64 at, bool visible)
     if (!visible)
         addToRuns(m_out.hiddenSpeeds, m_out.speeds.size());
     m_out.speeds.push(quint64(m_out.lines), quint64(at));
-    m_out.speedValues.push_back(v);
+    m_out.speedValues.push(v);
     if (v == kStopped && m_lastSpeed && *m_lastSpeed != kStopped)
         m_out.stops.push(quint64(m_out.lines), quint64(at));
     m_lastSpeed = v;
@@ -503,7 +503,6 @@ void PartScanner::addFault(qint64 at, qint64 textEnd)
     }
     const quint32 id = found->second;
     m_out.faults.push(quint64(m_out.lines), quint64(at));
-    m_out.faultIds.push_back(id);
     if (!m_lastFault || *m_lastFault != id) {
         m_out.newFaults.push(quint64(m_out.lines), quint64(at));
         m_out.newFaultIds.push_back(id);
@@ -563,8 +562,7 @@ void merge(Part& a, Part& b)
         for (const auto& [first, end] : b.hiddenSpeeds)
             for (qsizetype i = first; i < end; ++i)
                 addToRuns(a.hiddenSpeeds, a.speeds.size() + i);
-        a.speedValues.insert(a.speedValues.end(), b.speedValues.begin(), b.speedValues.end());
-        b.speedValues.clear();
+        a.speedValues.takeAppend(b.speedValues);
         a.speeds.takeAppend(b.speeds, lines, 0);
         a.stops.takeAppend(b.stops, lines, 0);
     }
@@ -585,7 +583,7 @@ void merge(Part& a, Part& b)
             a.newFaultCounts[to[k]] += b.newFaultCounts[k];
         }
         const bool sameAsBefore =
-            !a.faultIds.empty() && a.faultIds.back() == to[b.faultIds.front()];
+            !a.newFaultIds.empty() && a.newFaultIds.back() == to[b.newFaultIds.front()];
         if (sameAsBefore) {
             const PairSteps::Pair first = b.newFaults.at(0);
             --a.newFaultCounts[to[b.newFaultIds.front()]];
@@ -605,9 +603,6 @@ void merge(Part& a, Part& b)
                 b.arrivals = std::move(later);
             }
         }
-        for (quint32 id : b.faultIds)
-            a.faultIds.push_back(to[id]);
-        b.faultIds.clear();
         for (quint32 id : b.newFaultIds)
             a.newFaultIds.push_back(to[id]);
         b.newFaultIds.clear();
@@ -677,7 +672,6 @@ Result<std::shared_ptr<const LogIndex>> build(const QString& path, LogIndexer::S
     data->hiddenSpeeds = std::move(first.hiddenSpeeds);
     data->stops = std::move(first.stops);
     data->faults = std::move(first.faults);
-    data->faultIds = std::move(first.faultIds);
     data->newFaults = std::move(first.newFaults);
     data->newFaultIds = std::move(first.newFaultIds);
     data->arrivals = std::move(first.arrivals);

@@ -1,65 +1,75 @@
 #include "pairsteps.h"
 
 #include <algorithm>
-#include <limits>
 
 namespace vantrel
 {
 
+void PairSteps::put(quint64 step)
+{
+    while (step >= 0x80) {
+        m_bytes.push_back(quint8(step & 0x7f) | 0x80);
+        step >>= 7;
+    }
+    m_bytes.push_back(quint8(step));
+}
+
 void PairSteps::push(quint64 a, quint64 b)
 {
-    constexpr quint64 kMaxStep = std::numeric_limits<quint32>::max();
-    const bool fresh = m_bases.empty() || size() - m_bases.back().first >= kRun ||
-                       a - m_bases.back().a > kMaxStep || b - m_bases.back().b > kMaxStep;
-    if (fresh)
-        m_bases.push_back(Base{a, b, size()});
-    const Base& base = m_bases.back();
-    m_steps.push_back(Step{quint32(a - base.a), quint32(b - base.b)});
+    if (m_bases.empty() || m_size - m_bases.back().first >= kRun) {
+        m_bases.push_back(Base{a, b, m_size, qsizetype(m_bytes.size())});
+    } else {
+        put(a - m_last.a);
+        put(b - m_last.b);
+    }
+    m_last = Pair{a, b};
+    ++m_size;
 }
 
 qsizetype PairSteps::baseOf(qsizetype i) const
 {
-    const auto it = std::upper_bound(m_bases.begin(), m_bases.end(), i,
-                                     [](qsizetype v, const Base& base) { return v < base.first; });
-    return qsizetype(it - m_bases.begin()) - 1;
+    // Every run but the last holds kRun entries.
+    return std::min(i / kRun, qsizetype(m_bases.size()) - 1);
 }
 
 PairSteps::Pair PairSteps::at(qsizetype i) const
 {
     const Base& base = m_bases[size_t(baseOf(i))];
-    const Step& step = m_steps[size_t(i)];
-    return Pair{base.a + step.a, base.b + step.b};
+    Pair p{base.a, base.b};
+    auto byte = m_bytes.begin() + base.bytes;
+    for (qsizetype k = base.first; k < i; ++k) {
+        p.a += decode(byte);
+        p.b += decode(byte);
+    }
+    return p;
 }
 
-qsizetype PairSteps::lastAtMost(quint64 key, quint64 Base::*whole, quint32 Step::*part) const
+qsizetype PairSteps::lastAtMost(quint64 key, bool second) const
 {
-    const auto it =
-        std::upper_bound(m_bases.begin(), m_bases.end(), key,
-                         [whole](quint64 v, const Base& base) { return v < base.*whole; });
+    const auto it = std::upper_bound(
+        m_bases.begin(), m_bases.end(), key,
+        [second](quint64 v, const Base& base) { return v < (second ? base.b : base.a); });
     if (it == m_bases.begin())
         return -1;
     const Base& base = *(it - 1);
-    const qsizetype end = it == m_bases.end() ? size() : it->first;
-    const quint64 rest = key - base.*whole;
-    const auto from = m_steps.begin() + base.first;
-    const auto past =
-        std::upper_bound(from, m_steps.begin() + end, rest,
-                         [part](quint64 v, const Step& step) { return v < step.*part; });
-    return qsizetype(past - m_steps.begin()) - 1;
+    const qsizetype end = it == m_bases.end() ? m_size : it->first;
+    Pair p{base.a, base.b};
+    auto byte = m_bytes.begin() + base.bytes;
+    qsizetype i = base.first;
+    for (; i + 1 < end; ++i) {
+        p.a += decode(byte);
+        p.b += decode(byte);
+        if ((second ? p.b : p.a) > key)
+            break;
+    }
+    return i;
 }
 
 void PairSteps::takeAppend(PairSteps& other, quint64 addA, quint64 addB)
 {
-    qsizetype i = 0;
-    // Taken from the front so the other list's blocks are freed as this one grows.
-    while (!other.m_steps.empty()) {
-        if (other.m_bases.size() > 1 && other.m_bases[1].first == i)
-            other.m_bases.pop_front();
-        const Base& base = other.m_bases.front();
-        const Step& step = other.m_steps.front();
-        push(base.a + step.a + addA, base.b + step.b + addB);
-        other.m_steps.pop_front();
-        ++i;
+    for (Reader r(other); !r.atEnd(); r.advance()) {
+        const Pair p = r.get();
+        push(p.a + addA, p.b + addB);
     }
     other.clear();
 }
@@ -67,7 +77,9 @@ void PairSteps::takeAppend(PairSteps& other, quint64 addA, quint64 addB)
 void PairSteps::clear()
 {
     m_bases.clear();
-    m_steps.clear();
+    m_bytes.clear();
+    m_size = 0;
+    m_last = Pair();
 }
 
 } // namespace vantrel

@@ -10,8 +10,9 @@ namespace vantrel
 {
 
 // A growing list of pairs of never-decreasing 64-bit numbers (a line and its byte offset,
-// a byte offset and its time), held as 32-bit steps from a full pair every few entries:
-// 8 bytes an entry, in blocks that grow without ever copying what is there.
+// a byte offset and its time), held as a full pair every few entries and, between them,
+// each entry's steps from the one before in as few bytes as they need: events a few
+// bytes apart cost about two bytes each, so a log of nothing but markers stays small.
 class PairSteps final
 {
 public:
@@ -22,58 +23,68 @@ public:
 
     // Both numbers must be at least those of the last entry.
     void push(quint64 a, quint64 b);
-    qsizetype size() const { return qsizetype(m_steps.size()); }
-    bool empty() const { return m_steps.empty(); }
+    qsizetype size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
     Pair at(qsizetype i) const;
-    Pair back() const { return at(size() - 1); }
+    Pair back() const { return m_last; }
     // The last entry whose first (second) number is at most key; -1 when none is.
-    qsizetype lastAtMostA(quint64 key) const { return lastAtMost(key, &Base::a, &Step::a); }
-    qsizetype lastAtMostB(quint64 key) const { return lastAtMost(key, &Base::b, &Step::b); }
+    qsizetype lastAtMostA(quint64 key) const { return lastAtMost(key, false); }
+    qsizetype lastAtMostB(quint64 key) const { return lastAtMost(key, true); }
     // Moves another list's entries to the end of this one, each number raised by the
     // amount given; the other list is left empty.
     void takeAppend(PairSteps& other, quint64 addA, quint64 addB);
     void clear();
 
 private:
-    static constexpr qsizetype kRun = 64; // entries per full pair
+    static constexpr qsizetype kRun = 128; // entries per full pair
     struct Base {
         quint64 a;
         quint64 b;
-        qsizetype first;
+        qsizetype first; // its entry
+        qsizetype bytes; // where the steps after it start
     };
-    struct Step {
-        quint32 a;
-        quint32 b;
-    };
+    using Bytes = std::deque<quint8>;
+    // A step as 7 bits a byte, the low ones first; the top bit says more follow.
+    static quint64 decode(Bytes::const_iterator& at)
+    {
+        quint64 v = 0;
+        for (int shift = 0;; shift += 7) {
+            const quint8 byte = *at++;
+            v |= quint64(byte & 0x7f) << shift;
+            if (!(byte & 0x80))
+                return v;
+        }
+    }
 
 public:
-    // Reads the entries in order, each in constant time (at() looks for its run first).
+    // Reads the entries in order, each in constant time (at() decodes its run first).
     class Reader final
     {
     public:
-        explicit Reader(const PairSteps& list)
-            : m_list(list), m_step(list.m_steps.begin()), m_base(list.m_bases.begin())
-        {
-        }
-        bool atEnd() const { return m_step == m_list.m_steps.end(); }
+        explicit Reader(const PairSteps& list) : m_list(list) { seek(0); }
+        bool atEnd() const { return m_i >= m_list.size(); }
         qsizetype index() const { return m_i; }
         // The entry at index(); only while not atEnd().
-        Pair get() const { return Pair{m_base->a + m_step->a, m_base->b + m_step->b}; }
+        Pair get() const { return m_pair; }
         void advance()
         {
             ++m_i;
-            ++m_step;
-            if (m_base + 1 != m_list.m_bases.end() && (m_base + 1)->first == m_i)
+            if (atEnd())
+                return;
+            if (m_base + 1 != m_list.m_bases.end() && (m_base + 1)->first == m_i) {
                 ++m_base;
+                m_pair = Pair{m_base->a, m_base->b};
+                m_byte = m_list.m_bytes.begin() + m_base->bytes;
+                return;
+            }
+            m_pair.a += decode(m_byte);
+            m_pair.b += decode(m_byte);
         }
         // On to entry i, at or after index(): near ones step by step, far ones at once.
         void advanceTo(qsizetype i)
         {
-            if (i - m_i > 4 * kRun) {
-                m_i = std::min(i, m_list.size());
-                m_step = m_list.m_steps.begin() + m_i;
-                if (m_i < m_list.size())
-                    m_base = m_list.m_bases.begin() + m_list.baseOf(m_i);
+            if (i - m_i > kRun) {
+                seek(std::min(i, m_list.size()));
                 return;
             }
             while (m_i < i && !atEnd())
@@ -81,18 +92,35 @@ public:
         }
 
     private:
+        void seek(qsizetype i)
+        {
+            m_i = i;
+            if (atEnd())
+                return;
+            m_base = m_list.m_bases.begin() + m_list.baseOf(i);
+            m_pair = Pair{m_base->a, m_base->b};
+            m_byte = m_list.m_bytes.begin() + m_base->bytes;
+            for (qsizetype k = m_base->first; k < i; ++k) {
+                m_pair.a += decode(m_byte);
+                m_pair.b += decode(m_byte);
+            }
+        }
         const PairSteps& m_list;
         qsizetype m_i = 0;
-        std::deque<Step>::const_iterator m_step;
+        Pair m_pair;
         std::deque<Base>::const_iterator m_base;
+        Bytes::const_iterator m_byte;
     };
 
 private:
     qsizetype baseOf(qsizetype i) const;
-    qsizetype lastAtMost(quint64 key, quint64 Base::*whole, quint32 Step::*part) const;
+    qsizetype lastAtMost(quint64 key, bool second) const;
+    void put(quint64 step);
 
     std::deque<Base> m_bases;
-    std::deque<Step> m_steps;
+    Bytes m_bytes;
+    qsizetype m_size = 0;
+    Pair m_last;
 };
 
 } // namespace vantrel

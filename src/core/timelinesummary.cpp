@@ -390,25 +390,37 @@ void TimelineSummary::takeCells(const IndexData& d)
 
 void TimelineSummary::takeSpeeds(const IndexData& d)
 {
+    // Only reports whose text differs from the one before can change the number.
     SpeedChanges counting;
     qsizetype changes = 0;
-    for (SpeedValue v : d.speedValues)
-        changes += counting.changed(v).has_value();
+    d.speedValues.forEachChange(
+        [&](qsizetype, SpeedValue v) { changes += counting.changed(v).has_value(); });
     m_speed.reserve(changes);
     Placer place{d, m_start};
     PairSteps::Reader speeds(d.speeds);
     SpeedChanges last;
-    qsizetype i = 0;
-    for (auto value = d.speedValues.begin(); value != d.speedValues.end(); ++value, ++i)
-        if (const std::optional<quint32> number = last.changed(*value)) {
+    d.speedValues.forEachChange([&](qsizetype i, SpeedValue v) {
+        if (const std::optional<quint32> number = last.changed(v)) {
             speeds.advanceTo(i);
             m_speed.add(place(speeds.get()), *number);
         }
+    });
     m_speed.finish();
 }
 
 void TimelineSummary::takeFaults(const IndexData& d)
 {
+    // Reserved to the change: a log of faults alone must not hold twice its faults while
+    // a series grows.
+    std::vector<LogIndex::FaultKind> kinds;
+    kinds.reserve(d.faultTexts.size());
+    for (const QByteArray& text : d.faultTexts)
+        kinds.push_back(LogIndex::faultKind(text));
+    qsizetype faults = 0;
+    for (quint32 id : d.newFaultIds)
+        faults += kinds[id] == LogIndex::FaultKind::Fault;
+    m_faults.reserve(faults);
+    m_arrivals.reserve(d.arrivals.size());
     Placer place{d, m_start};
     PairSteps::Reader arrivals(d.arrivals);
     auto id = d.newFaultIds.begin();
@@ -417,7 +429,7 @@ void TimelineSummary::takeFaults(const IndexData& d)
         while (!arrivals.atEnd() && arrivals.get().b < p.b)
             arrivals.advance();
         const bool arrival = !arrivals.atEnd() && arrivals.get().b == p.b;
-        if (!arrival && LogIndex::faultKind(d.faultTexts[*id]) == LogIndex::FaultKind::Clear)
+        if (!arrival && kinds[*id] == LogIndex::FaultKind::Clear)
             continue;
         (arrival ? m_arrivals : m_faults).add(place(p), quint32(faults.index()));
     }
