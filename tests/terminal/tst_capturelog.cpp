@@ -380,15 +380,17 @@ private Q_SLOTS:
         const QString timesNews = QStringLiteral("Capture times stopped");
         const QString sentNews = QStringLiteral("Record of what was sent stopped");
         QTest::newRow("a folder in the times file's place")
-            << "folder" << "Is a directory" << times << timesNews;
-        QTest::newRow("a full disk for the times file")
-            << "full" << "File too large" << times << timesNews;
+            << "folder"
+            << "Is a directory" << times << timesNews;
+        QTest::newRow("a full disk for the times file") << "full"
+                                                        << "File too large" << times << timesNews;
         QTest::newRow("a device in its place")
-            << "device" << "it is a device, not a file" << times << timesNews;
-        QTest::newRow("a folder in the sent file's place")
-            << "folder" << "Is a directory" << sent << sentNews;
-        QTest::newRow("a full disk for the sent file")
-            << "full" << "File too large" << sent << sentNews;
+            << "device"
+            << "it is a device, not a file" << times << timesNews;
+        QTest::newRow("a folder in the sent file's place") << "folder"
+                                                           << "Is a directory" << sent << sentNews;
+        QTest::newRow("a full disk for the sent file") << "full"
+                                                       << "File too large" << sent << sentNews;
     }
     void timesThatCannotBeWrittenStopAndTheLogGoesOn()
     {
