@@ -1,6 +1,8 @@
 #include "lognavigator.h"
 
 #include "core/gototarget.h"
+#include "core/notes.h"
+#include "core/sentlog.h"
 #include "core/signalexport.h"
 #include "logreplay.h"
 #include "timelinewindow.h"
@@ -55,6 +57,10 @@ LogNavigator::LogNavigator(const ReplayControls& controls, LogReplay& playback,
     event(m_c.MPrevFault, LogIndex::Event::NewFault, false);
     event(m_c.MNextArrival, LogIndex::Event::Arrival, true);
     event(m_c.MPrevArrival, LogIndex::Event::Arrival, false);
+    connect(m_c.MNextSent, &QAction::triggered, this, [this] { goToSent(true); });
+    connect(m_c.MPrevSent, &QAction::triggered, this, [this] { goToSent(false); });
+    connect(m_c.MNextNote, &QAction::triggered, this, [this] { goToNote(true); });
+    connect(m_c.MPrevNote, &QAction::triggered, this, [this] { goToNote(false); });
     connect(m_c.MFind, &QAction::triggered, this, [this] {
         m_c.FindText->setFocus();
         m_c.FindText->selectAll();
@@ -102,6 +108,8 @@ void LogNavigator::forgetLog()
     m_search.reset();
     m_index.reset();
     m_hits.reset();
+    m_sentLines.clear();
+    m_noteLines.clear();
     m_note.clear();
     m_path.clear();
     m_loadedAs.reset();
@@ -115,6 +123,68 @@ void LogNavigator::setIndexActions(bool on)
                        m_c.MNextArrival, m_c.MPrevArrival, m_c.MExportSignals, m_c.MTimeline})
         a->setEnabled(on);
     m_c.GoToText->setEnabled(on);
+    setMarkActions(m_playback.shownLines());
+}
+
+void LogNavigator::setMarkActions(qint64 line)
+{
+    const auto step = [line](QAction* next, QAction* previous, const std::vector<qint64>& lines) {
+        next->setEnabled(!lines.empty() && lines.back() > line);
+        previous->setEnabled(!lines.empty() && lines.front() < line);
+    };
+    step(m_c.MNextSent, m_c.MPrevSent, m_sentLines);
+    step(m_c.MNextNote, m_c.MPrevNote, m_noteLines);
+}
+
+std::vector<qint64> LogNavigator::linesOf(const QList<qint64>& offsets) const
+{
+    std::vector<qint64> lines;
+    if (!m_index || m_index->bytes() == 0)
+        return lines;
+    for (const qint64 offset : offsets)
+        // Sent once the whole log was in: at its last line.
+        if (const Result<qint64> line = m_index->lineAt(qBound(qint64(0), offset, m_index->bytes() - 1));
+            line)
+            lines.push_back(*line);
+    std::sort(lines.begin(), lines.end());
+    lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
+    return lines;
+}
+
+void LogNavigator::readSentLines()
+{
+    QList<qint64> offsets;
+    for (const SentPiece& piece : SentLog::forLog(m_path, m_index->bytes()).pieces())
+        if (piece.source != sent::Source::Poll)
+            offsets << piece.offset;
+    m_sentLines = linesOf(offsets);
+}
+
+void LogNavigator::readNoteLines()
+{
+    QList<qint64> offsets;
+    for (const Note& n : Notes::forLog(m_path, m_index->bytes()).notes())
+        offsets << n.offset;
+    m_noteLines = linesOf(offsets);
+}
+
+void LogNavigator::notesChanged()
+{
+    if (!m_index)
+        return;
+    readNoteLines();
+    setMarkActions(m_playback.shownLines());
+    if (m_timeline)
+        m_timeline->reloadSent();
+}
+
+void LogNavigator::goToMark(const std::vector<qint64>& lines, bool forward)
+{
+    const qint64 from = m_playback.shownLines();
+    const auto it = forward ? std::upper_bound(lines.begin(), lines.end(), from)
+                            : std::lower_bound(lines.begin(), lines.end(), from);
+    if (forward ? it != lines.end() : it != lines.begin())
+        goToLine(forward ? *it : *std::prev(it));
 }
 
 void LogNavigator::setFindEnabled(bool on)
@@ -181,6 +251,8 @@ void LogNavigator::indexFinished()
         return;
     }
     m_index = *built;
+    readSentLines();
+    readNoteLines();
     setIndexActions(true);
     showPosition(m_playback.shownLines());
     Q_EMIT indexReady();
@@ -190,6 +262,7 @@ void LogNavigator::showPosition(qint64 line)
 {
     if (m_timeline)
         m_timeline->setCursorLine(line);
+    setMarkActions(line);
     QString text = QStringLiteral("Line %L1").arg(line);
     QString tip;
     if (m_index) {

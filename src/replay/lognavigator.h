@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace vantrel
 {
@@ -39,6 +40,12 @@ public:
     // What the "Go to" box holds: a line, a share ("50%") or a time ("14:05").
     void goToTyped();
     void goToEvent(LogIndex::Event kind, bool forward);
+    // The next or previous command sent (polls left out) or note: each at the line
+    // holding the byte the log had reached.
+    void goToSent(bool forward) { goToMark(m_sentLines, forward); }
+    void goToNote(bool forward) { goToMark(m_noteLines, forward); }
+    // The log's notes were saved anew: the steps and the timeline show them as they are.
+    void notesChanged();
     // Finds the find box's text in the whole log, on a thread of its own.
     void find();
     void findNext();
@@ -62,6 +69,13 @@ private:
     void showPosition(qint64 line);
     void setIndexActions(bool on);
     void setFindEnabled(bool on);
+    // Reads the sent commands' and the notes' lines beside the indexed log.
+    void readSentLines();
+    void readNoteLines();
+    std::vector<qint64> linesOf(const QList<qint64>& offsets) const;
+    void goToMark(const std::vector<qint64>& lines, bool forward);
+    // Each step is on only while there is a mark that way from the line shown.
+    void setMarkActions(qint64 line);
     // A word at the foot after the position, till the screen is next moved: a find that
     // went round the log, what an export wrote.
     void note(const QString& text);
@@ -82,6 +96,8 @@ private:
     std::shared_ptr<const LogIndex> m_index;
     std::unique_ptr<LogSearch> m_search;
     std::optional<SearchResult> m_hits;
+    std::vector<qint64> m_sentLines; // in order, one each
+    std::vector<qint64> m_noteLines;
     QPointer<TimelineWindow> m_timeline;
     QString m_note;
     bool m_goToFirstHit = false; // the search was asked for with Enter: go to its first hit

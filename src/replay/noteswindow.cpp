@@ -98,6 +98,7 @@ void NotesWindow::store(const QList<Note>& notes)
     m_notes = notes;
     m_status->clear();
     showList();
+    Q_EMIT notesChanged();
 }
 
 void NotesWindow::add()

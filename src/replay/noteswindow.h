@@ -33,6 +33,8 @@ public:
 Q_SIGNALS:
     // A note was chosen with a double click: the replay goes to its line.
     void lineChosen(qint64 line);
+    // The notes were saved as they are now.
+    void notesChanged();
 
 private:
     void add();

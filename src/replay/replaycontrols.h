@@ -48,6 +48,10 @@ struct ReplayControls : CarScreenCommon {
     QAction* MPrevFault = nullptr;
     QAction* MNextArrival = nullptr;
     QAction* MPrevArrival = nullptr;
+    QAction* MNextSent = nullptr;
+    QAction* MPrevSent = nullptr;
+    QAction* MNextNote = nullptr;
+    QAction* MPrevNote = nullptr;
     QAction* MFind = nullptr;
     QAction* MFindNext = nullptr;
     QAction* MFindPrev = nullptr;

@@ -402,32 +402,7 @@ TimelineWindow::TimelineWindow(std::shared_ptr<const LogIndex> index, QWidget* p
     m_landingTop = std::max<quint32>(kTopLanding, s.landing().maxValue());
     m_hits = TimelineSeries(s.scale());
     m_hits.finish();
-    // What was sent, where the log has a record of it that matches.
-    const SentLog sentLog = SentLog::forLog(m_index->path(), m_index->bytes());
-    const auto place = [&](qint64 offset, qint64 ms) {
-        if (s.unit() == TimelineSummary::Unit::Milliseconds)
-            return double(ms);
-        const Result<qint64> line = m_index->lineAt(offset);
-        return line ? double(*line) : double(s.start());
-    };
-    for (const SentPiece& piece : sentLog.pieces())
-        m_sent.push_back({place(piece.offset, piece.ms), place(piece.lastOffset, piece.lastMs),
-                          piece.count, piece.source == sent::Source::Poll, false,
-                          QString::fromLatin1(sent::sourceWord(piece.source) + ' ' +
-                                              sent::escaped(piece.text))});
-    // The technician's notes go in the same lane, marked apart.
-    const Notes notes = Notes::forLog(m_index->path(), m_index->bytes());
-    for (const Note& note : notes.notes()) {
-        const Result<qint64> line = m_index->lineAt(note.offset);
-        const Result<std::optional<qint64>> ms =
-            line ? m_index->lineTime(*line) : Result<std::optional<qint64>>(Failure({}));
-        double at = line ? double(*line) : double(s.start());
-        if (s.unit() == TimelineSummary::Unit::Milliseconds)
-            at = note.ms ? double(*note.ms) : ms && *ms ? double(**ms) : double(s.start());
-        m_sent.push_back({at, at, 1, false, true, QStringLiteral("note ") + note.text});
-    }
-    std::stable_sort(m_sent.begin(), m_sent.end(),
-                     [](const SentMark& a, const SentMark& b) { return a.at < b.at; });
+    loadSent();
 
     QSettings settings;
     const QString key = QLatin1String(kSignalsKey);
@@ -683,6 +658,44 @@ void TimelineWindow::choose(qint64 line)
     setCursorLine(line);
     if (m_cursorLine > 0)
         Q_EMIT lineChosen(m_cursorLine);
+}
+
+void TimelineWindow::loadSent()
+{
+    const TimelineSummary& s = summary();
+    m_sent.clear();
+    // What was sent, where the log has a record of it that matches.
+    const SentLog sentLog = SentLog::forLog(m_index->path(), m_index->bytes());
+    const auto place = [&](qint64 offset, qint64 ms) {
+        if (s.unit() == TimelineSummary::Unit::Milliseconds)
+            return double(ms);
+        const Result<qint64> line = m_index->lineAt(offset);
+        return line ? double(*line) : double(s.start());
+    };
+    for (const SentPiece& piece : sentLog.pieces())
+        m_sent.push_back({place(piece.offset, piece.ms), place(piece.lastOffset, piece.lastMs),
+                          piece.count, piece.source == sent::Source::Poll, false,
+                          QString::fromLatin1(sent::sourceWord(piece.source) + ' ' +
+                                              sent::escaped(piece.text))});
+    // The technician's notes go in the same lane, marked apart.
+    const Notes notes = Notes::forLog(m_index->path(), m_index->bytes());
+    for (const Note& note : notes.notes()) {
+        const Result<qint64> line = m_index->lineAt(note.offset);
+        const Result<std::optional<qint64>> ms =
+            line ? m_index->lineTime(*line) : Result<std::optional<qint64>>(Failure({}));
+        double at = line ? double(*line) : double(s.start());
+        if (s.unit() == TimelineSummary::Unit::Milliseconds)
+            at = note.ms ? double(*note.ms) : ms && *ms ? double(**ms) : double(s.start());
+        m_sent.push_back({at, at, 1, false, true, QStringLiteral("note ") + note.text});
+    }
+    std::stable_sort(m_sent.begin(), m_sent.end(),
+                     [](const SentMark& a, const SentMark& b) { return a.at < b.at; });
+}
+
+void TimelineWindow::reloadSent()
+{
+    loadSent();
+    m_plot->updateLanes();
 }
 
 void TimelineWindow::setFindHits(const std::vector<SearchHit>& hits)

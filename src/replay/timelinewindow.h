@@ -90,6 +90,8 @@ public Q_SLOTS:
     void setCursorLine(qint64 line);
     // Marks the hits of a find on the axis; an empty list takes them away.
     void setFindHits(const std::vector<vantrel::SearchHit>& hits);
+    // Reads the log's sent and notes files again (a note was added, changed or deleted).
+    void reloadSent();
 
 Q_SIGNALS:
     // The technician chose the moment after this line (a click, a fault, a key).
@@ -139,6 +141,7 @@ private:
     void paintSpeed(QPainter& p, const QRect& r) const;
     void paintLanding(QPainter& p, const QRect& r) const;
     void paintFaults(QPainter& p, const QRect& r) const;
+    void loadSent();
     void paintSent(QPainter& p, const QRect& r) const;
     QString sentTip(double x) const;
     void paintSignal(QPainter& p, const TimelineSeries& series, const QRect& r, bool landing) const;

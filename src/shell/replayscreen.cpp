@@ -103,6 +103,8 @@ void replay::MNotes_Click()
             index, [this] { return m_playback->shownLines(); }, this);
         connect(m_notes, &NotesWindow::lineChosen, this,
                 [this](qint64 line) { m_navigator->goToLine(line); });
+        connect(m_notes, &NotesWindow::notesChanged, m_navigator.get(),
+                &LogNavigator::notesChanged);
     }
     m_notes->show();
     m_notes->raise();
@@ -177,6 +179,10 @@ void replay::buildMenu()
     MPrevFault = addItem(MFile, "MPrevFault", "Previous Fau&lt", false);
     MNextArrival = addItem(MFile, "MNextArrival", "Next A&rrival", false);
     MPrevArrival = addItem(MFile, "MPrevArrival", "Previous Arri&val", false);
+    MNextSent = addItem(MFile, "MNextSent", "Next &Sent Command", false);
+    MPrevSent = addItem(MFile, "MPrevSent", "Previous Sent &Command", false);
+    MNextNote = addItem(MFile, "MNextNote", "Next Not&e", false);
+    MPrevNote = addItem(MFile, "MPrevNote", "Previous Note", false);
     addItem(MFile, "Bar2", nullptr);
     MFind = addItem(MFile, "MFind", "&Find...", false);
     MFind->setShortcut(QKeySequence::Find);

@@ -1,10 +1,13 @@
 // Finding the moment on the replay screen: the foot's "Go to" box, the next and
-// previous dump, fault and arrival, the find bar, and the signals' export.
+// previous dump, fault, arrival, sent command and note, the find bar, and the signals' export.
 #include "core/logindex.h"
+#include "core/notes.h"
 #include "core/pmidump.h"
+#include "core/sentlog.h"
 #include "fakes.h"
 #include "replay/lognavigator.h"
 #include "replay/logreplay.h"
+#include "replay/noteswindow.h"
 #include "replay/timelinewindow.h"
 #include "screens.h"
 #include "shell/windows.h"
@@ -20,6 +23,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -184,6 +188,53 @@ private Q_SLOTS:
         QCOMPARE(r->playback().shownLines(), target(0));
         previous->trigger(); // none before the first: it stays
         QCOMPARE(r->playback().shownLines(), target(0));
+    }
+
+    void nextAndPreviousSentCommandAndNote_data()
+    {
+        QTest::addColumn<bool>("notes");
+        QTest::newRow("sent commands, polls left out") << false;
+        QTest::newRow("notes added while the log is open") << true;
+    }
+    void nextAndPreviousSentCommandAndNote()
+    {
+        QFETCH(bool, notes);
+        const QString logPath = dir.filePath(QStringLiteral("timed.log"));
+        const QList<ReadLine> lines = replayLines(writeTimedLog(logPath));
+        const auto at = [&](int line) { return lines[line - 1].offset; };
+        QByteArray sentFile = sent::headerLine() + sent::openLine(0, kStartMs) +
+                              sent::pieceLine(sent::Source::Button, at(10), kStartMs, "DOB") +
+                              sent::pollsLine(at(20), kStartMs, 9, at(25), kStartMs, "VEL") +
+                              sent::pieceLine(sent::Source::Key, at(30), kStartMs, "x");
+        // Beside the log the other tests load too: gone after this one.
+        const auto tidy = qScopeGuard([&] {
+            QFile::remove(sent::pathFor(logPath));
+            QFile::remove(vantrel::notes::pathFor(logPath));
+        });
+        if (!notes)
+            writeFile(sent::pathFor(logPath), sentFile);
+        load();
+        QAction* next = notes ? r->MNextNote : r->MNextSent;
+        QAction* previous = notes ? r->MPrevNote : r->MPrevSent;
+        if (notes) {
+            QVERIFY(!next->isEnabled());
+            r->MNotes->trigger();
+            auto* text = r->notesWindow()->findChild<QLineEdit*>(QStringLiteral("NoteText"));
+            for (const qint64 line : {30, 10}) {
+                nav().goToLine(line);
+                text->setText(QStringLiteral("noise"));
+                QTest::keyClick(text, Qt::Key_Return);
+            }
+            nav().goToLine(0);
+        }
+        QVERIFY(!previous->isEnabled());
+        for (const qint64 line : {10, 30}) {
+            next->trigger();
+            QCOMPARE(r->playback().shownLines(), line);
+        }
+        QVERIFY(!next->isEnabled());
+        previous->trigger();
+        QCOMPARE(r->playback().shownLines(), qint64(10));
     }
 
     void findGoesFromHitToHit()
