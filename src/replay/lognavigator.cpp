@@ -143,7 +143,8 @@ std::vector<qint64> LogNavigator::linesOf(const QList<qint64>& offsets) const
         return lines;
     for (const qint64 offset : offsets)
         // Sent once the whole log was in: at its last line.
-        if (const Result<qint64> line = m_index->lineAt(qBound(qint64(0), offset, m_index->bytes() - 1));
+        if (const Result<qint64> line =
+                m_index->lineAt(qBound(qint64(0), offset, m_index->bytes() - 1));
             line)
             lines.push_back(*line);
     std::sort(lines.begin(), lines.end());

@@ -180,6 +180,19 @@ public:
                 return row.lane;
         return nullptr;
     }
+    // The sent lane appears with its first mark (a note added while the window is open).
+    void addSentLane()
+    {
+        if (lane(TimelineWindow::LaneKind::Sent) || m_w->m_sent.empty())
+            return;
+        addRow(m_fixed, this, TimelineWindow::LaneKind::Sent, -1, QStringLiteral("Sent"),
+               QStringLiteral("Sent"));
+        setMaximumHeight(fixedHeight() + int(m_signals.size()) * signalHeight());
+        relayout();
+        m_fixed.last().label->show();
+        m_fixed.last().lane->show();
+    }
+
     void updateLanes()
     {
         for (const QList<Row>* rows : {&m_fixed, &m_signals})
@@ -695,6 +708,7 @@ void TimelineWindow::loadSent()
 void TimelineWindow::reloadSent()
 {
     loadSent();
+    m_plot->addSentLane();
     m_plot->updateLanes();
 }
 

@@ -218,6 +218,7 @@ private Q_SLOTS:
         QAction* previous = notes ? r->MPrevNote : r->MPrevSent;
         if (notes) {
             QVERIFY(!next->isEnabled());
+            r->MTimeline->trigger(); // open before there is a note: its sent lane comes
             r->MNotes->trigger();
             auto* text = r->notesWindow()->findChild<QLineEdit*>(QStringLiteral("NoteText"));
             for (const qint64 line : {30, 10}) {
@@ -226,6 +227,7 @@ private Q_SLOTS:
                 QTest::keyClick(text, Qt::Key_Return);
             }
             nav().goToLine(0);
+            QVERIFY(nav().timeline()->findChild<QWidget*>(QStringLiteral("SentLane")));
         }
         QVERIFY(!previous->isEnabled());
         for (const qint64 line : {10, 30}) {
