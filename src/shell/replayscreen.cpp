@@ -180,9 +180,9 @@ void replay::buildMenu()
     MNextArrival = addItem(MFile, "MNextArrival", "Next A&rrival", false);
     MPrevArrival = addItem(MFile, "MPrevArrival", "Previous Arri&val", false);
     MNextSent = addItem(MFile, "MNextSent", "Next &Sent Command", false);
-    MPrevSent = addItem(MFile, "MPrevSent", "Previous Sent &Command", false);
-    MNextNote = addItem(MFile, "MNextNote", "Next Not&e", false);
-    MPrevNote = addItem(MFile, "MPrevNote", "Previous Note", false);
+    MPrevSent = addItem(MFile, "MPrevSent", "Previous Sent Co&mmand", false);
+    MNextNote = addItem(MFile, "MNextNote", "Next Note", false);
+    MPrevNote = addItem(MFile, "MPrevNote", "Prev&ious Note", false);
     addItem(MFile, "Bar2", nullptr);
     MFind = addItem(MFile, "MFind", "&Find...", false);
     MFind->setShortcut(QKeySequence::Find);
