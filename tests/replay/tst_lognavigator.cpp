@@ -1,7 +1,6 @@
 // Finding the moment on the replay screen: the foot's "Go to" box, the next and
-// previous dump, fault, arrival, sent command and note, the find bar, and the signals' export.
+// previous dump, fault and arrival, the find bar, and the signals' export.
 #include "core/logindex.h"
-#include "core/notes.h"
 #include "core/pmidump.h"
 #include "core/sentlog.h"
 #include "fakes.h"
@@ -202,22 +201,20 @@ private Q_SLOTS:
         const QString logPath = dir.filePath(QStringLiteral("timed.log"));
         const QList<ReadLine> lines = replayLines(writeTimedLog(logPath));
         const auto at = [&](int line) { return lines[line - 1].offset; };
-        QByteArray sentFile = sent::headerLine() + sent::openLine(0, kStartMs) +
-                              sent::pieceLine(sent::Source::Button, at(10), kStartMs, "DOB") +
-                              sent::pollsLine(at(20), kStartMs, 9, at(25), kStartMs, "VEL") +
-                              sent::pieceLine(sent::Source::Key, at(30), kStartMs, "x");
-        // Beside the log the other tests load too: gone after this one.
-        const auto tidy = qScopeGuard([&] {
-            QFile::remove(sent::pathFor(logPath));
-            QFile::remove(vantrel::notes::pathFor(logPath));
+        const auto tidy = qScopeGuard([&] { // the other tests load this log too
+            QFile::remove(logPath + QStringLiteral(".sent"));
+            QFile::remove(logPath + QStringLiteral(".notes"));
         });
         if (!notes)
-            writeFile(sent::pathFor(logPath), sentFile);
+            writeFile(sent::pathFor(logPath),
+                      sent::headerLine() + sent::openLine(0, kStartMs) +
+                          sent::pieceLine(sent::Source::Button, at(10), kStartMs, "DOB") +
+                          sent::pollsLine(at(20), kStartMs, 9, at(25), kStartMs, "VEL") +
+                          sent::pieceLine(sent::Source::Key, at(30), kStartMs, "x"));
         load();
         QAction* next = notes ? r->MNextNote : r->MNextSent;
         QAction* previous = notes ? r->MPrevNote : r->MPrevSent;
         if (notes) {
-            QVERIFY(!next->isEnabled());
             r->MTimeline->trigger(); // open before there is a note: its sent lane comes
             r->MNotes->trigger();
             auto* text = r->notesWindow()->findChild<QLineEdit*>(QStringLiteral("NoteText"));
