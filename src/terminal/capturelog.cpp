@@ -18,8 +18,14 @@ CaptureLog::CaptureLog(const Form1Controls& controls, const Services& services)
 
 CaptureLog::~CaptureLog()
 {
-    if (m_s.serial && m_s.serial->sentRecorder() == this)
-        m_s.serial->setSentRecorder(nullptr);
+    stopRecordingSends();
+}
+
+void CaptureLog::stopRecordingSends()
+{
+    if (m_recordingOn && m_recordingOn->sentRecorder() == this)
+        m_recordingOn->setSentRecorder(nullptr);
+    m_recordingOn.clear();
 }
 
 void CaptureLog::sent(sent::Source source, const QByteArray& bytes)
@@ -67,8 +73,10 @@ void CaptureLog::MOpenLog_Click()
     const qint64 size = m_s.files->writePosition(m_handle);
     timesStopped(m_times.start(*path, size, size == 0));
     sentStopped(m_sent.start(*path, size, size == 0));
-    if (m_s.serial)
+    if (m_s.serial) {
         m_s.serial->setSentRecorder(this);
+        m_recordingOn = m_s.serial;
+    }
     m_c.form->setWindowTitle(logCaption(m_dialog->FileTitle));
     m_c.MOpenLog->setEnabled(false);
     m_c.MCloseLog->setEnabled(true);
@@ -114,8 +122,7 @@ void CaptureLog::MCloseLog_Click()
         timesStopped(m_times.finish(m_s.files->writePosition(m_handle)));
         sentStopped(m_sent.finish(m_s.files->writePosition(m_handle)));
     }
-    if (m_s.serial && m_s.serial->sentRecorder() == this)
-        m_s.serial->setSentRecorder(nullptr);
+    stopRecordingSends();
     m_s.files->close(m_handle);
     m_handle = 0;
     m_c.MOpenLog->setEnabled(true);

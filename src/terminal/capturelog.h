@@ -2,9 +2,11 @@
 
 #include "capturetimeswriter.h"
 #include "carscreen/controls.h"
+#include "platform/serialcomm.h"
 #include "platform/services.h"
 #include "sentwriter.h"
 
+#include <QPointer>
 #include <QString>
 
 namespace vantrel
@@ -33,6 +35,7 @@ private:
     // The times stop for the run; the status line says why, once.
     void timesStopped(const Result<>& result);
     void sayStopped(const QString& news, const QString& reason);
+    void stopRecordingSends();
     void sentStopped(const Result<>& result);
 
     const Form1Controls& m_c;
@@ -41,6 +44,8 @@ private:
     int m_handle = 0;
     CaptureTimesWriter m_times;
     SentWriter m_sent;
+    // The port this log hears sends from; it may go before the log does.
+    QPointer<SerialComm> m_recordingOn;
 };
 
 } // namespace vantrel
