@@ -155,7 +155,8 @@ std::vector<qint64> LogNavigator::linesOf(const QList<qint64>& offsets) const
 void LogNavigator::readSentLines()
 {
     QList<qint64> offsets;
-    for (const SentPiece& piece : SentLog::forLog(m_path, m_index->bytes()).pieces())
+    const SentLog sent = SentLog::forLog(m_path, m_index->bytes());
+    for (const SentPiece& piece : sent.pieces())
         if (piece.source != sent::Source::Poll)
             offsets << piece.offset;
     m_sentLines = linesOf(offsets);
@@ -164,7 +165,8 @@ void LogNavigator::readSentLines()
 void LogNavigator::readNoteLines()
 {
     QList<qint64> offsets;
-    for (const Note& n : Notes::forLog(m_path, m_index->bytes()).notes())
+    const Notes notes = Notes::forLog(m_path, m_index->bytes());
+    for (const Note& n : notes.notes())
         offsets << n.offset;
     m_noteLines = linesOf(offsets);
 }
