@@ -8,6 +8,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -187,6 +188,57 @@ Result<qint64> searchLog(const QString& path, const QByteArray& text, const Sear
         held = keep;
     }
     return count;
+}
+
+std::vector<SearchHit> findSent(const QList<SentPiece>& pieces, const QByteArray& text,
+                                bool ignoreCase, const std::function<qint64(qint64)>& lineOf)
+{
+    std::vector<SearchHit> hits;
+    if (text.isEmpty())
+        return hits;
+    QByteArray needle = text;
+    if (ignoreCase)
+        fold(text.constData(), needle.data(), text.size());
+    QByteArray folded;
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        const SentPiece& piece = pieces[i];
+        if (piece.source == sent::Source::Poll)
+            continue;
+        const QByteArray* hay = &piece.text;
+        if (ignoreCase) {
+            folded.resize(piece.text.size());
+            fold(piece.text.constData(), folded.data(), piece.text.size());
+            hay = &folded;
+        }
+        if (hay->contains(needle))
+            hits.push_back(SearchHit{piece.offset, lineOf(piece.offset), i});
+    }
+    return hits;
+}
+
+SearchResult mergeHits(const SearchResult& log, const std::vector<SearchHit>& sent)
+{
+    SearchResult merged;
+    std::vector<SearchHit> ordered = sent;
+    std::stable_sort(ordered.begin(), ordered.end(), [](const SearchHit& a, const SearchHit& b) {
+        return a.offset < b.offset;
+    });
+    // The same piece found twice (a list handed in with repeats) is one hit.
+    ordered.erase(std::unique(ordered.begin(), ordered.end(),
+                              [](const SearchHit& a, const SearchHit& b) {
+                                  return a.sent == b.sent && a.offset == b.offset;
+                              }),
+                  ordered.end());
+    merged.count = log.count + qint64(ordered.size());
+    merged.sentCount = qint64(ordered.size());
+    merged.hits.reserve(std::min(log.hits.size() + ordered.size(), size_t(SearchResult::kKeptHits)));
+    // Log hits first at one offset: the text received before the command went out.
+    std::merge(log.hits.begin(), log.hits.end(), ordered.begin(), ordered.end(),
+               std::back_inserter(merged.hits),
+               [](const SearchHit& s, const SearchHit& l) { return s.offset < l.offset; });
+    if (qsizetype(merged.hits.size()) > SearchResult::kKeptHits)
+        merged.hits.resize(size_t(SearchResult::kKeptHits));
+    return merged;
 }
 
 LogSearch::LogSearch(const QString& path, const QByteArray& text, bool ignoreCase,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "result.h"
+#include "sentlog.h"
 
 #include <QByteArray>
 #include <QString>
@@ -15,10 +16,13 @@
 namespace vantrel
 {
 
-// Where literal text was found in a log: its first byte and its line (from 1).
+// Where literal text was found in a log: its first byte and its line (from 1). A hit in
+// a command sent is at the log's size when it went out, and names its place in the list
+// of what was sent.
 struct SearchHit {
     qint64 offset = 0;
     qint64 line = 0;
+    qsizetype sent = -1; // -1 for text the log holds
 };
 
 // Every place the text is in the log, counted whole, none overlapping another; the first kKeptHits
@@ -26,6 +30,7 @@ struct SearchHit {
 struct SearchResult {
     static constexpr qsizetype kKeptHits = 1000000;
     qint64 count = 0;
+    qint64 sentCount = 0; // of count, the commands sent
     std::vector<SearchHit> hits;
     // The first kept hit after a byte offset, and the last one before it.
     std::optional<SearchHit> next(qint64 offset) const;
@@ -45,6 +50,16 @@ struct SearchOptions {
 // false to stop. Hands back how many there were, or why the log could not be read.
 Result<qint64> searchLog(const QString& path, const QByteArray& text, const SearchOptions& options,
                          const std::function<bool(const SearchHit&)>& onHit);
+
+// The commands sent that hold the text, under searchLog's case rule: each piece one hit
+// however often the text is in it, at its offset and the line lineOf gives that offset.
+// Polls are left out: their runs repeat one text all day, so each would be a hit a minute.
+std::vector<SearchHit> findSent(const QList<SentPiece>& pieces, const QByteArray& text,
+                                bool ignoreCase, const std::function<qint64(qint64)>& lineOf);
+
+// The log's hits and the sent ones in one list in the log's order (the log's first where
+// both are at one offset), each once, the count both together, the first kKeptHits kept.
+SearchResult mergeHits(const SearchResult& log, const std::vector<SearchHit>& sent);
 
 // Runs searchLog on a thread of its own for the replay screen: progress as a
 // fraction, stopped at once by cancel() or by being destroyed.

@@ -73,6 +73,7 @@ LogNavigator::LogNavigator(const ReplayControls& controls, LogReplay& playback,
     // being found, for the one before is not what the box asks for.
     const auto dropFind = [this] {
         m_search.reset();
+        m_logHits.reset();
         m_hits.reset();
         m_goToFirstHit = false;
         m_c.FindCount->clear();
@@ -107,7 +108,9 @@ void LogNavigator::forgetLog()
     m_indexer.reset(); // an earlier log's index stops at once
     m_search.reset();
     m_index.reset();
+    m_logHits.reset();
     m_hits.reset();
+    m_sentPieces.clear();
     m_sentLines.clear();
     m_noteLines.clear();
     m_note.clear();
@@ -156,9 +159,12 @@ void LogNavigator::readSentLines()
 {
     QList<qint64> offsets;
     const SentLog sent = SentLog::forLog(m_path, m_index->bytes());
+    m_sentPieces.clear();
     for (const SentPiece& piece : sent.pieces())
-        if (piece.source != sent::Source::Poll)
+        if (piece.source != sent::Source::Poll) {
             offsets << piece.offset;
+            m_sentPieces << piece;
+        }
     m_sentLines = linesOf(offsets);
 }
 
@@ -256,6 +262,8 @@ void LogNavigator::indexFinished()
     m_index = *built;
     readSentLines();
     readNoteLines();
+    if (m_logHits) // found before the sent commands were read: they join in now
+        showHits();
     setIndexActions(true);
     showPosition(m_playback.shownLines());
     Q_EMIT indexReady();
@@ -399,6 +407,7 @@ void LogNavigator::find()
 {
     const QString typed = m_c.FindText->text();
     m_search.reset();
+    m_logHits.reset();
     m_hits.reset();
     m_c.FindCount->clear();
     if (typed.isEmpty() || m_path.isEmpty())
@@ -411,6 +420,8 @@ void LogNavigator::find()
             return;
         }
     const QByteArray text = typed.toLatin1();
+    m_findText = text;
+    m_findIgnoreCase = !m_c.FindCase->isChecked();
     const int generation = m_generation;
     m_search =
         std::make_unique<LogSearch>(m_path, text, !m_c.FindCase->isChecked(), [this, generation] {
@@ -436,11 +447,30 @@ void LogNavigator::searchFinished()
         m_search.reset();
         return;
     }
-    m_hits = *found;
+    m_logHits = *found;
     m_search.reset();
+    showHits();
+    if (std::exchange(m_goToFirstHit, false))
+        findNext();
+}
+
+void LogNavigator::showHits()
+{
+    const std::vector<SearchHit> sent =
+        findSent(m_sentPieces, m_findText, m_findIgnoreCase, [this](qint64 offset) {
+            const Result<qint64> line =
+                m_index && m_index->bytes() > 0
+                    ? m_index->lineAt(qBound(qint64(0), offset, m_index->bytes() - 1))
+                    : Result<qint64>(qint64(0));
+            return line ? *line : qint64(0);
+        });
+    m_hits = mergeHits(*m_logHits, sent);
     m_c.FindCount->setToolTip({});
-    m_c.FindCount->setText(m_hits->count == 1 ? QStringLiteral("1 hit")
-                                              : QStringLiteral("%L1 hits").arg(m_hits->count));
+    QString count = m_hits->count == 1 ? QStringLiteral("1 hit")
+                                       : QStringLiteral("%L1 hits").arg(m_hits->count);
+    if (m_hits->sentCount > 0)
+        count += QStringLiteral(", %L1 sent").arg(m_hits->sentCount);
+    m_c.FindCount->setText(count);
     QList<qint64> lines;
     lines.reserve(qsizetype(m_hits->hits.size()));
     for (const SearchHit& h : m_hits->hits)
@@ -449,8 +479,30 @@ void LogNavigator::searchFinished()
     Q_EMIT hitsFound(lines);
     if (m_timeline)
         m_timeline->setFindHits(m_hits->hits);
-    if (std::exchange(m_goToFirstHit, false))
-        findNext();
+}
+
+void LogNavigator::goToHit(qint64 line, const QString& wrapped)
+{
+    if (!goToLine(line))
+        return;
+    QStringList words;
+    const auto& hits = m_hits->hits;
+    auto it = std::lower_bound(hits.begin(), hits.end(), line,
+                               [](const SearchHit& h, qint64 l) { return h.line < l; });
+    for (; it != hits.end() && it->line == line; ++it)
+        if (it->sent >= 0 && it->sent < m_sentPieces.size()) {
+            // Kept short: the foot is one line, and a piece may be a pasted page.
+            const QByteArray& piece = m_sentPieces[it->sent].text;
+            QString text = QString::fromLatin1(sent::escaped(piece.left(40)));
+            if (piece.size() > 40)
+                text += QChar(0x2026);
+            words << QStringLiteral("sent: ") + text;
+            break;
+        }
+    if (!wrapped.isEmpty())
+        words << wrapped;
+    if (!words.isEmpty())
+        note(words.join(QStringLiteral("; ")));
 }
 
 void LogNavigator::findNext()
@@ -467,11 +519,10 @@ void LogNavigator::findNext()
         return;
     const auto it = std::upper_bound(hits.begin(), hits.end(), current,
                                      [](qint64 line, const SearchHit& h) { return line < h.line; });
-    if (it != hits.end()) {
-        goToLine(it->line);
-    } else if (goToLine(hits.front().line)) {
-        note(QStringLiteral("past the last hit, on from the first"));
-    }
+    if (it != hits.end())
+        goToHit(it->line, {});
+    else
+        goToHit(hits.front().line, QStringLiteral("past the last hit, on from the first"));
 }
 
 void LogNavigator::findPrevious()
@@ -484,11 +535,10 @@ void LogNavigator::findPrevious()
         return;
     const auto it = std::lower_bound(hits.begin(), hits.end(), current,
                                      [](const SearchHit& h, qint64 line) { return h.line < line; });
-    if (it != hits.begin()) {
-        goToLine(std::prev(it)->line);
-    } else if (goToLine(hits.back().line)) {
-        note(QStringLiteral("before the first hit, back from the last"));
-    }
+    if (it != hits.begin())
+        goToHit(std::prev(it)->line, {});
+    else
+        goToHit(hits.back().line, QStringLiteral("before the first hit, back from the last"));
 }
 
 TimelineWindow* LogNavigator::timeline() const
@@ -532,10 +582,12 @@ void LogNavigator::MExportSignals_Click()
         return;
     }
     const bool csv = path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
+    const ExportExtras extras = ExportExtras::beside(*m_index);
     const Result<ExportCount> written =
-        csv ? writeCsv(*m_index, out)
+        csv ? writeCsv(*m_index, out, extras)
             : writeVcd(*m_index, out,
-                       QStringLiteral("Vantrel %1").arg(QLatin1String(VANTREL_VERSION)));
+                       QStringLiteral("Vantrel %1").arg(QLatin1String(VANTREL_VERSION)),
+                       extras);
     if (!written) {
         out.cancelWriting();
         fail(written.why());

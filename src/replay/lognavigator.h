@@ -66,6 +66,10 @@ private:
     void indexProgress(double fraction);
     void indexFinished();
     void searchFinished();
+    // The log's hits and the sent commands' in one list, the count and the marks shown.
+    void showHits();
+    // Goes to a hit's line; a command sent there is named at the foot, with `wrapped`.
+    void goToHit(qint64 line, const QString& wrapped);
     void showPosition(qint64 line);
     void setIndexActions(bool on);
     void setFindEnabled(bool on);
@@ -95,7 +99,11 @@ private:
     std::unique_ptr<LogIndexer> m_indexer;
     std::shared_ptr<const LogIndex> m_index;
     std::unique_ptr<LogSearch> m_search;
-    std::optional<SearchResult> m_hits;
+    std::optional<SearchResult> m_logHits; // what the search thread found in the log
+    std::optional<SearchResult> m_hits;    // those and the sent commands', in order
+    QByteArray m_findText;                 // what they were found for
+    bool m_findIgnoreCase = false;
+    QList<SentPiece> m_sentPieces; // polls left out
     std::vector<qint64> m_sentLines; // in order, one each
     std::vector<qint64> m_noteLines;
     QPointer<TimelineWindow> m_timeline;

@@ -108,6 +108,81 @@ private Q_SLOTS:
         QCOMPARE(search.progress(), 1.0);
     }
 
+    // Piece i goes out at offset 10 (i + 1), in line i + 1; "p" starts a poll, "b" any other.
+    void commandsSentAreFoundByTheLogsRules_data()
+    {
+        QTest::addColumn<QByteArrayList>("pieces");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("ignoreCase");
+        QTest::addColumn<QString>("hits");
+        QTest::newRow("one hit a command, however often it holds the text")
+            << QByteArrayList{"bDODO", "bDOB"} << QByteArray("DO") << false << "0@1 1@2";
+        QTest::newRow("polls left out") << QByteArrayList{"pSTAT", "bSTAT"} << QByteArray("STAT")
+                                        << false << "1@2";
+        QTest::newRow("case counts unless ignored")
+            << QByteArrayList{"bdob", "bDOB"} << QByteArray("DOB") << false << "1@2";
+        QTest::newRow("either case of Latin-1 letters")
+            << QByteArrayList{"bdob", "b\xe9T"} << QByteArray("\xc9t") << true << "1@2";
+        QTest::newRow("line ends, quotes and high bytes are text like any")
+            << QByteArrayList{"ba,\"b\r\n\xff", "b\r"} << QByteArray("\"b\r\n\xff") << true
+            << "0@1";
+        QTest::newRow("a command of ten megabytes")
+            << QByteArrayList{'b' + QByteArray(10 << 20, 'x') + "END"} << QByteArray("xEND")
+            << false << "0@1";
+        QTest::newRow("no text, no hit") << QByteArrayList{"bDOB"} << QByteArray() << true << "";
+    }
+    void commandsSentAreFoundByTheLogsRules()
+    {
+        QFETCH(QByteArrayList, pieces);
+        QFETCH(QByteArray, text);
+        QFETCH(bool, ignoreCase);
+        QList<SentPiece> sent;
+        for (const QByteArray& p : pieces)
+            sent << SentPiece{p[0] == 'p' ? sent::Source::Poll : sent::Source::Button,
+                              10 * (sent.size() + 1), 0, 1, 0, 0, p.mid(1)};
+        QStringList hits;
+        for (const SearchHit& h : findSent(sent, text, ignoreCase, [](qint64 o) { return o / 10; }))
+            hits << QStringLiteral("%1@%2").arg(h.sent).arg(h.line);
+        QTEST(hits.join(u' '), "hits");
+    }
+
+    // Offsets in, "L" or "S" and the offset out; the log's count may pass the hits kept.
+    void hitsOfTheLogAndOfTheSentMergeInOrder_data()
+    {
+        QTest::addColumn<QList<qint64>>("log");
+        QTest::addColumn<qint64>("logCount");
+        QTest::addColumn<QList<qint64>>("sent");
+        QTest::addColumn<QString>("merged");
+        QTest::addColumn<qint64>("count");
+        QTest::newRow("the log's first at one offset")
+            << QList<qint64>{10, 20, 20, 40} << qint64(4) << QList<qint64>{30, 20} << "L10 L20 L20 S20 S30 L40"
+            << qint64(6);
+        QTest::newRow("counted past the hits kept")
+            << QList<qint64>{10} << qint64(9) << QList<qint64>{5} << "S5 L10" << qint64(10);
+        QTest::newRow("one piece handed in twice is one hit")
+            << QList<qint64>{} << qint64(0) << QList<qint64>{7, 7} << "S7" << qint64(1);
+    }
+    void hitsOfTheLogAndOfTheSentMergeInOrder()
+    {
+        QFETCH(QList<qint64>, log);
+        QFETCH(QList<qint64>, sent);
+        QFETCH(qint64, logCount);
+        SearchResult found;
+        found.count = logCount;
+        for (const qint64 o : log)
+            found.hits.push_back({o, o});
+        std::vector<SearchHit> hits;
+        for (const qint64 o : sent) // a piece's place in the list follows from its offset
+            hits.push_back({o, o, qsizetype(o)});
+        const SearchResult merged = mergeHits(found, hits);
+        QStringList got;
+        for (const SearchHit& h : merged.hits)
+            got << (h.sent < 0 ? u'L' : u'S') + QString::number(h.offset);
+        QTEST(got.join(u' '), "merged");
+        QTEST(merged.count, "count");
+        QCOMPARE(merged.sentCount, merged.count - logCount);
+    }
+
     void unreadableLogNamesTheFileAndTheReason()
     {
         const QString path = dir.filePath(QStringLiteral("none.log"));

@@ -35,8 +35,10 @@ const char kHelp[] =
     "  find [--ignore-case] TEXT LOG   each line holding TEXT: its number, its time where\n"
     "                                  known, and its text\n"
     "  export --vcd OUT LOG            the dumps' 75 signals and the speed as a value\n"
-    "                                  change dump (IEEE 1364)\n"
-    "  export --csv OUT LOG            one row per dump: time, line, 75 cells, speed\n"
+    "                                  change dump (IEEE 1364); the commands sent and\n"
+    "                                  the notes as string variables where LOG has them\n"
+    "  export --csv OUT LOG            one row per dump: time, line, 75 cells, speed;\n"
+    "                                  sent and note columns where LOG has them\n"
     "  summary --csv FILE...           one CSV row per capture: time span, dumps, stops,\n"
     "                                  arrivals, commands sent by source, notes, faults\n"
     "  pack LOG [-o BUNDLE]            the log and the files beside it in one zip file\n"
@@ -206,10 +208,12 @@ int exportSignals(bool vcd, const QString& to, const QString& log)
     QFile out(to);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return fileError(QStringLiteral("Cannot write %1: %2").arg(to, out.errorString()));
+    const ExportExtras extras = ExportExtras::beside(**built);
     const Result<ExportCount> written =
         vcd ? writeVcd(**built, out,
-                       QStringLiteral("vantrel-log %1").arg(QLatin1String(VANTREL_VERSION)))
-            : writeCsv(**built, out);
+                       QStringLiteral("vantrel-log %1").arg(QLatin1String(VANTREL_VERSION)),
+                       extras)
+            : writeCsv(**built, out, extras);
     if (!written)
         return fileError(written.why());
     out.close();
@@ -217,6 +221,8 @@ int exportSignals(bool vcd, const QString& to, const QString& log)
         return fileError(QStringLiteral("Cannot write %1: %2").arg(to, out.errorString()));
     if (!(*built)->times().valid())
         say(stderr, QStringLiteral("vantrel-log: %1\n").arg((*built)->times().notice()));
+    for (const QString& notice : extras.notices)
+        say(stderr, QStringLiteral("vantrel-log: %1\n").arg(notice));
     return kOk;
 }
 } // namespace
