@@ -208,7 +208,7 @@ private Q_SLOTS:
         if (!notes)
             writeFile(sent::pathFor(logPath),
                       sent::headerLine() + sent::openLine(0, kStartMs) +
-                          sent::pieceLine(sent::Source::Button, at(10), kStartMs, "DOB") +
+                          sent::pieceLine(sent::Source::Button, at(10), kStartMs, "DOB~7") +
                           sent::pollsLine(at(20), kStartMs, 9, at(25), kStartMs, "VEL") +
                           sent::pieceLine(sent::Source::Key, at(30), kStartMs, "x"));
         load();
@@ -234,6 +234,15 @@ private Q_SLOTS:
         QVERIFY(!next->isEnabled());
         previous->trigger();
         QCOMPARE(r->playback().shownLines(), qint64(10));
+        if (notes)
+            return;
+        // Find looks among the commands too, polls left out, and names the one it went to.
+        nav().goToLine(0);
+        r->FindText->setText(QStringLiteral("b~7"));
+        QTest::keyClick(r->FindText, Qt::Key_Return);
+        QTRY_COMPARE(r->FindCount->text(), QStringLiteral("1 hit, 1 sent"));
+        QCOMPARE(r->playback().shownLines(), qint64(10));
+        QVERIFY(r->LogPosition->text().endsWith(QLatin1String("; sent: DOB~7")));
     }
 
     void findGoesFromHitToHit()
