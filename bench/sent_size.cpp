@@ -1,7 +1,9 @@
 // What was sent beside a day of capture: polls every 250 ms (the status poll, with the
 // speed and fault follow-ups among them, each a little late or early), a button every ten
 // minutes, written through the program's own writer; prints the file's size and how long
-// writing and reading it back took, in one line.
+// writing and reading it back took, and how long the replay's find takes over those pieces
+// and a key typed every second of the day beside them, in one line.
+#include "core/logsearch.h"
 #include "core/sentlog.h"
 #include "platform/clock.h"
 #include "platform/filesystem.h"
@@ -65,9 +67,23 @@ int main()
         std::fprintf(stderr, "sent-size: read back wrong: %s\n", qPrintable(back.notice()));
         return 1;
     }
+    QList<SentPiece> pieces = back.pieces();
+    for (qint64 second = 0; second < 24 * 3600; ++second)
+        pieces << SentPiece{sent::Source::Key, second * 1200, start + second * 1000, 1, 0, 0, "k"};
+    const auto findStart = std::chrono::steady_clock::now();
+    const SearchResult found =
+        mergeHits({}, findSent(pieces, "STU", true, [](qint64 offset) { return offset / 80; }));
+    const auto findEnd = std::chrono::steady_clock::now();
+    if (found.sentCount != 144) { // a button every ten minutes
+        std::fprintf(stderr, "sent-size: found %lld buttons\n", found.sentCount);
+        return 1;
+    }
     std::printf("sent-size: %.0f KB for a day of %lld polls every 250 ms (%lld lines), write "
-                "%lld ms, read %lld ms\n",
+                "%lld ms, read %lld ms, find %.1f ms in %lld pieces\n",
                 double(QFileInfo(sent::pathFor(log)).size()) / 1024, polls,
-                qint64(back.pieces().size()), ms(written - started), ms(read - written));
+                qint64(back.pieces().size()), ms(written - started), ms(read - written),
+                double(std::chrono::duration_cast<std::chrono::microseconds>(findEnd - findStart)
+                           .count()) / 1000,
+                qint64(pieces.size()));
     return 0;
 }
