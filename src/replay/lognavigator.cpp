@@ -597,11 +597,13 @@ void LogNavigator::MExportSignals_Click()
         fail(QStringLiteral("Cannot write %1: %2").arg(path, out.errorString()));
         return;
     }
-    note(QStringLiteral("wrote %1 signals, %L2 %3 to %4")
-             .arg(written->signalCount)
-             .arg(written->changes)
-             .arg(csv ? QStringLiteral("dumps") : QStringLiteral("changes"),
-                  QFileInfo(path).fileName()));
+    // A sent file or notes left out say why, as the export is without them.
+    QStringList words{QStringLiteral("wrote %1 signals, %L2 %3 to %4")
+                          .arg(written->signalCount)
+                          .arg(written->changes)
+                          .arg(csv ? QStringLiteral("dumps") : QStringLiteral("changes"),
+                               QFileInfo(path).fileName())};
+    note((words << extras.notices).join(QStringLiteral("; ")));
 }
 
 } // namespace vantrel
