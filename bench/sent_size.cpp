@@ -78,12 +78,13 @@ int main()
         std::fprintf(stderr, "sent-size: found %lld buttons\n", found.sentCount);
         return 1;
     }
-    std::printf("sent-size: %.0f KB for a day of %lld polls every 250 ms (%lld lines), write "
-                "%lld ms, read %lld ms, find %.1f ms in %lld pieces\n",
-                double(QFileInfo(sent::pathFor(log)).size()) / 1024, polls,
-                qint64(back.pieces().size()), ms(written - started), ms(read - written),
-                double(std::chrono::duration_cast<std::chrono::microseconds>(findEnd - findStart)
-                           .count()) / 1000,
-                qint64(pieces.size()));
+    std::printf(
+        "sent-size: %.0f KB for a day of %lld polls every 250 ms (%lld lines), write "
+        "%lld ms, read %lld ms, find %.1f ms in %lld pieces\n",
+        double(QFileInfo(sent::pathFor(log)).size()) / 1024, polls, qint64(back.pieces().size()),
+        ms(written - started), ms(read - written),
+        double(std::chrono::duration_cast<std::chrono::microseconds>(findEnd - findStart).count()) /
+            1000,
+        qint64(pieces.size()));
     return 0;
 }

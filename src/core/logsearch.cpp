@@ -8,8 +8,8 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <iterator>
 #include <fcntl.h>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -220,9 +220,8 @@ SearchResult mergeHits(const SearchResult& log, const std::vector<SearchHit>& se
 {
     SearchResult merged;
     std::vector<SearchHit> ordered = sent;
-    std::stable_sort(ordered.begin(), ordered.end(), [](const SearchHit& a, const SearchHit& b) {
-        return a.offset < b.offset;
-    });
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const SearchHit& a, const SearchHit& b) { return a.offset < b.offset; });
     // The same piece found twice (a list handed in with repeats) is one hit.
     ordered.erase(std::unique(ordered.begin(), ordered.end(),
                               [](const SearchHit& a, const SearchHit& b) {
@@ -231,7 +230,8 @@ SearchResult mergeHits(const SearchResult& log, const std::vector<SearchHit>& se
                   ordered.end());
     merged.count = log.count + qint64(ordered.size());
     merged.sentCount = qint64(ordered.size());
-    merged.hits.reserve(std::min(log.hits.size() + ordered.size(), size_t(SearchResult::kKeptHits)));
+    merged.hits.reserve(
+        std::min(log.hits.size() + ordered.size(), size_t(SearchResult::kKeptHits)));
     // Log hits first at one offset: the text received before the command went out.
     std::merge(log.hits.begin(), log.hits.end(), ordered.begin(), ordered.end(),
                std::back_inserter(merged.hits),

@@ -126,7 +126,9 @@ std::vector<Extra> extrasInOrder(const ExportExtras& extras)
     if (extras.sent)
         for (const SentPiece& p : *extras.sent)
             if (p.source != sent::Source::Poll)
-                all.push_back({p.offset, p.ms, false,
+                all.push_back({p.offset,
+                               p.ms,
+                               false,
                                p.text.isEmpty() ? '(' + sent::sourceWord(p.source) + ')' : p.text,
                                {}});
     if (extras.notes)

@@ -586,8 +586,7 @@ void LogNavigator::MExportSignals_Click()
     const Result<ExportCount> written =
         csv ? writeCsv(*m_index, out, extras)
             : writeVcd(*m_index, out,
-                       QStringLiteral("Vantrel %1").arg(QLatin1String(VANTREL_VERSION)),
-                       extras);
+                       QStringLiteral("Vantrel %1").arg(QLatin1String(VANTREL_VERSION)), extras);
     if (!written) {
         out.cancelWriting();
         fail(written.why());

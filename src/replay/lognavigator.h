@@ -103,7 +103,7 @@ private:
     std::optional<SearchResult> m_hits;    // those and the sent commands', in order
     QByteArray m_findText;                 // what they were found for
     bool m_findIgnoreCase = false;
-    QList<SentPiece> m_sentPieces; // polls left out
+    QList<SentPiece> m_sentPieces;   // polls left out
     std::vector<qint64> m_sentLines; // in order, one each
     std::vector<qint64> m_noteLines;
     QPointer<TimelineWindow> m_timeline;

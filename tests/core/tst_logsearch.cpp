@@ -117,8 +117,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("hits");
         QTest::newRow("one hit a command, however often it holds the text")
             << QByteArrayList{"bDODO", "bDOB"} << QByteArray("DO") << false << "0@1 1@2";
-        QTest::newRow("polls left out") << QByteArrayList{"pSTAT", "bSTAT"} << QByteArray("STAT")
-                                        << false << "1@2";
+        QTest::newRow("polls left out")
+            << QByteArrayList{"pSTAT", "bSTAT"} << QByteArray("STAT") << false << "1@2";
         QTest::newRow("case counts unless ignored")
             << QByteArrayList{"bdob", "bDOB"} << QByteArray("DOB") << false << "1@2";
         QTest::newRow("either case of Latin-1 letters")
@@ -139,7 +139,12 @@ private Q_SLOTS:
         QList<SentPiece> sent;
         for (const QByteArray& p : pieces)
             sent << SentPiece{p[0] == 'p' ? sent::Source::Poll : sent::Source::Button,
-                              10 * (sent.size() + 1), 0, 1, 0, 0, p.mid(1)};
+                              10 * (sent.size() + 1),
+                              0,
+                              1,
+                              0,
+                              0,
+                              p.mid(1)};
         QStringList hits;
         for (const SearchHit& h : findSent(sent, text, ignoreCase, [](qint64 o) { return o / 10; }))
             hits << QStringLiteral("%1@%2").arg(h.sent).arg(h.line);
@@ -155,8 +160,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("merged");
         QTest::addColumn<qint64>("count");
         QTest::newRow("the log's first at one offset")
-            << QList<qint64>{10, 20, 20, 40} << qint64(4) << QList<qint64>{30, 20} << "L10 L20 L20 S20 S30 L40"
-            << qint64(6);
+            << QList<qint64>{10, 20, 20, 40} << qint64(4) << QList<qint64>{30, 20}
+            << "L10 L20 L20 S20 S30 L40" << qint64(6);
         QTest::newRow("counted past the hits kept")
             << QList<qint64>{10} << qint64(9) << QList<qint64>{5} << "S5 L10" << qint64(10);
         QTest::newRow("one piece handed in twice is one hit")

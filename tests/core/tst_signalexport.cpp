@@ -43,7 +43,8 @@ class TestSignalExport : public QObject
                       ms(5) + " x\npolls 7 " + ms(10) + " 5 20 " + ms(900) + " STAT\nbox " + at +
                       ' ' + ms(1500) + " a b\\x0d\\x0a\",\\xff\n" +
                       (sentLast.isEmpty() ? "key " + end + ' ' + ms(900) + " z\n" : sentLast));
-        writeFile(path + QStringLiteral(".notes"), "vantrel notes 1\n" + at + " - noise \xc3\xa9 \xe2\x82\xac\n");
+        writeFile(path + QStringLiteral(".notes"),
+                  "vantrel notes 1\n" + at + " - noise \xc3\xa9 \xe2\x82\xac\n");
         auto built = buildLogIndex(path);
         return built ? *built : nullptr;
     }
@@ -54,10 +55,13 @@ private Q_SLOTS:
         QTest::addColumn<bool>("timed");
         QTest::addColumn<QString>("words");
         // Sent before the first time: at 0; a clock behind the log's: at the last time.
-        QTest::newRow("at their times") << true << "0:DOB 5:x 1500:a\\x20b\\x0d\\x0a\",\\xff "
-                                                   "2000:noise\\x20\\xc3\\xa9\\x20\\xe2\\x82\\xac 2000:z";
+        QTest::newRow("at their times") << true
+                                        << "0:DOB 5:x 1500:a\\x20b\\x0d\\x0a\",\\xff "
+                                           "2000:noise\\x20\\xc3\\xa9\\x20\\xe2\\x82\\xac 2000:z";
         QTest::newRow("at their lines without capture times")
-            << false << "1:DOB 1:x 12:a\\x20b\\x0d\\x0a\",\\xff 12:noise\\x20\\xc3\\xa9\\x20\\xe2\\x82\\xac 20:z";
+            << false
+            << "1:DOB 1:x 12:a\\x20b\\x0d\\x0a\",\\xff 12:noise\\x20\\xc3\\xa9\\x20\\xe2\\x82\\xac "
+               "20:z";
     }
     void vcdHasTheSentAndNotedWords()
     {
@@ -97,7 +101,8 @@ private Q_SLOTS:
         const ExportExtras extras = ExportExtras::beside(*index);
         QVERIFY(!extras.sent && extras.notes);
         QCOMPARE(extras.notices.size(), 1);
-        QVERIFY2(extras.notices[0].contains(QStringLiteral("c.log")), qPrintable(extras.notices[0]));
+        QVERIFY2(extras.notices[0].contains(QStringLiteral("c.log")),
+                 qPrintable(extras.notices[0]));
     }
 };
 

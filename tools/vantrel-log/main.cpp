@@ -211,8 +211,7 @@ int exportSignals(bool vcd, const QString& to, const QString& log)
     const ExportExtras extras = ExportExtras::beside(**built);
     const Result<ExportCount> written =
         vcd ? writeVcd(**built, out,
-                       QStringLiteral("vantrel-log %1").arg(QLatin1String(VANTREL_VERSION)),
-                       extras)
+                       QStringLiteral("vantrel-log %1").arg(QLatin1String(VANTREL_VERSION)), extras)
             : writeCsv(**built, out, extras);
     if (!written)
         return fileError(written.why());
