@@ -222,12 +222,6 @@ SearchResult mergeHits(const SearchResult& log, const std::vector<SearchHit>& se
     std::vector<SearchHit> ordered = sent;
     std::stable_sort(ordered.begin(), ordered.end(),
                      [](const SearchHit& a, const SearchHit& b) { return a.offset < b.offset; });
-    // The same piece found twice (a list handed in with repeats) is one hit.
-    ordered.erase(std::unique(ordered.begin(), ordered.end(),
-                              [](const SearchHit& a, const SearchHit& b) {
-                                  return a.sent == b.sent && a.offset == b.offset;
-                              }),
-                  ordered.end());
     merged.count = log.count + qint64(ordered.size());
     merged.sentCount = qint64(ordered.size());
     merged.hits.reserve(

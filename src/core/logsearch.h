@@ -58,7 +58,7 @@ std::vector<SearchHit> findSent(const QList<SentPiece>& pieces, const QByteArray
                                 bool ignoreCase, const std::function<qint64(qint64)>& lineOf);
 
 // The log's hits and the sent ones in one list in the log's order (the log's first where
-// both are at one offset), each once, the count both together, the first kKeptHits kept.
+// both are at one offset), the count both together, the first kKeptHits kept.
 SearchResult mergeHits(const SearchResult& log, const std::vector<SearchHit>& sent);
 
 // Runs searchLog on a thread of its own for the replay screen: progress as a

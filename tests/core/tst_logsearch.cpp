@@ -108,84 +108,44 @@ private Q_SLOTS:
         QCOMPARE(search.progress(), 1.0);
     }
 
-    // Piece i goes out at offset 10 (i + 1), in line i + 1; "p" starts a poll, "b" any other.
-    void commandsSentAreFoundByTheLogsRules_data()
+    // Piece i goes out at line i + 1 of "DOB\r\nxyz\r\nxyz\r\n", a poll where it starts with
+    // "p". Hits read "L<line>" in the log, "S<line>" in what was sent.
+    void commandsSentAreFoundAndMergedWithTheLogs_data()
     {
         QTest::addColumn<QByteArrayList>("pieces");
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<bool>("ignoreCase");
         QTest::addColumn<QString>("hits");
-        QTest::newRow("one hit a command, however often it holds the text")
-            << QByteArrayList{"bDODO", "bDOB"} << QByteArray("DO") << false << "0@1 1@2";
-        QTest::newRow("polls left out")
-            << QByteArrayList{"pSTAT", "bSTAT"} << QByteArray("STAT") << false << "1@2";
-        QTest::newRow("case counts unless ignored")
-            << QByteArrayList{"bdob", "bDOB"} << QByteArray("DOB") << false << "1@2";
-        QTest::newRow("either case of Latin-1 letters")
-            << QByteArrayList{"bdob", "b\xe9T"} << QByteArray("\xc9t") << true << "1@2";
-        QTest::newRow("line ends, quotes and high bytes are text like any")
-            << QByteArrayList{"ba,\"b\r\n\xff", "b\r"} << QByteArray("\"b\r\n\xff") << true
-            << "0@1";
-        QTest::newRow("a command of ten megabytes")
-            << QByteArrayList{'b' + QByteArray(10 << 20, 'x') + "END"} << QByteArray("xEND")
-            << false << "0@1";
-        QTest::newRow("no text, no hit") << QByteArrayList{"bDOB"} << QByteArray() << true << "";
+        QTest::newRow("one hit a command however often it holds it, the log's first")
+            << QByteArrayList{"bDODO", "bxDO"} << QByteArray("DO") << false << "L1 S1 S2";
+        QTest::newRow("polls left out, case counts unless ignored")
+            << QByteArrayList{"pDOB", "bdob", "bDOB"} << QByteArray("DOB") << false << "L1 S3";
+        QTest::newRow("either case of Latin-1 letters, line ends, quotes, high bytes")
+            << QByteArrayList{"b\xe9T,\"\r\n\xff"} << QByteArray("\xc9t,\"\r\n\xff") << true
+            << "S1";
     }
-    void commandsSentAreFoundByTheLogsRules()
+    void commandsSentAreFoundAndMergedWithTheLogs()
     {
         QFETCH(QByteArrayList, pieces);
         QFETCH(QByteArray, text);
         QFETCH(bool, ignoreCase);
+        const QString path = dir.filePath(QStringLiteral("sent.log"));
+        writeFile(path, "DOB\r\nxyz\r\nxyz\r\n");
         QList<SentPiece> sent;
-        for (const QByteArray& p : pieces)
-            sent << SentPiece{p[0] == 'p' ? sent::Source::Poll : sent::Source::Button,
-                              10 * (sent.size() + 1),
-                              0,
-                              1,
-                              0,
-                              0,
-                              p.mid(1)};
+        for (const QByteArray& p : pieces) {
+            sent << SentPiece{p[0] == 'p' ? sent::Source::Poll : sent::Source::Button};
+            sent.last().offset = 5 * (sent.size() - 1), sent.last().text = p.mid(1);
+        }
+        LogSearch search(path, text, ignoreCase);
+        const SearchResult merged = mergeHits(
+            *search.result(), findSent(sent, text, ignoreCase, [](qint64 o) { return o / 5 + 1; }));
         QStringList hits;
-        for (const SearchHit& h : findSent(sent, text, ignoreCase, [](qint64 o) { return o / 10; }))
-            hits << QStringLiteral("%1@%2").arg(h.sent).arg(h.line);
+        for (const SearchHit& h : merged.hits) // the piece named is the one at the offset
+            hits << (h.sent < 0 || sent[h.sent].offset != h.offset ? u'L' : u'S') +
+                        QString::number(h.line);
         QTEST(hits.join(u' '), "hits");
-    }
-
-    // Offsets in, "L" or "S" and the offset out; the log's count may pass the hits kept.
-    void hitsOfTheLogAndOfTheSentMergeInOrder_data()
-    {
-        QTest::addColumn<QList<qint64>>("log");
-        QTest::addColumn<qint64>("logCount");
-        QTest::addColumn<QList<qint64>>("sent");
-        QTest::addColumn<QString>("merged");
-        QTest::addColumn<qint64>("count");
-        QTest::newRow("the log's first at one offset")
-            << QList<qint64>{10, 20, 20, 40} << qint64(4) << QList<qint64>{30, 20}
-            << "L10 L20 L20 S20 S30 L40" << qint64(6);
-        QTest::newRow("counted past the hits kept")
-            << QList<qint64>{10} << qint64(9) << QList<qint64>{5} << "S5 L10" << qint64(10);
-        QTest::newRow("one piece handed in twice is one hit")
-            << QList<qint64>{} << qint64(0) << QList<qint64>{7, 7} << "S7" << qint64(1);
-    }
-    void hitsOfTheLogAndOfTheSentMergeInOrder()
-    {
-        QFETCH(QList<qint64>, log);
-        QFETCH(QList<qint64>, sent);
-        QFETCH(qint64, logCount);
-        SearchResult found;
-        found.count = logCount;
-        for (const qint64 o : log)
-            found.hits.push_back({o, o});
-        std::vector<SearchHit> hits;
-        for (const qint64 o : sent) // a piece's place in the list follows from its offset
-            hits.push_back({o, o, qsizetype(o)});
-        const SearchResult merged = mergeHits(found, hits);
-        QStringList got;
-        for (const SearchHit& h : merged.hits)
-            got << (h.sent < 0 ? u'L' : u'S') + QString::number(h.offset);
-        QTEST(got.join(u' '), "merged");
-        QTEST(merged.count, "count");
-        QCOMPARE(merged.sentCount, merged.count - logCount);
+        QCOMPARE(merged.count, qint64(hits.size()));
+        QCOMPARE(merged.sentCount, qint64(hits.join(u' ').count(u'S')));
     }
 
     void unreadableLogNamesTheFileAndTheReason()

@@ -1,9 +1,12 @@
 // What was sent and the notes beside a log: used only when they match the log, with a
-// notice otherwise; a crash leaves either the whole old notes or the whole new ones.
+// notice otherwise; a crash leaves either the whole old notes or the whole new ones; the
+// signal exports hold them, escaped so that no text ends a VCD word or a CSV field.
 #include "core/notes.h"
 #include "core/sentlog.h"
+#include "core/signalexport.h"
 #include "testfiles.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,6 +21,36 @@ using namespace vantrel::test;
 class TestSentLog : public QObject
 {
     Q_OBJECT
+
+    QTemporaryDir exportDir;
+
+    // A line, a dump of 0s, a speed and a dump of 1s, exported with what was sent and noted
+    // beside them; "failed" when not.
+    QByteArray exported(bool timed, bool csv)
+    {
+        const QString path =
+            exportDir.filePath(timed ? QStringLiteral("t.log") : QStringLiteral("c.log"));
+        QByteArray log = "hello\r\n" + pmiDump([](int, int) { return u'0'; }).toLatin1();
+        const QByteArray at = QByteArray::number((log += "VEL =   12\r\n").size());
+        log += pmiDump([](int, int) { return u'1'; }).toLatin1();
+        const QByteArray end = QByteArray::number(log.size());
+        writeFile(path, log);
+        if (timed)
+            writeFile(path + QStringLiteral(".times"), "vantrel capture times 1\nopen 0 1000\n" +
+                                                           at + " 3000\nclose " + end + " 4000\n");
+        writeFile(path + QStringLiteral(".sent"),
+                  "vantrel sent 1\nopen 0 1000\nbutton 0 900 DOB\nkey 3 1005 x\n"
+                  "polls 7 1010 5 20 1900 STAT\nbox " +
+                      at + " 2500 a b\\x0d\\x0a\",\\xff\nkey " + end + " 1900 z\n");
+        writeFile(path + QStringLiteral(".notes"), "vantrel notes 1\n" + at + " - é€\n");
+        const auto index = *buildLogIndex(path);
+        const ExportExtras extras = ExportExtras::beside(*index);
+        QBuffer out;
+        out.open(QIODevice::WriteOnly);
+        const auto written =
+            csv ? writeCsv(*index, out, extras) : writeVcd(*index, out, {}, extras);
+        return written && index->count(LogIndex::Event::Dump) == 2 ? out.data() : "failed";
+    }
 
 private Q_SLOTS:
     void matchingFilesAreRead_data()
@@ -140,6 +173,39 @@ private Q_SLOTS:
             QCOMPARE(readFile(notes::pathFor(log)), old);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot).size(),
                  how == u"full" ? 1 : 0);
+    }
+
+    void vcdHasTheSentAndNotedWords_data()
+    {
+        QTest::addColumn<bool>("timed");
+        QTest::addColumn<QString>("words");
+        // Sent before the first time: at 0; by a clock behind the log's: at the last time.
+        QTest::newRow("at their times")
+            << true
+            << "0:DOB 5:x 1500:a\\x20b\\x0d\\x0a\",\\xff 2000:\\xc3\\xa9\\xe2\\x82\\xac 2000:z";
+        QTest::newRow("at their lines without capture times")
+            << false << "1:DOB 1:x 12:a\\x20b\\x0d\\x0a\",\\xff 12:\\xc3\\xa9\\xe2\\x82\\xac 20:z";
+    }
+    void vcdHasTheSentAndNotedWords()
+    {
+        QFETCH(bool, timed);
+        const QByteArray vcd = exported(timed, false);
+        QStringList words;
+        QByteArray stamp = "0";
+        for (const QByteArray& line : vcd.split('\n'))
+            if (line.startsWith('s'))
+                words << QString::fromLatin1(stamp + ':' + line.mid(1).chopped(2));
+            else if (line.startsWith('#'))
+                stamp = line.mid(1);
+        QTEST(words.join(u' '), "words");
+        QVERIFY(vcd.contains("$var string 1 m sent $end\n$var string 1 n note $end\n"));
+    }
+
+    void csvRowsHoldWhatWasSentSinceTheRowBefore()
+    {
+        const QByteArrayList rows = exported(true, true).split('\r');
+        QVERIFY(rows[0].endsWith(",speed,sent,note") && rows[1].endsWith(",,\"DOB\nx\","));
+        QVERIFY(rows[2].endsWith(",12,\"a b\\x0d\\x0a\"\",\\xff\",\xe9\\x{20ac}"));
     }
 };
 

@@ -236,13 +236,13 @@ private Q_SLOTS:
         QCOMPARE(r->playback().shownLines(), qint64(10));
         if (notes)
             return;
-        // Find looks among the commands too, polls left out, and names the one it went to.
+        // Find looks among the commands too and names the one it went to.
         nav().goToLine(0);
         r->FindText->setText(QStringLiteral("b~7"));
         QTest::keyClick(r->FindText, Qt::Key_Return);
         QTRY_COMPARE(r->FindCount->text(), QStringLiteral("1 hit, 1 sent"));
-        QCOMPARE(r->playback().shownLines(), qint64(10));
-        QVERIFY(r->LogPosition->text().endsWith(QLatin1String("; sent: DOB~7")));
+        QVERIFY(r->playback().shownLines() == 10 &&
+                r->LogPosition->text().endsWith(u"; sent: DOB~7"));
     }
 
     void findGoesFromHitToHit()
