@@ -190,7 +190,7 @@ Result<DumpValues> IndexData::readDump(qsizetype i) const
 namespace
 {
 using Line = LineCursor::Line;
-constexpr qint64 kWindow = kParseBufferSize;
+constexpr qint64 kWindow = kReplayWindow;
 // Lines each add at least a CR LF, so this many fill the replay's window.
 constexpr qint64 kWindowLines = kWindow / 2;
 // Up to this many lines the state is played from the start, the state at load included.
@@ -515,13 +515,8 @@ Result<ReplayState> LogIndex::stateAfter(qint64 line, const ReplayState& atLoad)
         if (!lines)
             return Failure(lines.why());
         ReplayState s = atLoad;
-        for (const Line& l : *lines) {
-            s.term = (s.term + QStringLiteral("\r\n") + QString::fromLatin1(l.text)).right(kWindow);
-            if (const auto speed = valueAfter(s.term, marker::Speed, marker::kSpeedLength))
-                s.speed = *speed;
-            if (const auto cells = readPmiDump(s.term))
-                s.cells = *cells;
-        }
+        for (const Line& l : *lines)
+            s.play(QString::fromLatin1(l.text));
         return s;
     };
     if (n <= kPlayedLines)
@@ -536,21 +531,17 @@ Result<ReplayState> LogIndex::stateAfter(qint64 line, const ReplayState& atLoad)
         return Failure(speed.why());
     if (!dump)
         return Failure(dump.why());
-    std::optional<ReplayState> early;
-    if (!*speed || !*dump) {
-        Result<ReplayState> played = play(kPlayedLines);
-        if (!played)
-            return played;
-        early = *played;
+    const bool tookSpeed = *speed && state.takeSpeed((*speed)->window);
+    const bool tookCells = *dump && state.takeCells((*dump)->window);
+    if (!tookSpeed || !tookCells) {
+        const Result<ReplayState> early = play(kPlayedLines);
+        if (!early)
+            return early;
+        if (!tookSpeed)
+            state.speed = early->speed;
+        if (!tookCells)
+            state.cells = early->cells;
     }
-    if (*speed)
-        state.speed = *valueAfter((*speed)->window, marker::Speed, marker::kSpeedLength);
-    else
-        state.speed = early->speed;
-    if (*dump)
-        state.cells = *readPmiDump((*dump)->window);
-    else
-        state.cells = early->cells;
     return state;
 }
 

@@ -2,6 +2,7 @@
 
 #include "capturetimes.h"
 #include "pmidump.h"
+#include "replaystate.h"
 #include "result.h"
 #include "timelinesummary.h"
 
@@ -18,14 +19,6 @@
 
 namespace vantrel
 {
-
-// What the replay screen shows after some lines of a log: its terminal (the last 418
-// characters), the 75 grid cells and the speed field.
-struct ReplayState {
-    QString term;
-    std::array<QString, kGridCells> cells;
-    QString speed;
-};
 
 // Where something is in a log: its line (from 1) and its first byte's offset.
 struct LogPlace {
@@ -132,7 +125,7 @@ public:
 
     explicit LogIndexer(const QString& logPath);
     LogIndexer(const QString& logPath, Options options);
-    // Stops the work and waits for it: a block of a megabyte at most.
+    // Stops the work and waits for it: a block of 256 KiB at most.
     ~LogIndexer();
     LogIndexer(const LogIndexer&) = delete;
     LogIndexer& operator=(const LogIndexer&) = delete;

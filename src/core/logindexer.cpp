@@ -1,4 +1,4 @@
-// Builds a LogIndex: each part of the log read in blocks of a megabyte by a thread of
+// Builds a LogIndex: each part of the log read in blocks of 256 KiB by a thread of
 // its own, the parts merged at the end.
 #include "linecursor.h"
 #include "linefile.h"
@@ -32,7 +32,7 @@ namespace
 {
 constexpr qint64 kLeadBytes = 64;  // bytes kept before a block: a marker begins before its '='
 constexpr qint64 kTrailBytes = 64; // positions this near a block's end wait for the next one
-constexpr qint64 kWindow = kParseBufferSize;
+constexpr qint64 kWindow = kReplayWindow;
 constexpr int kFaultChars = marker::kFaultLength;
 constexpr qint64 kReportEveryMs = 50;
 constexpr qint64 kSlowBlockBytes = 8 * 1024; // what the careful way reads at a time

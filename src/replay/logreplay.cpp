@@ -95,6 +95,7 @@ bool LogReplay::load(const QString& path)
     m_path = log;
     m_shown = 0;
     m_atLoad = ReplayState{m_c.Term->text(), shownCells(*m_c.grid), m_c.txtvel->text()};
+    m_state = m_atLoad;
     m_c.Timer7->setEnabled(true);
     m_c.Timer1->setEnabled(true);
     m_c.MCloseLog->setEnabled(true);
@@ -132,7 +133,8 @@ void LogReplay::goTo(qint64 line, const ReplayState& state, qint64 nextOffset)
 {
     if (!readFrom(m_path, nextOffset))
         return;
-    m_c.Term->setText(state.term); // the window, already cut to its 418
+    m_state = state;
+    m_c.Term->setText(state.term);
     m_c.txtvel->setText(state.speed);
     showCells(*m_c.grid, state.cells);
     m_shown = line;
@@ -264,8 +266,12 @@ void LogReplay::answer(Ask what)
         }
     } else if (what != Ask::Key) { // a key only looks for the end
         m_line = **m_reader->take();
-        m_c.Term->setText(m_c.Term->text() + QStringLiteral("\r\n") + m_line);
-        FillSignalGrid(*m_c.grid, m_c.Term->text());
+        const int found = m_state.play(m_line);
+        m_c.Term->setText(m_state.term);
+        if (found & ReplayState::SpeedFound)
+            m_c.txtvel->setText(m_state.speed);
+        if (found & ReplayState::CellsFound)
+            showCells(*m_c.grid, m_state.cells);
         Q_EMIT lineShown(++m_shown);
     }
 }
@@ -280,11 +286,15 @@ void LogReplay::Timer1_Timer()
 void LogReplay::Term_Change()
 {
     CrLfEdit& term = *m_c.Term;
-    if (term.length() > kParseBufferSize)
-        term.setText(term.text().right(kParseBufferSize)); // runs this rule again
+    if (term.length() > kReplayWindow)
+        term.setText(term.text().right(kReplayWindow)); // runs this rule again
     term.setSelStart(term.length());
-    if (const auto speed = valueAfter(term.text(), marker::Speed, marker::kSpeedLength))
-        m_c.txtvel->setText(*speed);
+    // Text typed into the terminal is played on from, as if the log had it.
+    if (term.text() != m_state.term) {
+        m_state.term = term.text();
+        if (m_state.takeSpeed(m_state.term))
+            m_c.txtvel->setText(m_state.speed);
+    }
 }
 
 bool LogReplay::eventFilter(QObject* watched, QEvent* e)

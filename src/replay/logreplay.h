@@ -101,6 +101,8 @@ private:
     QString m_line;
     qint64 m_shown = 0;
     ReplayState m_atLoad;
+    // What the screen shows, played here; the boxes and the grid only show it.
+    ReplayState m_state;
 };
 
 } // namespace vantrel
