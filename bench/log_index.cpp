@@ -260,7 +260,7 @@ int measure(const QString& path, double grepSeconds, double redrawMs, const QStr
     const double rss = peakRssMegabytes();
     const auto summaryStart = std::chrono::steady_clock::now();
     const std::clock_t summaryCpuStart = std::clock();
-    const auto summary = TimelineSummary::build(index);
+    const auto summary = index.buildTimeline();
     const double summarySeconds = seconds(summaryStart);
     const double summaryCpu = double(std::clock() - summaryCpuStart) / CLOCKS_PER_SEC;
     std::printf("log-index%s: %.0f MB/s, %.2f of grep, rss %.1f MB, goto %.1f ms, find %.2f s, "

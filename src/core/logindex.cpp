@@ -366,11 +366,9 @@ QString LogIndex::faultText(Event kind, qsizetype i) const
     return QString::fromLatin1(m_d->faultTexts[id]);
 }
 
-LogIndex::FaultKind LogIndex::faultKind(QByteArrayView text)
+std::unique_ptr<const TimelineSummary> LogIndex::buildTimeline() const
 {
-    if (text.startsWith("ARRIVED AT "))
-        return FaultKind::Arrival;
-    return text.trimmed() == "NO FAULT" ? FaultKind::Clear : FaultKind::Fault;
+    return TimelineSummary::build(*m_d);
 }
 
 QList<QPair<QString, qint64>> LogIndex::faultCounts() const

@@ -4,6 +4,7 @@
 #include "pmidump.h"
 #include "replaystate.h"
 #include "result.h"
+#include "statusscan.h"
 #include "timelinesummary.h"
 
 #include <QList>
@@ -40,10 +41,8 @@ public:
     // one before; an arrival is a new fault "ARRIVED AT <landing>"; a stop is a speed
     // report of "  0" after one that was not.
     enum class Event { Dump, Speed, Fault, NewFault, Arrival, Stop };
-    // What a fault report's text tells: all clear ("NO FAULT"), an arrival, or a fault;
-    // the one reading for the summary, the timeline and the indexer.
-    enum class FaultKind { Clear, Arrival, Fault };
-    static FaultKind faultKind(QByteArrayView text);
+    using FaultKind = vantrel::FaultKind;
+    static FaultKind faultKind(QByteArrayView text) { return vantrel::faultKind(text); }
 
     explicit LogIndex(std::unique_ptr<IndexData> data);
     ~LogIndex();
@@ -101,9 +100,10 @@ public:
 
     // The log summed up along one axis for a timeline, built with the index.
     const TimelineSummary& timeline() const;
+    // The same summary built again (the benchmark times the building alone).
+    std::unique_ptr<const TimelineSummary> buildTimeline() const;
 
 private:
-    friend class TimelineSummary;
     std::unique_ptr<IndexData> m_d;
 };
 

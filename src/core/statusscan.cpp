@@ -42,4 +42,11 @@ StatusScan scanStatus(QStringView text)
     return s;
 }
 
+FaultKind faultKind(QByteArrayView text)
+{
+    if (text.startsWith("ARRIVED AT "))
+        return FaultKind::Arrival;
+    return text.trimmed() == "NO FAULT" ? FaultKind::Clear : FaultKind::Fault;
+}
+
 } // namespace vantrel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QLatin1String>
 #include <QString>
 #include <QStringView>
@@ -26,6 +27,11 @@ constexpr int kFaultLength = 76;
 
 // The value after a marker; none when the marker is not in the text.
 std::optional<QString> valueAfter(QStringView text, QLatin1String marker, int length);
+
+// What a fault report's text tells: all clear ("NO FAULT"), an arrival ("ARRIVED AT
+// <landing>"), or a fault; the one reading for the summary, the timeline and the index.
+enum class FaultKind { Clear, Arrival, Fault };
+FaultKind faultKind(QByteArrayView text);
 
 // What one look at the parse buffer finds: nothing at all unless "> PMII" is there.
 struct StatusScan {

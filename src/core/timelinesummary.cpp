@@ -1,7 +1,7 @@
 #include "timelinesummary.h"
 
-#include "logindex.h"
 #include "logindexdata.h"
+#include "statusscan.h"
 
 #include <algorithm>
 #include <cmath>
@@ -305,11 +305,6 @@ std::optional<quint32> TimelineSummary::speedNumber(quint32 speedValue)
     return number;
 }
 
-std::unique_ptr<const TimelineSummary> TimelineSummary::build(const LogIndex& index)
-{
-    return build(*index.m_d);
-}
-
 namespace
 {
 // A change's place along the axis: its time, or its line.
@@ -412,13 +407,13 @@ void TimelineSummary::takeFaults(const IndexData& d)
 {
     // Reserved to the change: a log of faults alone must not hold twice its faults while
     // a series grows.
-    std::vector<LogIndex::FaultKind> kinds;
+    std::vector<FaultKind> kinds;
     kinds.reserve(d.faultTexts.size());
     for (const QByteArray& text : d.faultTexts)
-        kinds.push_back(LogIndex::faultKind(text));
+        kinds.push_back(faultKind(text));
     qsizetype faults = 0;
     for (quint32 id : d.newFaultIds)
-        faults += kinds[id] == LogIndex::FaultKind::Fault;
+        faults += kinds[id] == FaultKind::Fault;
     m_faults.reserve(faults);
     m_arrivals.reserve(d.arrivals.size());
     Placer place{d, m_start};
@@ -429,7 +424,7 @@ void TimelineSummary::takeFaults(const IndexData& d)
         while (!arrivals.atEnd() && arrivals.get().b < p.b)
             arrivals.advance();
         const bool arrival = !arrivals.atEnd() && arrivals.get().b == p.b;
-        if (!arrival && kinds[*id] == LogIndex::FaultKind::Clear)
+        if (!arrival && kinds[*id] == FaultKind::Clear)
             continue;
         (arrival ? m_arrivals : m_faults).add(place(p), quint32(faults.index()));
     }

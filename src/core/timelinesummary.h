@@ -15,7 +15,6 @@ namespace vantrel
 {
 
 struct IndexData;
-class LogIndex;
 
 // Where a timeline's positions count from and how finely: 32-bit steps of 1 << grain
 // axis units from origin (grain 0 unless the axis spans more than 2^32 units), the finest
@@ -128,8 +127,6 @@ public:
 
     // From what the index holds (the indexer builds it with the index).
     static std::unique_ptr<const TimelineSummary> build(const IndexData& data);
-    // Again for an index that has one (the benchmark times the building alone).
-    static std::unique_ptr<const TimelineSummary> build(const LogIndex& index);
 
     Unit unit() const { return m_unit; }
     // The axis position of the log's first line, and just past its last.
@@ -146,7 +143,7 @@ public:
     // The landing code R1 + 2 R2 + 4 R4 where it changes to another readable one.
     const TimelineSeries& landing() const { return m_landing; }
     // New faults other than arrivals and the all-clear, and arrivals; each valued with
-    // its number among the new faults (LogIndex::Event::NewFault).
+    // its number among the new faults (the index's new faults).
     const TimelineSeries& faults() const { return m_faults; }
     const TimelineSeries& arrivals() const { return m_arrivals; }
 
@@ -160,7 +157,7 @@ public:
     static std::optional<bool> cellBit(quint32 cellValue);
     // A cell's value as the lanes show it: without the blank or line end after it.
     static QString cellShown(quint32 cellValue);
-    // The landing code of a dump's cells (as LogIndex::dumpCells gives them).
+    // The landing code of a dump's cells (as the index gives them).
     static quint32 landingCode(const std::array<QString, kGridCells>& cells);
     // A speed report's three characters as a number, blanks and line ends around it
     // left out; none when they are not one.
