@@ -11,9 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/resource.h>
 
-#include <csignal>
 
 using namespace vantrel;
 using namespace vantrel::test;
@@ -159,14 +157,11 @@ private Q_SLOTS:
             QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("car.log.notes")));
         else
             writeFile(notes::pathFor(log), old);
-        ::signal(SIGXFSZ, SIG_IGN);
-        rlimit before{};
-        ::getrlimit(RLIMIT_FSIZE, &before);
-        rlimit cut = before;
-        cut.rlim_cur = how == u"full" ? 30 : before.rlim_cur;
-        ::setrlimit(RLIMIT_FSIZE, &cut);
+        std::optional<FileSizeLimit> full;
+        if (how == u"full")
+            full.emplace(30);
         const Result<> saved = saveNotes(log, {{0, 1, QString(200, u'n')}});
-        ::setrlimit(RLIMIT_FSIZE, &before);
+        full.reset();
         QVERIFY(!saved);
         QVERIFY2(saved.why().contains(why), qPrintable(saved.why()));
         if (how == u"full")

@@ -333,6 +333,25 @@ private Q_SLOTS:
         QVERIFY2(out.readAll().startsWith(opening), qPrintable(name));
     }
 
+    // A disk that fills while the export is written: told, and no cut file takes the
+    // name of the one written before.
+    void exportOntoAFullDiskSaysSoAndKeepsTheOldFile()
+    {
+        load();
+        const QString path = dir.filePath(QStringLiteral("full.csv"));
+        w->dialogScript->push_back(path);
+        r->MExportSignals->trigger();
+        const QByteArray whole = readFile(path);
+        w->dialogScript->push_back(path);
+        {
+            const FileSizeLimit full(whole.size() - 10); // the last flush falls short
+            r->MExportSignals->trigger();
+        }
+        QCOMPARE(w->boxes.shown.size(), 1);
+        QVERIFY2(w->boxes.shown[0].text.contains(path), qPrintable(w->boxes.shown[0].text));
+        QCOMPARE(readFile(path), whole);
+    }
+
     // The timeline and the screen move together: a moment chosen there is gone to here,
     // and the cursor follows each line the screen shows.
     void theTimelineAndTheReplayMoveTogether()

@@ -1,5 +1,7 @@
 #include "fakes.h"
 
+#include "testfiles.h"
+
 #include "core/pmidump.h"
 #include "diagnostics/signalgrid.h"
 
@@ -10,8 +12,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <csignal>
-#include <sys/resource.h>
 
 namespace vantrel::test
 {
@@ -153,15 +153,8 @@ Result<> FailingFiles::write(int n, const QByteArray& b)
     --failures;
     // The disk takes half the piece and then refuses: a file size limit makes the
     // system do just that to the real write.
-    ::signal(SIGXFSZ, SIG_IGN);
-    rlimit before{};
-    ::getrlimit(RLIMIT_FSIZE, &before);
-    rlimit cut = before;
-    cut.rlim_cur = rlim_t(QFileInfo(path).size() + b.size() / 2);
-    ::setrlimit(RLIMIT_FSIZE, &cut);
-    Result<> written = real.write(n, b);
-    ::setrlimit(RLIMIT_FSIZE, &before);
-    return written;
+    const FileSizeLimit full(QFileInfo(path).size() + b.size() / 2);
+    return real.write(n, b);
 }
 
 Services FakeWorld::services()

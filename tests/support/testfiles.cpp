@@ -7,6 +7,9 @@
 #include <QFile>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace vantrel::test
 {
 
@@ -84,6 +87,24 @@ QByteArray numberedLines(int from, int count)
 QByteArray loggedText(const QByteArray& received)
 {
     return normalisePiece(received).text;
+}
+
+FileSizeLimit::FileSizeLimit(qint64 bytes)
+{
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    m_before = limit.rlim_cur;
+    limit.rlim_cur = rlim_t(bytes);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = rlim_t(m_before);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
 }
 
 } // namespace vantrel::test

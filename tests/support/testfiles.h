@@ -36,4 +36,18 @@ QByteArray loggedText(const QByteArray& received);
 // (cell 16 the line's CR).
 QString pmiDump(const std::function<QChar(int line, int cell)>& value);
 
+// The disk holds no more than `bytes` in any one file while this lives: the system
+// takes what fits of a write and refuses the rest, as on a full disk.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(qint64 bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    quint64 m_before = 0;
+};
+
 } // namespace vantrel::test
