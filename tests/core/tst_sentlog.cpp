@@ -11,8 +11,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-
-
 using namespace vantrel;
 using namespace vantrel::test;
 

@@ -12,7 +12,6 @@
 #include <QTest>
 #include <QTimer>
 
-
 namespace vantrel::test
 {
 
