@@ -33,7 +33,7 @@ bool shell(const QString& folder, const char* script, QString* why)
 }
 } // namespace
 
-Ser2Net::Ser2Net(const QString& dev, Certificate certificate) : device(dev)
+Ser2Net::Ser2Net(const QString& dev, Certificate certificate, const QString& line) : device(dev)
 {
     const bool tls = certificate != Certificate::None;
     plainPort = freeLoopbackPort();
@@ -59,11 +59,11 @@ Ser2Net::Ser2Net(const QString& dev, Certificate certificate) : device(dev)
     QFile config(d + QStringLiteral("/ser2net.yaml"));
     if (!config.open(QIODevice::WriteOnly))
         why = config.errorString();
-    const QString options = QStringLiteral("  connector: serialdev,%1,9600n81,local\n"
+    const QString options = QStringLiteral("  connector: serialdev,%1,%3,local\n"
                                            "  options:\n"
                                            "    max-connections: 2\n"
                                            "    trace-write: %2/write.trace\n")
-                                .arg(device, d);
+                                .arg(device, d, line);
     QString text = QStringLiteral("%YAML 1.1\n---\n"
                                   "connection: &plain\n"
                                   "  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n%2"

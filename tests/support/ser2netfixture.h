@@ -29,7 +29,10 @@ struct Ser2Net {
         : Ser2Net(device, otherCert ? Certificate::Others : Certificate::Ours)
     {
     }
-    Ser2Net(const QString& device, Certificate certificate);
+    // `line`: what the server sets the device to when it opens it, before any client
+    // asks for settings.
+    Ser2Net(const QString& device, Certificate certificate,
+            const QString& line = QStringLiteral("9600n81"));
     ~Ser2Net();
     bool start();
     void stop();
