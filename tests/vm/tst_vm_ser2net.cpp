@@ -67,10 +67,10 @@ private Q_SLOTS:
             QSKIP("ser2net is not installed (Debian's package ser2net)");
         QStandardPaths::setTestModeEnabled(true);
         QSettings().clear();
-        // Even parity and 7 data bits until a client says otherwise, so that no row's
-        // settings are the device's already.
+        // 7 data bits without parity until a client says otherwise: no row's data bits
+        // and parity are the device's already.
         server =
-            std::make_unique<Ser2Net>(uart, Ser2Net::Certificate::None, QStringLiteral("9600e71"));
+            std::make_unique<Ser2Net>(uart, Ser2Net::Certificate::None, QStringLiteral("9600n71"));
         QVERIFY2(server->start(), qPrintable(server->why));
     }
     void cleanupTestCase() { server.reset(); }
