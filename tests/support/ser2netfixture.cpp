@@ -33,10 +33,11 @@ bool shell(const QString& folder, const char* script, QString* why)
 }
 } // namespace
 
-Ser2Net::Ser2Net(const QString& dev, bool otherCert) : device(dev)
+Ser2Net::Ser2Net(const QString& dev, Certificate certificate, const QString& line) : device(dev)
 {
+    const bool tls = certificate != Certificate::None;
     plainPort = freeLoopbackPort();
-    tlsPort = freeLoopbackPort();
+    tlsPort = tls ? freeLoopbackPort() : 0;
     rawPort = freeLoopbackPort();
     const QString d = dir.path();
     // A CA of the test's own and a server certificate for 127.0.0.1 it signed; the other
@@ -53,29 +54,32 @@ Ser2Net::Ser2Net(const QString& dev, bool otherCert) : device(dev)
     const char* const signByOther = "openssl x509 -req -in server.csr -CA other.pem -CAkey "
                                     "other.key -CAcreateserial -days 2 -extfile ext -out "
                                     "server.pem";
-    if (shell(d, makeCa, &why))
-        shell(d, otherCert ? signByOther : signByCa, &why);
+    if (tls && shell(d, makeCa, &why))
+        shell(d, certificate == Certificate::Others ? signByOther : signByCa, &why);
     QFile config(d + QStringLiteral("/ser2net.yaml"));
     if (!config.open(QIODevice::WriteOnly))
         why = config.errorString();
-    const QString options = QStringLiteral("  connector: serialdev,%1,9600n81,local\n"
+    const QString options = QStringLiteral("  connector: serialdev,%1,%3,local\n"
                                            "  options:\n"
                                            "    max-connections: 2\n"
                                            "    trace-write: %2/write.trace\n")
-                                .arg(device, d);
-    config.write(QStringLiteral("%YAML 1.1\n---\n"
-                                "connection: &plain\n"
-                                "  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n%3"
-                                "connection: &tls\n"
-                                "  accepter: telnet(rfc2217),ssl(key=%4/server.key,cert=%4/"
-                                "server.pem),tcp,127.0.0.1,%2\n%3"
-                                "connection: &raw\n"
-                                "  accepter: tcp,127.0.0.1,%5\n%3")
-                     .arg(plainPort)
-                     .arg(tlsPort)
-                     .arg(options, d)
-                     .arg(rawPort)
-                     .toUtf8());
+                                .arg(device, d, line);
+    QString text = QStringLiteral("%YAML 1.1\n---\n"
+                                  "connection: &plain\n"
+                                  "  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n%2"
+                                  "connection: &raw\n"
+                                  "  accepter: tcp,127.0.0.1,%3\n%2")
+                       .arg(plainPort)
+                       .arg(options)
+                       .arg(rawPort);
+    if (tls)
+        text += QStringLiteral("connection: &tls\n"
+                               "  accepter: telnet(rfc2217),ssl(key=%1/server.key,cert=%1/"
+                               "server.pem),tcp,127.0.0.1,%2\n%3")
+                    .arg(d)
+                    .arg(tlsPort)
+                    .arg(options);
+    config.write(text.toUtf8());
 }
 
 Ser2Net::~Ser2Net()

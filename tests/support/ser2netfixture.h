@@ -19,11 +19,20 @@ namespace vantrel::test
 
 // Debian's ser2net on 127.0.0.1 in front of a device: telnet with COM port control on
 // one port, the same in TLS (a certificate made for the test, or `otherCert`) on another,
-// raw bytes on a third.
+// raw bytes on a third. Without TLS no certificates are made (an emulated machine takes
+// seconds for each key).
 // It can be stopped and started again on the same ports; `writeTrace()` is everything
 // clients wrote to the device since it was last opened.
 struct Ser2Net {
-    explicit Ser2Net(const QString& device, bool otherCert = false);
+    enum class Certificate { Ours, Others, None };
+    explicit Ser2Net(const QString& device, bool otherCert = false)
+        : Ser2Net(device, otherCert ? Certificate::Others : Certificate::Ours)
+    {
+    }
+    // `line`: what the server sets the device to when it opens it, before any client
+    // asks for settings.
+    Ser2Net(const QString& device, Certificate certificate,
+            const QString& line = QStringLiteral("9600n81"));
     ~Ser2Net();
     bool start();
     void stop();

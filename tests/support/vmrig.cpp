@@ -1,5 +1,6 @@
 #include "vmrig.h"
 
+#include "platform/serialports.h"
 #include "shell/form1.h"
 
 #include <QAction>
@@ -7,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstring>
@@ -36,6 +39,37 @@ QString devicePath(const QByteArray& line)
 }
 
 } // namespace rig
+
+quint32 driverBreaks(const QString& device)
+{
+    const int fd = ::open(QFile::encodeName(device).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    const std::optional<LineCounts> counts = DriverCounters().read(fd);
+    if (fd >= 0)
+        ::close(fd);
+    return counts ? counts->breaks : quint32(-1);
+}
+
+QStringList driverSettings(const QString& device)
+{
+    QProcess stty;
+    stty.start(QStringLiteral("stty"), {QStringLiteral("-F"), device, QStringLiteral("-a")});
+    if (!stty.waitForFinished(10000) || stty.exitCode() != 0)
+        return {QStringLiteral("stty failed: ") +
+                QString::fromLocal8Bit(stty.readAllStandardError())};
+    const QString out = QString::fromLocal8Bit(stty.readAllStandardOutput());
+    QStringList found{
+        QStringLiteral("speed ") +
+        QRegularExpression(QStringLiteral("speed (\\d+) baud")).match(out).captured(1)};
+    const QStringList words = out.split(QRegularExpression(QStringLiteral("[\\s;]+")));
+    for (const QString& flag :
+         {QStringLiteral("parenb"), QStringLiteral("parodd"), QStringLiteral("cmspar"),
+          QStringLiteral("cs5"), QStringLiteral("cs6"), QStringLiteral("cs7"),
+          QStringLiteral("cs8"), QStringLiteral("cstopb")})
+        for (const QString& word : words)
+            if (word == flag || word == QLatin1Char('-') + flag)
+                found << word;
+    return found;
+}
 
 Rig::Rig()
 {

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -108,6 +109,14 @@ struct DeviceSession {
 // Runs the event loop until `done` holds, by the clock (a slow guest stretches a count
 // of waits): the milliseconds it took, or -1 when `ms` passed first.
 qint64 waitUntil(const std::function<bool()>& done, int ms);
+
+// The driver's own break count for the device, through a descriptor of the caller's
+// own; quint32(-1) when it cannot be read.
+quint32 driverBreaks(const QString& device);
+
+// What stty reads from the device: its speed ("speed 9600") and the flags that say
+// parity, data bits and stop bits ("parenb", "-parodd", "-cmspar", "cs7", "-cstopb").
+QStringList driverSettings(const QString& device);
 
 // The number the program gives a line's device, looking at the machine's ports now; 0
 // when it does not list it.

@@ -15,6 +15,11 @@ off() {
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 mkdir -m 1777 /run/lock # where serial ports are locked on Debian
 say "user space"
+# The network port tests serve the UART on 127.0.0.1; the guest has no other network.
+# The resolver names no IPv4 address while the machine has none but 127.0.0.1
+# (AI_ADDRCONFIG), so the loopback gets a second one, reachable from nowhere else.
+ip link set lo up && ip addr add 192.0.2.1/32 dev lo ||
+    { say "cannot bring up the loopback interface"; off; }
 modprobe -a virtio_console uhci_hcd ftdi_sio || { say "cannot load the drivers"; off; }
 /lib/systemd/systemd-udevd --daemon >/dev/null 2>&1 || { say "udevd did not start"; off; }
 udevadm trigger --action=add --subsystem-match=tty --subsystem-match=usb \

@@ -1,35 +1,17 @@
 // Breaks on the guest's 16550 UART (the kernel's 8250 driver), sent from outside: the
 // driver counts each one (TIOCGICOUNT) and hands the reader a NUL for it.
 #include "fakes.h"
-#include "platform/serialports.h"
 #include "shell/form1.h"
 #include "testfiles.h"
 #include "vmrig.h"
 #include "widgets/crlfedit.h"
 
-#include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 using namespace vantrel;
 using namespace vantrel::test;
-
-namespace
-{
-// The driver's own break count for the device, through a descriptor of the test's own.
-quint32 driverBreaks(const QString& device)
-{
-    const int fd = ::open(QFile::encodeName(device).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
-    const std::optional<LineCounts> counts = DriverCounters().read(fd);
-    if (fd >= 0)
-        ::close(fd);
-    return counts ? counts->breaks : quint32(-1);
-}
-} // namespace
 
 class TestVmBreak : public QObject
 {

@@ -7,8 +7,6 @@
 
 #include <QAction>
 #include <QLineEdit>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -17,30 +15,6 @@ using namespace vantrel::test;
 
 namespace
 {
-// What stty reads from the device: its speed and the flags that say parity, data
-// bits and stop bits.
-QStringList driverSettings(const QString& device)
-{
-    QProcess stty;
-    stty.start(QStringLiteral("stty"), {QStringLiteral("-F"), device, QStringLiteral("-a")});
-    if (!stty.waitForFinished(10000) || stty.exitCode() != 0)
-        return {QStringLiteral("stty failed: ") +
-                QString::fromLocal8Bit(stty.readAllStandardError())};
-    const QString out = QString::fromLocal8Bit(stty.readAllStandardOutput());
-    QStringList found{
-        QStringLiteral("speed ") +
-        QRegularExpression(QStringLiteral("speed (\\d+) baud")).match(out).captured(1)};
-    const QStringList words = out.split(QRegularExpression(QStringLiteral("[\\s;]+")));
-    for (const QString& flag :
-         {QStringLiteral("parenb"), QStringLiteral("parodd"), QStringLiteral("cmspar"),
-          QStringLiteral("cs5"), QStringLiteral("cs6"), QStringLiteral("cs7"),
-          QStringLiteral("cs8"), QStringLiteral("cstopb")})
-        for (const QString& word : words)
-            if (word == flag || word == QLatin1Char('-') + flag)
-                found << word;
-    return found;
-}
-
 // The list's row for a device: by its device path or its stable name.
 QTreeWidgetItem* rowFor(const ConfigScrn& c, const QString& device)
 {
