@@ -49,8 +49,8 @@ constexpr int kTickPx = 5;        // a tick's length below the axis's labels
 constexpr int kCursorPx = 2;      // the cursor line's width
 constexpr int kLanePadPx = 3;     // between a trace and its lane's edges
 constexpr int kFaultsInTipRows = 6;
-constexpr int kSentReadRows = 100; // pieces and notes the sent lane's name lists at most
-constexpr double kWheelNotch = 120;                  // a wheel's step, in its angle units
+constexpr int kSentReadRows = 100;  // pieces and notes the sent lane's name lists at most
+constexpr double kWheelNotch = 120; // a wheel's step, in its angle units
 constexpr double kZoomPerNotch = 1.4142135623730951; // closer by this a step
 constexpr double kKeyPanViews = 0.125;               // an arrow key moves this much of the view
 constexpr double kKeyCursorViews = 0.02;             // Shift+arrow moves the cursor this much
@@ -748,10 +748,8 @@ void TimelineWindow::nameSentLane()
     const qint64 listed = pieces + notes;
     if (listed > rows.size())
         rows << QStringLiteral("and %1 more").arg(listed - rows.size());
-    QString name = QStringLiteral("Sent lane: %1 sent, %2 polls, %3 notes")
-                       .arg(pieces)
-                       .arg(polls)
-                       .arg(notes);
+    QString name =
+        QStringLiteral("Sent lane: %1 sent, %2 polls, %3 notes").arg(pieces).arg(polls).arg(notes);
     if (!rows.isEmpty())
         name += QStringLiteral("; ") + rows.join(QStringLiteral("; "));
     lane->setAccessibleName(name);

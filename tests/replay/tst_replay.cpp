@@ -275,7 +275,8 @@ private Q_SLOTS:
         QTRY_COMPARE(QApplication::focusWidget(), text);
         QTest::keyClicks(text, QStringLiteral("door"));
         QTest::keyClick(text, Qt::Key_Return);
-        QCOMPARE(readFile(log + QStringLiteral(".notes")), QByteArray("vantrel notes 1\n6 - door\n"));
+        QCOMPARE(readFile(log + QStringLiteral(".notes")),
+                 QByteArray("vantrel notes 1\n6 - door\n"));
         QWidget* lane = t->findChild<QWidget*>(QStringLiteral("SentLane"));
         QVERIFY(lane);
         QCOMPARE(QAccessible::queryAccessibleInterface(lane)->text(QAccessible::Name),

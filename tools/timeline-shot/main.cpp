@@ -90,8 +90,8 @@ bool writeSent(const QString& path, qint64 startMs, qint64 logBytes)
     file.write(sent::headerLine() + sent::openLine(0, startMs));
     for (qint64 ms = startMs; offsetAt(ms + kMinuteMs) < logBytes; ms += kMinuteMs) {
         const qint64 last = ms + kMinuteMs - kPollMs;
-        file.write(sent::pollsLine(offsetAt(ms), ms, kMinuteMs / kPollMs, offsetAt(last), last,
-                                   "pmii\r"));
+        file.write(
+            sent::pollsLine(offsetAt(ms), ms, kMinuteMs / kPollMs, offsetAt(last), last, "pmii\r"));
         const qint64 minute = (ms - startMs) / kMinuteMs;
         if (minute % 15 == 7)
             file.write(sent::pieceLine(sent::Source::Button, offsetAt(last), last, "scc3\r"));
@@ -140,8 +140,8 @@ int main(int argc, char** argv)
     QStringList args = QCoreApplication::arguments();
     const bool withSent = args.removeAll(QStringLiteral("--sent")) > 0;
     if (args.size() != 2 && args.size() != 3)
-        return fail(QStringLiteral(
-            "usage: timeline-shot [--sent] OUT.png [MINUTES around the cursor]"));
+        return fail(
+            QStringLiteral("usage: timeline-shot [--sent] OUT.png [MINUTES around the cursor]"));
     // The signals' default choice, whatever this user chose in the program.
     QStandardPaths::setTestModeEnabled(true);
     QSettings().remove(QLatin1String(TimelineWindow::kSignalsKey));
