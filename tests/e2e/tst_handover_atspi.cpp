@@ -111,22 +111,28 @@ private Q_SLOTS:
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("live")));
         const QString log = dir.filePath(QStringLiteral("live/capture.log"));
 
-        // The capture: "pmi 1" (a button, then the polls) and a key typed in the terminal.
+        // The capture: "pmi 1" (a button, then the polls), "STU" and a key typed in the
+        // terminal.
         enterIn(car, {QStringLiteral("alt+f"), QStringLiteral("o")},
                 QStringLiteral("Open Communications Log File"), log);
         expect(QStringLiteral("Form1"), QStringLiteral("Form1"),
                QStringLiteral("Comm Terminal - capture.log"));
         press(QStringLiteral("Form1"), QStringLiteral("Command1"));
-        // The terminal has the keys (first in the window's Tab order, where they return
-        // from the dialog) once X has given the window the focus: typed again until then.
+        press(QStringLiteral("Form1"), QStringLiteral("Command4"));
+        // The terminal takes the keys once it has the focus and X has given the window
+        // the keyboard: typed again until then.
         const auto sentNow = [&] { return SentLog::forLog(log, QFileInfo(log).size()); };
         const auto typed = [&] { return sentNow().count(sent::Source::Key); };
         for (int tries = 0; tries < 5 && typed() == 0; ++tries) {
+            QString said;
             x.focus(car);
+            QVERIFY2(bus.focus(app.processId(), QStringLiteral("Form1"), QStringLiteral("Term"),
+                               said),
+                     qPrintable(said));
             x.typeText(QStringLiteral("v"));
             QTest::qWaitFor([&] { return typed() > 0; }, 5000);
         }
-        QTRY_VERIFY2_WITH_TIMEOUT(typed() > 0 && sentNow().count(sent::Source::Button) == 1,
+        QTRY_VERIFY2_WITH_TIMEOUT(typed() > 0 && sentNow().count(sent::Source::Button) == 2,
                                   readFile(sent::pathFor(log)).constData(), 20000);
         // Polls keep the dumps coming.
         QTRY_VERIFY_WITH_TIMEOUT(readFile(log).count("> PMII") >= 3, 30000);
@@ -169,7 +175,7 @@ private Q_SLOTS:
         QVERIFY(!x.window(QStringLiteral("Timeline - capture.log")).isEmpty());
         expect(QStringLiteral("Timeline"), QStringLiteral("SentLane"),
                QStringLiteral("Sent lane: %1 sent, %2 polls, 1 notes; (?=.*button pmii\\\\x0d at )"
-                              "(?=.*key v at )(?=.*note door noise at ).*")
+                              "(?=.*button stu\\\\x0d at )(?=.*key v at )(?=.*note door noise at ).*")
                    .arg(pieces)
                    .arg(captured.count(sent::Source::Poll)));
 
