@@ -126,9 +126,9 @@ private Q_SLOTS:
         for (int tries = 0; tries < 5 && typed() == 0; ++tries) {
             QString said;
             x.focus(car);
-            QVERIFY2(bus.focus(app.processId(), QStringLiteral("Form1"), QStringLiteral("Term"),
-                               said),
-                     qPrintable(said));
+            QVERIFY2(
+                bus.focus(app.processId(), QStringLiteral("Form1"), QStringLiteral("Term"), said),
+                qPrintable(said));
             x.typeText(QStringLiteral("v"));
             QTest::qWaitFor([&] { return typed() > 0; }, 5000);
         }
@@ -173,11 +173,12 @@ private Q_SLOTS:
         x.focus(replay2);
         x.keys({QStringLiteral("ctrl+t")});
         QVERIFY(!x.window(QStringLiteral("Timeline - capture.log")).isEmpty());
-        expect(QStringLiteral("Timeline"), QStringLiteral("SentLane"),
-               QStringLiteral("Sent lane: %1 sent, %2 polls, 1 notes; (?=.*button pmii\\\\x0d at )"
-                              "(?=.*button stu\\\\x0d at )(?=.*key v at )(?=.*note door noise at ).*")
-                   .arg(pieces)
-                   .arg(captured.count(sent::Source::Poll)));
+        expect(
+            QStringLiteral("Timeline"), QStringLiteral("SentLane"),
+            QStringLiteral("Sent lane: %1 sent, %2 polls, 1 notes; (?=.*button pmii\\\\x0d at )"
+                           "(?=.*button stu\\\\x0d at )(?=.*key v at )(?=.*note door noise at ).*")
+                .arg(pieces)
+                .arg(captured.count(sent::Source::Poll)));
 
         // One CSV row a capture, the bundle's with what was done.
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("b")) &&
