@@ -2,7 +2,8 @@
 # Renders each window under a virtual X server into docs/screenshots/: the splash,
 # the password challenge, the menu, the car diagnostics screen with a grid filled by
 # the simulated controller, the port settings window and the replay screen; and,
-# offscreen, the timeline window over a generated day of capture log. Then the car, replay
+# offscreen, the timeline window over a generated day of capture log, and an hour of it
+# with what was sent and two notes. Then the car, replay
 # and timeline windows at twice the scale on a small laptop's screen (1366 x 768), where
 # they do not fit: each opens within the screen and scrolls, and a second shot, scrolled
 # to the far corner, shows the controls the first cannot.
@@ -72,6 +73,11 @@ QT_QPA_PLATFORM=offscreen:configfile=tests/data/screens/1600x1000.json \
     build/tools/timeline-shot/timeline-shot "$out/timeline.png" \
     2> >(grep -v -e XDG_RUNTIME_DIR -e propagateSizeHints >&2)
 drive_say "$out/timeline.png"
+# The same day with what was sent beside it and two notes, an hour around the cursor.
+QT_QPA_PLATFORM=offscreen:configfile=tests/data/screens/1600x1000.json \
+    build/tools/timeline-shot/timeline-shot --sent "$out/timeline-sent.png" 60 \
+    2> >(grep -v -e XDG_RUNTIME_DIR -e propagateSizeHints >&2)
+drive_say "$out/timeline-sent.png"
 
 # The wheel, over the status line's caption (a label, which hands the wheel on to the
 # scroll area), turned down and then to the right as far as it goes.

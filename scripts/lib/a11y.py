@@ -13,6 +13,9 @@
     a11y.py enter --pid PID --title TITLE --text TEXT [--timeout SECONDS]
         Puts TEXT into the text box that has the keyboard focus in the window with this
         title (a file dialog's file name), once it has the focus.
+    a11y.py focus --pid PID --window NAME --control NAME [--timeout SECONDS]
+        Gives a control the keyboard focus (as a screen reader's "focus" command does)
+        and waits until it says it has it.
     a11y.py read --pid PID --window NAME --read name|text CONTROL [CONTROL ...]
         Reads each control once and prints what it read as one JSON list (null where
         there was nothing to read).
@@ -182,6 +185,24 @@ def enter(args):
         time.sleep(POLL_SECONDS)
 
 
+def focus(args):
+    deadline = time.monotonic() + args.timeout
+    while True:
+        try:
+            w = window(args.pid, args.window)
+            node = find(w, args.control) if w is not None else None
+            if node is not None:
+                if node.get_state_set().contains(Atspi.StateType.FOCUSED):
+                    return 0
+                Atspi.Component.grab_focus(node)
+        except gi.repository.GLib.Error:
+            pass
+        if time.monotonic() >= deadline:
+            print("%s in %s did not take the focus" % (args.control, args.window))
+            return 1
+        time.sleep(POLL_SECONDS)
+
+
 def wait(args):
     deadline = time.monotonic() + args.timeout
     pattern = re.compile(args.expect, re.S)
@@ -265,6 +286,11 @@ def main():
     e.add_argument("--title", required=True)
     e.add_argument("--text", required=True)
     e.add_argument("--timeout", type=float, default=20)
+    f = sub.add_parser("focus")
+    f.add_argument("--pid", type=int, required=True)
+    f.add_argument("--window", required=True)
+    f.add_argument("--control", required=True)
+    f.add_argument("--timeout", type=float, default=20)
     r = sub.add_parser("read")
     r.add_argument("--pid", type=int, required=True)
     r.add_argument("--window", required=True)
@@ -277,7 +303,7 @@ def main():
     d.add_argument("--window", action="append", required=True)
     d.add_argument("--text-box", action="append", default=[])
     args = parser.parse_args()
-    return {"wait": wait, "press": press, "enter": enter, "read": read_each,
+    return {"wait": wait, "press": press, "focus": focus, "enter": enter, "read": read_each,
             "bus": bus, "dump": dump}[args.command](args)
 
 

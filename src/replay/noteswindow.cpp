@@ -22,12 +22,13 @@ NotesWindow::NotesWindow(std::shared_ptr<const LogIndex> index, std::function<qi
     setObjectName(QStringLiteral("Notes"));
     setAttribute(Qt::WA_WindowPropagation);
     setWindowTitle(QStringLiteral("Notes - ") + QFileInfo(m_index->path()).fileName());
-    m_list = new QListWidget(this);
-    m_list->setObjectName(QStringLiteral("NoteList"));
-    m_list->setAccessibleName(QStringLiteral("Notes"));
+    // The text box first: the window opens ready for a note's text.
     m_text = new QLineEdit(this);
     m_text->setObjectName(QStringLiteral("NoteText"));
     m_text->setAccessibleName(QStringLiteral("Note text"));
+    m_list = new QListWidget(this);
+    m_list->setObjectName(QStringLiteral("NoteList"));
+    m_list->setAccessibleName(QStringLiteral("Notes"));
     m_add = new QPushButton(QStringLiteral("&Add at Current Line"), this);
     m_add->setObjectName(QStringLiteral("AddNote"));
     m_change = new QPushButton(QStringLiteral("&Change"), this);
@@ -101,12 +102,19 @@ void NotesWindow::store(const QList<Note>& notes)
     Q_EMIT notesChanged();
 }
 
+void NotesWindow::startNoteAt(qint64 line)
+{
+    m_noteLine = line;
+    m_add->setText(QStringLiteral("&Add at Line %1").arg(line));
+    m_text->setFocus();
+}
+
 void NotesWindow::add()
 {
     if (!m_add->isEnabled() || m_text->text().isEmpty())
         return;
-    const qint64 line =
-        std::clamp<qint64>(m_currentLine(), 1, std::max<qint64>(1, m_index->lines()));
+    const qint64 line = std::clamp<qint64>(m_noteLine.value_or(m_currentLine()), 1,
+                                           std::max<qint64>(1, m_index->lines()));
     const Result<qint64> offset = m_index->lineOffset(line);
     const Result<std::optional<qint64>> ms = m_index->lineTime(line);
     if (!offset || !ms) {
@@ -124,6 +132,8 @@ void NotesWindow::add()
     if (m_notes.size() == notes.size()) {
         m_text->clear();
         m_list->setCurrentRow(int(row));
+        m_noteLine.reset();
+        m_add->setText(QStringLiteral("&Add at Current Line"));
     }
 }
 

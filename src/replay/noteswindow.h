@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -29,6 +30,9 @@ public:
                 QWidget* parent = nullptr);
 
     const QList<Note>& notes() const { return m_notes; }
+    // The next note added goes at this line rather than the replay's (a moment chosen
+    // elsewhere, the timeline's cursor); the text box takes the keys for it.
+    void startNoteAt(qint64 line);
 
 Q_SIGNALS:
     // A note was chosen with a double click: the replay goes to its line.
@@ -47,6 +51,7 @@ private:
 
     std::shared_ptr<const LogIndex> m_index;
     std::function<qint64()> m_currentLine;
+    std::optional<qint64> m_noteLine; // where startNoteAt put the next note
     QList<Note> m_notes;
     QListWidget* m_list = nullptr;
     QLineEdit* m_text = nullptr;

@@ -6,6 +6,7 @@
 #include "widgets/accessible.h"
 
 #include <QAbstractListModel>
+#include <QAction>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -48,7 +49,8 @@ constexpr int kTickPx = 5;        // a tick's length below the axis's labels
 constexpr int kCursorPx = 2;      // the cursor line's width
 constexpr int kLanePadPx = 3;     // between a trace and its lane's edges
 constexpr int kFaultsInTipRows = 6;
-constexpr double kWheelNotch = 120;                  // a wheel's step, in its angle units
+constexpr int kSentReadRows = 100;  // pieces and notes the sent lane's name lists at most
+constexpr double kWheelNotch = 120; // a wheel's step, in its angle units
 constexpr double kZoomPerNotch = 1.4142135623730951; // closer by this a step
 constexpr double kKeyPanViews = 0.125;               // an arrow key moves this much of the view
 constexpr double kKeyCursorViews = 0.02;             // Shift+arrow moves the cursor this much
@@ -431,6 +433,7 @@ TimelineWindow::TimelineWindow(std::shared_ptr<const LogIndex> index, QWidget* p
     resize(kDefaultWidthPx, sizeHint().height());
     showWholeLog();
     updateReadout();
+    nameSentLane();
 }
 
 TimelineWindow::~TimelineWindow() = default;
@@ -497,6 +500,21 @@ void TimelineWindow::buildLayout()
     };
     connect(m_faultList, &QListView::clicked, this, rowChosen);
     connect(m_faultList, &QListView::activated, this, rowChosen);
+
+    // The same key as the replay screen's notes, here at the cursor; also on the lanes'
+    // context menu.
+    m_addNote = new QAction(QStringLiteral("Add &Note at Cursor"), this);
+    m_addNote->setObjectName(QStringLiteral("AddNoteAtCursor"));
+    m_addNote->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    connect(m_addNote, &QAction::triggered, this, &TimelineWindow::addNoteAtCursor);
+    addAction(m_addNote);
+    m_plot->setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_plot->addAction(m_addNote);
+}
+
+void TimelineWindow::addNoteAtCursor()
+{
+    Q_EMIT noteWanted(std::max<qint64>(1, m_cursorLine));
 }
 
 void TimelineWindow::buildSignalMenu()
@@ -710,6 +728,31 @@ void TimelineWindow::reloadSent()
     loadSent();
     m_plot->addSentLane();
     m_plot->updateLanes();
+    nameSentLane();
+}
+
+void TimelineWindow::nameSentLane()
+{
+    TimelineLane* lane = m_plot->lane(LaneKind::Sent);
+    if (!lane)
+        return;
+    qint64 pieces = 0;
+    qint64 polls = 0;
+    qint64 notes = 0;
+    QStringList rows;
+    for (const SentMark& m : m_sent) {
+        (m.poll ? polls : m.note ? notes : pieces) += m.count;
+        if (!m.poll && rows.size() < kSentReadRows)
+            rows << m.text + QStringLiteral(" at ") + placeText(qint64(m.at), lineAt(m.at));
+    }
+    const qint64 listed = pieces + notes;
+    if (listed > rows.size())
+        rows << QStringLiteral("and %1 more").arg(listed - rows.size());
+    QString name =
+        QStringLiteral("Sent lane: %1 sent, %2 polls, %3 notes").arg(pieces).arg(polls).arg(notes);
+    if (!rows.isEmpty())
+        name += QStringLiteral("; ") + rows.join(QStringLiteral("; "));
+    lane->setAccessibleName(name);
 }
 
 void TimelineWindow::setFindHits(const std::vector<SearchHit>& hits)

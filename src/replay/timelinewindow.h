@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+class QAction;
 class QLabel;
 class QListView;
 class QMenu;
@@ -92,10 +93,15 @@ public Q_SLOTS:
     void setFindHits(const std::vector<vantrel::SearchHit>& hits);
     // Reads the log's sent and notes files again (a note was added, changed or deleted).
     void reloadSent();
+    // Asks for a note at the cursor's line (the first line while none is chosen).
+    void addNoteAtCursor();
 
 Q_SIGNALS:
     // The technician chose the moment after this line (a click, a fault, a key).
     void lineChosen(qint64 line);
+    // The technician wants a note at this line; the notes are written by the replay's
+    // notes window, which asks for the text.
+    void noteWanted(qint64 line);
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
@@ -142,6 +148,8 @@ private:
     void paintLanding(QPainter& p, const QRect& r) const;
     void paintFaults(QPainter& p, const QRect& r) const;
     void loadSent();
+    // The sent lane reads as what it marks: every piece sent but the polls, and the notes.
+    void nameSentLane();
     void paintSent(QPainter& p, const QRect& r) const;
     QString sentTip(double x) const;
     void paintSignal(QPainter& p, const TimelineSeries& series, const QRect& r, bool landing) const;
@@ -166,6 +174,7 @@ private:
     QPushButton* m_zoomOut = nullptr;
     QPushButton* m_whole = nullptr;
     QLabel* m_readout = nullptr;
+    QAction* m_addNote = nullptr;
     TimelinePlot* m_plot = nullptr;
     QListView* m_faultList = nullptr;
     FaultListModel* m_faultModel = nullptr;

@@ -7,6 +7,7 @@
 #include "replay/logreplay.h"
 #include "replay/noteswindow.h"
 #include "replay/pacebar.h"
+#include "replay/timelinewindow.h"
 #include "widgets/accessible.h"
 #include "widgets/crlfedit.h"
 #include "widgets/frameclock.h"
@@ -78,6 +79,11 @@ replay::replay(const Services& services, QWidget* parent) : QMainWindow(parent),
     connect(MSaveBundle, &QAction::triggered, m_playback.get(), &LogReplay::MSaveBundle_Click);
     m_navigator = std::make_unique<LogNavigator>(*this, *m_playback, m_s);
     connect(MNotes, &QAction::triggered, this, &replay::MNotes_Click);
+    // The timeline is made when first asked for, by the navigator's handler before this.
+    connect(MTimeline, &QAction::triggered, this, [this] {
+        if (TimelineWindow* t = m_navigator->timeline())
+            connect(t, &TimelineWindow::noteWanted, this, &replay::noteAt, Qt::UniqueConnection);
+    });
     // The notes shown are those of the loaded log.
     connect(m_playback.get(), &LogReplay::logLoaded, this, [this] {
         delete m_notes;
@@ -109,6 +115,13 @@ void replay::MNotes_Click()
     m_notes->show();
     m_notes->raise();
     m_notes->activateWindow();
+}
+
+void replay::noteAt(qint64 line)
+{
+    MNotes_Click();
+    if (m_notes)
+        m_notes->startNoteAt(line);
 }
 
 replay::~replay() = default;

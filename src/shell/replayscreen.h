@@ -41,6 +41,8 @@ private:
     void buildMenu();
     void buildFoot();
     void MNotes_Click();
+    // The timeline asked for a note at its cursor: the notes window takes it there.
+    void noteAt(qint64 line);
 
     Services m_s;
     std::unique_ptr<LogReplay> m_playback;

@@ -10,6 +10,7 @@
 #include "replay/logreplay.h"
 #include "replay/noteswindow.h"
 #include "replay/pacebar.h"
+#include "replay/timelinewindow.h"
 #include "screens.h"
 #include "shell/windows.h"
 #include "testfiles.h"
@@ -17,7 +18,9 @@
 #include "widgets/textbox.h"
 #include "widgets/vtimer.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -250,6 +253,34 @@ private Q_SLOTS:
                     ->text()
                     .contains(QStringLiteral("past the log's end")));
         QCOMPARE(saved(), QByteArray("vantrel notes 1\n900 - far\n"));
+    }
+
+    // The timeline's Add Note at Cursor puts a note at its cursor's line, not the replay's, through
+    // the notes window, and its mark joins the timeline.
+    void aNoteAtTheTimelineCursorGoesAtItsLine()
+    {
+        const QString log = logWith("A\r\nB\r\nC\r\n", QStringLiteral("cursor.log"));
+        load(log);
+        pause();
+        QTRY_VERIFY_WITH_TIMEOUT(r->navigator().index(), 20000);
+        r->MTimeline->trigger();
+        TimelineWindow* t = r->navigator().timeline();
+        QVERIFY(t);
+        settle();
+        t->setCursorLine(3);
+        // Its key, Ctrl+M, is pressed on the real program over X (tests/e2e).
+        t->findChild<QAction*>(QStringLiteral("AddNoteAtCursor"))->trigger();
+        QVERIFY(r->notesWindow());
+        auto* text = r->notesWindow()->findChild<QLineEdit*>(QStringLiteral("NoteText"));
+        QTRY_COMPARE(QApplication::focusWidget(), text);
+        QTest::keyClicks(text, QStringLiteral("door"));
+        QTest::keyClick(text, Qt::Key_Return);
+        QCOMPARE(readFile(log + QStringLiteral(".notes")),
+                 QByteArray("vantrel notes 1\n6 - door\n"));
+        QWidget* lane = t->findChild<QWidget*>(QStringLiteral("SentLane"));
+        QVERIFY(lane);
+        QCOMPARE(QAccessible::queryAccessibleInterface(lane)->text(QAccessible::Name),
+                 QStringLiteral("Sent lane: 0 sent, 0 polls, 1 notes; note door at line 3"));
     }
 
     void headerLineBlanksTheCellsBeyondTheWindow()

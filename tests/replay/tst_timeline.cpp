@@ -19,6 +19,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -247,6 +248,14 @@ private Q_SLOTS:
                  qPrintable(tipAt(100)));
         QCOMPARE(tipAt(1500), QStringLiteral("40 polls: poll pmii\\x0d"));
         QVERIFY2(tipAt(500).startsWith(QStringLiteral("note noise: ")), qPrintable(tipAt(500)));
+        // Read out, the lane lists its marks in order, the polls counted.
+        const QString read =
+            QAccessible::queryAccessibleInterface(sentLane)->text(QAccessible::Name);
+        QVERIFY2(QRegularExpression(QStringLiteral("Sent lane: 1 sent, 40 polls, 1 notes; button "
+                                                   "stu\\\\x0d at .*line \\d+; note noise at .*"))
+                     .match(read)
+                     .hasMatch(),
+                 qPrintable(read));
         QFile::remove(index->path() + QStringLiteral(".sent"));
         QFile::remove(index->path() + QStringLiteral(".notes"));
     }

@@ -137,6 +137,14 @@ bool AtspiSession::press(qint64 pid, const QString& window, const QString& contr
     return probe(args, said, seconds);
 }
 
+bool AtspiSession::focus(qint64 pid, const QString& window, const QString& control,
+                         QString& said) const
+{
+    return probe({QStringLiteral("focus"), QStringLiteral("--pid"), QString::number(pid),
+                  QStringLiteral("--window"), window, QStringLiteral("--control"), control},
+                 said, 20);
+}
+
 QList<std::optional<QString>> AtspiSession::read(qint64 pid, const QString& window,
                                                  const QStringList& controls,
                                                  const QString& what) const

@@ -39,6 +39,9 @@ public:
     // is what the window read last, or why nothing was pressed.
     bool press(qint64 pid, const QString& window, const QString& control, QString& said,
                const QString& until = {}, int seconds = 20) const;
+    // Gives a control the keyboard focus, as a screen reader's user would; false (with
+    // why in `said`) when it does not take it.
+    bool focus(qint64 pid, const QString& window, const QString& control, QString& said) const;
     // Puts text into the focused text box of the window with this title, once it has focus.
     bool enter(qint64 pid, const QString& title, const QString& text) const;
     // What each control reads now ("name" or "text"); none where nothing was read.
