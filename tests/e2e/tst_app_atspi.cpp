@@ -2,11 +2,10 @@
 // technician works with the simulated controller: the terminal's text, a signal value,
 // the window's caption, the replay's pace box, the replay taken to a fault chosen on the
 // timeline, and the status line after the port is lost.
-#include "atspisession.h"
+#include "atspiprogram.h"
 #include "core/crlftext.h"
 #include "core/logindex.h"
 #include "testlogs.h"
-#include "xsession.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -15,73 +14,28 @@
 using namespace vantrel;
 using namespace vantrel::test;
 
-class TestAppAtspi : public QObject
+class TestAppAtspi : public QObject, AtspiProgram
 {
     Q_OBJECT
 
-    XSession x;
-    AtspiSession bus;
-    QProcess sim;
-    QProcess app;
     QTemporaryDir logs;
     QString car; // the car screen's window, whatever its caption says
     QString replayWindow;
 
-    // Reads a control until it shows what is expected; fails the test with what it read.
-    void expect(const QString& window, const QString& control, const QString& what,
-                const QString& pattern)
-    {
-        QString read;
-        QVERIFY2(bus.waitFor(app.processId(), window, control, what, pattern, read),
-                 qPrintable(window + QLatin1Char('/') + control + QStringLiteral(": ") + read));
-    }
-
-    // Presses a control (its first action), as a screen reader's user would.
-    void press(const QString& window, const QString& control)
-    {
-        QString said;
-        QVERIFY2(bus.press(app.processId(), window, control, said), qPrintable(said));
-    }
-
-    // The keys that open a log dialog from a window, then the path into the real dialog
-    // and Enter.
+    // The keys that open a log dialog from a window, then the path into the real dialog.
     void chooseLog(const QString& from, const QStringList& keys, const QString& path)
     {
-        x.focus(from);
-        x.keys(keys);
-        const QString title = QStringLiteral("Open Communications Log File");
-        const QString dialog = x.window(title);
-        QVERIFY(!dialog.isEmpty());
-        QVERIFY(bus.enter(app.processId(), title, path));
-        x.focus(dialog);
-        x.keys({QStringLiteral("Return")});
+        enterIn(from, keys, QStringLiteral("Open Communications Log File"), path);
     }
 
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY2(x.start(), qPrintable(x.why()));
-        QVERIFY2(bus.start(x.display()), qPrintable(bus.why()));
-        sim.start(qEnvironmentVariable("VANTREL_SIM"), {});
-        QVERIFY(sim.waitForReadyRead(5000));
-        QVERIFY(x.startApp(app, QString::fromLatin1(sim.readLine().trimmed()), bus.environment()));
-        const QString splash = x.window(QStringLiteral("Vantrel"));
-        QVERIFY2(!splash.isEmpty(), app.readAllStandardError().constData());
-        x.focus(splash);
-        x.keys({QStringLiteral("space")});
-        const QString menu = x.window(QStringLiteral("Vantrel Menu"));
-        QVERIFY(!menu.isEmpty());
-        x.clickAt(menu, 40, 10); // "Car diagnostics" on the menu bar
-        car = x.window(QStringLiteral("Vantrel Car"));
-        QVERIFY(!car.isEmpty());
+        QVERIFY2(start(), qPrintable(why()));
+        car = startAtCarScreen();
+        QVERIFY2(!car.isEmpty(), app.readAllStandardError().constData());
     }
-    void cleanupTestCase()
-    {
-        for (QProcess* p : {&app, &sim}) {
-            p->kill();
-            p->waitForFinished(5000);
-        }
-    }
+    void cleanupTestCase() { stop(); }
 
     void aSignalValueReadsAfterADump()
     {

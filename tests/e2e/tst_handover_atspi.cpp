@@ -2,12 +2,11 @@
 // capture with a button, typed keys and polls, a note added on the replay's timeline, the
 // capture saved as a bundle, the bundle opened in a fresh program where its sent lane and
 // note read over AT-SPI, and vantrel-log's CSV rows over the bundle and two loose logs.
-#include "atspisession.h"
+#include "atspiprogram.h"
 #include "core/logindex.h"
 #include "core/sentlog.h"
 #include "testfiles.h"
 #include "testlogs.h"
-#include "xsession.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -18,60 +17,12 @@
 using namespace vantrel;
 using namespace vantrel::test;
 
-class TestHandoverAtspi : public QObject
+class TestHandoverAtspi : public QObject, AtspiProgram
 {
     Q_OBJECT
 
-    XSession x;
-    AtspiSession bus;
-    QProcess sim;
-    QProcess app;
     QTemporaryDir dir;
 
-    void expect(const QString& window, const QString& control, const QString& pattern,
-                const QString& what = QStringLiteral("name"))
-    {
-        QString read;
-        QVERIFY2(bus.waitFor(app.processId(), window, control, what, pattern, read),
-                 qPrintable(window + QLatin1Char('/') + control + QStringLiteral(": ") + read));
-    }
-    void press(const QString& window, const QString& control)
-    {
-        QString said;
-        QVERIFY2(bus.press(app.processId(), window, control, said), qPrintable(said));
-    }
-    // Keys from a window, then the text into the focused box of the window they open and
-    // Enter there (a file dialog's file name, a note's text).
-    void enterIn(const QString& from, const QStringList& keys, const QString& title,
-                 const QString& text)
-    {
-        x.focus(from);
-        x.keys(keys);
-        const QString opened = x.window(title);
-        QVERIFY2(!opened.isEmpty(), qPrintable(title));
-        QVERIFY(bus.enter(app.processId(), title, text));
-        x.focus(opened);
-        x.keys({QStringLiteral("Return")});
-    }
-    // A fresh program on the controller's port, through the splash and the menu to the
-    // car screen; its window.
-    QString startAtCarScreen(const QString& device)
-    {
-        if (app.state() != QProcess::NotRunning) {
-            app.kill();
-            app.waitForFinished(5000);
-        }
-        if (!x.startApp(app, device, bus.environment()))
-            return {};
-        const QString splash = x.window(QStringLiteral("Vantrel"));
-        if (splash.isEmpty())
-            return {};
-        x.focus(splash);
-        x.keys({QStringLiteral("space")});
-        const QString menu = x.window(QStringLiteral("Vantrel Menu"));
-        x.clickAt(menu, 40, 10); // "Car diagnostics" on the menu bar
-        return x.window(QStringLiteral("Vantrel Car"));
-    }
     // File > Replay Log File from the car screen, then the log into its dialog; paused.
     QString replayOf(const QString& car, const QString& path)
     {
@@ -82,31 +33,18 @@ class TestHandoverAtspi : public QObject
         enterIn(screen, {QStringLiteral("alt+f"), QStringLiteral("Down"), QStringLiteral("Return")},
                 QStringLiteral("Open Communications Log File"), path);
         press(QStringLiteral("replay"), QStringLiteral("Option4"));
-        expect(QStringLiteral("replay"), QStringLiteral("LogPosition"),
+        expect(QStringLiteral("replay"), QStringLiteral("LogPosition"), QStringLiteral("name"),
                QStringLiteral("Line \\d+ of .*"));
         return screen;
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY2(x.start(), qPrintable(x.why()));
-        QVERIFY2(bus.start(x.display()), qPrintable(bus.why()));
-        sim.start(qEnvironmentVariable("VANTREL_SIM"), {});
-        QVERIFY(sim.waitForReadyRead(5000));
-    }
-    void cleanupTestCase()
-    {
-        for (QProcess* p : {&app, &sim}) {
-            p->kill();
-            p->waitForFinished(5000);
-        }
-    }
+    void initTestCase() { QVERIFY2(start(), qPrintable(why())); }
+    void cleanupTestCase() { stop(); }
 
     void aCaptureIsHandedOverWithWhatWasSentAndNoted()
     {
-        const QString device = QString::fromLatin1(sim.readLine().trimmed());
-        const QString car = startAtCarScreen(device);
+        const QString car = startAtCarScreen();
         QVERIFY2(!car.isEmpty(), app.readAllStandardError().constData());
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("live")));
         const QString log = dir.filePath(QStringLiteral("live/capture.log"));
@@ -115,7 +53,7 @@ private Q_SLOTS:
         // terminal.
         enterIn(car, {QStringLiteral("alt+f"), QStringLiteral("o")},
                 QStringLiteral("Open Communications Log File"), log);
-        expect(QStringLiteral("Form1"), QStringLiteral("Form1"),
+        expect(QStringLiteral("Form1"), QStringLiteral("Form1"), QStringLiteral("name"),
                QStringLiteral("Comm Terminal - capture.log"));
         press(QStringLiteral("Form1"), QStringLiteral("Command1"));
         press(QStringLiteral("Form1"), QStringLiteral("Command4"));
@@ -167,14 +105,14 @@ private Q_SLOTS:
 
         // A fresh program reads the bundle: its timeline's sent lane lists the button,
         // the key and the note, in the order of their times, and counts the polls.
-        const QString again = startAtCarScreen(device);
+        const QString again = startAtCarScreen();
         QVERIFY2(!again.isEmpty(), app.readAllStandardError().constData());
         const QString replay2 = replayOf(again, zip);
         x.focus(replay2);
         x.keys({QStringLiteral("ctrl+t")});
         QVERIFY(!x.window(QStringLiteral("Timeline - capture.log")).isEmpty());
         expect(
-            QStringLiteral("Timeline"), QStringLiteral("SentLane"),
+            QStringLiteral("Timeline"), QStringLiteral("SentLane"), QStringLiteral("name"),
             QStringLiteral("Sent lane: %1 sent, %2 polls, 1 notes; (?=.*button pmii\\\\x0d at )"
                            "(?=.*button stu\\\\x0d at )(?=.*key v at )(?=.*note door noise at ).*")
                 .arg(pieces)
