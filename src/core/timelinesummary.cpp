@@ -390,48 +390,34 @@ void TimelineSummary::takeCells(const IndexData& d)
 
 void TimelineSummary::takeSpeeds(const IndexData& d)
 {
-    // Only reports whose text differs from the one before can change the number.
-    SpeedChanges counting;
-    qsizetype changes = 0;
-    d.speedValues.forEachChange(
-        [&](qsizetype, SpeedValue v) { changes += counting.changed(v).has_value(); });
-    m_speed.reserve(changes);
+    // Only reports whose text differs from the one before can change the number; their
+    // texts are read again from the log.
     Placer place{d, m_start};
     PairSteps::Reader speeds(d.speeds);
+    DumpReader reader(d);
     SpeedChanges last;
-    d.speedValues.forEachChange([&](qsizetype i, SpeedValue v) {
-        if (const std::optional<quint32> number = last.changed(v)) {
-            speeds.advanceTo(i);
+    for (qsizetype k = 0; k < d.speedChanges.count(); ++k) {
+        speeds.advanceTo(d.speedChanges.select(k));
+        const Result<SpeedValue> v = reader.speedAt(qint64(speeds.get().b));
+        if (!v)
+            break; // the disk failed under the index: the lane ends there
+        if (const std::optional<quint32> number = last.changed(*v))
             m_speed.add(place(speeds.get()), *number);
-        }
-    });
+    }
     m_speed.finish();
 }
 
 void TimelineSummary::takeFaults(const IndexData& d)
 {
-    // Reserved to the change: a log of faults alone must not hold twice its faults while
-    // a series grows.
-    std::vector<LogIndex::FaultKind> kinds;
-    kinds.reserve(d.faultTexts.size());
-    for (const QByteArray& text : d.faultTexts)
-        kinds.push_back(LogIndex::faultKind(text));
-    qsizetype faults = 0;
-    for (quint32 id : d.newFaultIds)
-        faults += kinds[id] == LogIndex::FaultKind::Fault;
-    m_faults.reserve(faults);
-    m_arrivals.reserve(d.arrivals.size());
     Placer place{d, m_start};
-    PairSteps::Reader arrivals(d.arrivals);
-    auto id = d.newFaultIds.begin();
-    for (PairSteps::Reader faults(d.newFaults); !faults.atEnd(); faults.advance(), ++id) {
-        const PairSteps::Pair p = faults.get();
-        while (!arrivals.atEnd() && arrivals.get().b < p.b)
-            arrivals.advance();
-        const bool arrival = !arrivals.atEnd() && arrivals.get().b == p.b;
-        if (!arrival && kinds[*id] == LogIndex::FaultKind::Clear)
+    PairSteps::Reader faults(d.faults);
+    for (qsizetype k = 0; k < d.newFaults.count(); ++k) {
+        const qsizetype report = d.newFaults.select(k);
+        const bool arrival = d.arrivals.contains(report);
+        if (!arrival && d.faultClears.contains(report))
             continue;
-        (arrival ? m_arrivals : m_faults).add(place(p), quint32(faults.index()));
+        faults.advanceTo(report);
+        (arrival ? m_arrivals : m_faults).add(place(faults.get()), quint32(k));
     }
     m_faults.finish();
     m_arrivals.finish();
