@@ -72,8 +72,18 @@ qsizetype PairSteps::lastAtMost(quint64 key, bool second) const
 
 void PairSteps::takeAppend(PairSteps& other, quint64 addA, quint64 addB)
 {
-    for (Reader r(other); !r.atEnd(); r.advance()) {
-        const Pair p = r.get();
+    // The other's bytes are let go as they are read: the two lists are never whole at once.
+    Pair p;
+    for (qsizetype i = 0; i < other.m_size; ++i) {
+        if (i % kRun == 0) {
+            const Base& base = other.m_bases.front();
+            p = Pair{base.a, base.b};
+            other.m_bases.pop_front();
+        } else {
+            auto byte = other.m_bytes.cbegin();
+            stepOn(p, byte);
+            other.m_bytes.erase(other.m_bytes.cbegin(), byte);
+        }
         push(p.a + addA, p.b + addB);
     }
     other.clear();
@@ -101,25 +111,47 @@ void Subset::set(qsizetype i, bool in)
     word ^= bit;
     const qsizetype change = in ? 1 : -1;
     m_count += change;
-    for (size_t w = size_t(i / 64) + 1; w < m_before.size(); ++w)
-        m_before[w] += change;
+    for (size_t c = size_t(i / kCounted) + 1; c < m_before.size(); ++c)
+        m_before[c] += change;
+}
+
+qsizetype Subset::rank(qsizetype i) const
+{
+    if (i >= m_size)
+        return m_count;
+    qsizetype n = m_before[size_t(i / kCounted)];
+    for (qsizetype w = i / kCounted * (kCounted / 64); w < i / 64; ++w)
+        n += qPopulationCount(m_words[size_t(w)]);
+    return n + qPopulationCount(m_words[size_t(i / 64)] & ((quint64(1) << (i % 64)) - 1));
 }
 
 qsizetype Subset::select(qsizetype k) const
 {
-    // The last word with at most k set bits before it holds the k-th.
-    const size_t w =
+    // The last stretch with at most k set bits before it holds the k-th.
+    const size_t c =
         size_t(std::upper_bound(m_before.begin(), m_before.end(), k) - m_before.begin()) - 1;
+    qsizetype skip = k - m_before[c];
+    size_t w = c * size_t(kCounted / 64);
+    for (;; ++w) {
+        const qsizetype here = qPopulationCount(m_words[w]);
+        if (skip < here)
+            break;
+        skip -= here;
+    }
     quint64 bits = m_words[w];
-    for (qsizetype skip = k - m_before[w]; skip > 0; --skip)
+    for (; skip > 0; --skip)
         bits &= bits - 1;
     return qsizetype(w * 64) + qCountTrailingZeroBits(bits);
 }
 
 void Subset::takeAppend(Subset& other)
 {
-    for (qsizetype i = 0; i < other.size(); ++i)
-        push(other.contains(i));
+    for (qsizetype i = 0; i < other.m_size; i += 64) {
+        const quint64 bits = other.m_words.front();
+        other.m_words.pop_front();
+        for (qsizetype k = 0; k < 64 && i + k < other.m_size; ++k)
+            push(bits >> k & 1);
+    }
     other = Subset();
 }
 

@@ -145,7 +145,8 @@ public:
     void push(bool in)
     {
         if (m_size % 64 == 0) {
-            m_before.push_back(m_count);
+            if (m_size % kCounted == 0)
+                m_before.push_back(m_count);
             m_words.push_back(0);
         }
         if (in) {
@@ -154,27 +155,29 @@ public:
         }
         ++m_size;
     }
-    // Entry i of the bigger list in or out; only the last word's bits may still change.
+    // Entry i of the bigger list in or out.
     void set(qsizetype i, bool in);
     qsizetype size() const { return m_size; }   // the bigger list's entries
     qsizetype count() const { return m_count; } // those in the subset
     bool contains(qsizetype i) const { return m_words[size_t(i / 64)] >> (i % 64) & 1; }
     // How many of the bigger list's entries before i are in the subset.
-    qsizetype rank(qsizetype i) const
-    {
-        if (i >= m_size)
-            return m_count;
-        const quint64 below = (quint64(1) << (i % 64)) - 1;
-        return m_before[size_t(i / 64)] + qPopulationCount(m_words[size_t(i / 64)] & below);
-    }
+    qsizetype rank(qsizetype i) const;
     // The bigger list's entry that is the subset's k-th.
     qsizetype select(qsizetype k) const;
-    // Moves another subset's bits to the end of this one; the other is left empty.
+    // Each of the bigger list's entries in the subset, in order.
+    template <typename Visit> void forEach(Visit visit) const
+    {
+        for (size_t w = 0; w < m_words.size(); ++w)
+            for (quint64 bits = m_words[w]; bits; bits &= bits - 1)
+                visit(qsizetype(w * 64 + size_t(qCountTrailingZeroBits(bits))));
+    }
+    // Moves another subset's bits to the end of this one, freeing them as they go.
     void takeAppend(Subset& other);
 
 private:
+    static constexpr qsizetype kCounted = 512; // entries per count of those before
     std::deque<quint64> m_words;
-    std::deque<qsizetype> m_before; // set bits before each word
+    std::deque<qsizetype> m_before; // set bits before each kCounted entries
     qsizetype m_size = 0;
     qsizetype m_count = 0;
 };

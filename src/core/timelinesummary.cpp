@@ -19,9 +19,10 @@ constexpr qsizetype kChangesOneByOne = 4;
 
 void TimelineSeries::reserve(qsizetype changes)
 {
-    const qsizetype kept = m_bounded ? std::min(changes, kKeptChanges) : changes;
-    m_at.reserve(size_t(kept));
-    m_value.reserve(size_t(kept));
+    if (!m_bounded)
+        return;
+    m_at.reserve(size_t(std::min(changes, kKeptChanges)));
+    m_value.reserve(size_t(std::min(changes, kKeptChanges)));
 }
 
 void TimelineSeries::put(Level& to, quint32 bucket, quint32 count, quint32 last, quint32 min,
@@ -52,7 +53,11 @@ void TimelineSeries::add(qint64 at, quint32 value)
     put(m_finest, step >> (m_scale.shift - m_scale.grain), 1, value, value, value);
     if (m_dense)
         return;
-    if (m_bounded && qsizetype(m_at.size()) >= kKeptChanges) {
+    if (!m_bounded) {
+        m_rising.push(value, step);
+        return;
+    }
+    if (qsizetype(m_at.size()) >= kKeptChanges) {
         m_dense = true;
         std::vector<quint32>().swap(m_at);
         std::vector<quint32>().swap(m_value);
@@ -96,8 +101,10 @@ qsizetype TimelineSeries::firstFrom(qint64 at) const
 {
     if (at > m_scale.origin + (qint64(0xffffffffu) << m_scale.grain))
         return size();
-    return qsizetype(std::lower_bound(m_at.begin(), m_at.end(), stepFrom(double(at))) -
-                     m_at.begin());
+    const quint32 step = stepFrom(double(at));
+    if (!m_bounded)
+        return step == 0 ? 0 : m_rising.lastAtMostB(step - 1) + 1;
+    return qsizetype(std::lower_bound(m_at.begin(), m_at.end(), step) - m_at.begin());
 }
 
 std::optional<quint32> TimelineSeries::valueAt(qint64 at) const
@@ -116,7 +123,7 @@ std::optional<quint32> TimelineSeries::valueAt(qint64 at) const
     const qsizetype past = firstFrom(at + 1);
     if (past == 0)
         return std::nullopt;
-    return m_value[size_t(past - 1)];
+    return value(past - 1);
 }
 
 quint32 TimelineSeries::maxValue() const
@@ -130,19 +137,19 @@ void TimelineSeries::changesInColumns(double from, double width, int count, Colu
     const qsizetype first = firstFrom(qint64(std::ceil(from)));
     const qsizetype end = firstFrom(qint64(std::ceil(to)));
     if (first > 0)
-        out.before = m_value[size_t(first - 1)];
+        out.before = value(first - 1);
     const auto columnOf = [&](qsizetype i) {
         return std::clamp(int((double(position(i)) - from) / width), 0, count - 1);
     };
     const auto take = [&](int c, qsizetype i, qsizetype j) { // changes [i, j) in column c
         Column& col = out.columns[size_t(c)];
         col.count = quint32(j - i);
-        col.last = m_value[size_t(j - 1)];
+        col.last = value(j - 1);
         col.min = col.max = col.last;
         if (m_ranges)
             for (qsizetype k = i; k < j; ++k) {
-                col.min = std::min(col.min, m_value[size_t(k)]);
-                col.max = std::max(col.max, m_value[size_t(k)]);
+                col.min = std::min(col.min, value(k));
+                col.max = std::max(col.max, value(k));
             }
     };
     if (end - first <= kChangesOneByOne * count) {
@@ -178,7 +185,7 @@ TimelineSeries::Columns TimelineSeries::columns(double from, double width, int c
 {
     Columns out;
     out.columns.resize(size_t(std::max(count, 0)));
-    if ((m_at.empty() && m_levels.empty()) || count <= 0 || !(width > 0))
+    if ((size() == 0 && m_levels.empty()) || count <= 0 || !(width > 0))
         return out;
     if ((width < double(qint64(1) << m_scale.shift) && !m_dense) || m_levels.empty()) {
         changesInColumns(from, width, count, out);
@@ -396,14 +403,16 @@ void TimelineSummary::takeSpeeds(const IndexData& d)
     PairSteps::Reader speeds(d.speeds);
     DumpReader reader(d);
     SpeedChanges last;
-    for (qsizetype k = 0; k < d.speedChanges.count(); ++k) {
-        speeds.advanceTo(d.speedChanges.select(k));
+    bool failed = false;
+    d.speedChanges.forEach([&](qsizetype i) {
+        if (failed)
+            return;
+        speeds.advanceTo(i);
         const Result<SpeedValue> v = reader.speedAt(qint64(speeds.get().b));
-        if (!v)
-            break; // the disk failed under the index: the lane ends there
-        if (const std::optional<quint32> number = last.changed(*v))
+        failed = !v; // the disk failed under the index: the lane ends there
+        if (const std::optional<quint32> number = v ? last.changed(*v) : std::nullopt)
             m_speed.add(place(speeds.get()), *number);
-    }
+    });
     m_speed.finish();
 }
 
@@ -411,14 +420,15 @@ void TimelineSummary::takeFaults(const IndexData& d)
 {
     Placer place{d, m_start};
     PairSteps::Reader faults(d.faults);
-    for (qsizetype k = 0; k < d.newFaults.count(); ++k) {
-        const qsizetype report = d.newFaults.select(k);
+    quint32 number = 0; // among the new faults
+    d.newFaults.forEach([&](qsizetype report) {
         const bool arrival = d.arrivals.contains(report);
-        if (!arrival && d.faultClears.contains(report))
-            continue;
-        faults.advanceTo(report);
-        (arrival ? m_arrivals : m_faults).add(place(faults.get()), quint32(k));
-    }
+        if (arrival || !d.faultClears.contains(report)) {
+            faults.advanceTo(report);
+            (arrival ? m_arrivals : m_faults).add(place(faults.get()), number);
+        }
+        ++number;
+    });
     m_faults.finish();
     m_arrivals.finish();
 }
