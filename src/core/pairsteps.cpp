@@ -22,9 +22,9 @@ void PairSteps::push(quint64 a, quint64 b)
         const quint64 stepA = a - m_last.a;
         const quint64 stepB = b - m_last.b;
         if (stepA < kStepFollows) {
-            put(stepB << 2 | stepA);
+            put(stepB << kTagBits | stepA);
         } else {
-            put(stepB << 2 | kStepFollows);
+            put(stepB << kTagBits | kStepFollows);
             put(stepA - kStepFollows);
         }
     }

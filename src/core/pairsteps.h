@@ -37,7 +37,7 @@ public:
     void clear();
 
 private:
-    static constexpr qsizetype kRun = 128; // entries per full pair
+    static constexpr qsizetype kRun = 256; // entries per full pair
     struct Base {
         quint64 a;
         quint64 b;
@@ -55,16 +55,18 @@ private:
                 return v;
         }
     }
-    // An entry's steps: the second number's step with the first's in its two low bits
-    // when it is 0, 1 or 2 (a marker on its own line or the next costs one byte while the
-    // markers are less than 32 bytes apart), else 3 there and the first's step after it.
-    static constexpr quint64 kStepFollows = 3;
+    // An entry's steps: the second number's step with the first's in its three low bits
+    // when it is at most 6 (a marker a few lines after the last costs one byte while less
+    // than 16 bytes after it, two while less than 2 KiB), else 7 there and the first's
+    // step after it.
+    static constexpr int kTagBits = 3;
+    static constexpr quint64 kStepFollows = (1 << kTagBits) - 1;
     static void stepOn(Pair& p, Bytes::const_iterator& at)
     {
         const quint64 v = decode(at);
-        const quint64 tag = v & 3;
+        const quint64 tag = v & kStepFollows;
         p.a += tag == kStepFollows ? kStepFollows + decode(at) : tag;
-        p.b += v >> 2;
+        p.b += v >> kTagBits;
     }
 
 public:
