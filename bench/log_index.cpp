@@ -3,11 +3,11 @@
 // at 115,200 baud (chattering: every signal of every dump the opposite of the dump
 // before, as a chattering input would have it; speeds: nothing but speed reports, each
 // unlike the last; faults: a fault and its all-clear by turns, every line; arrivals: a
-// car going from landing to landing, a stop and an arrival every three lines); "redraw LOG" draws its timeline window (offscreen)
-// at zoom levels from the whole log down to 10 seconds and prints the median time; "measure LOG
-// GREP_SECONDS REDRAW_MS" indexes it and prints the figures in one line (named with NAME when
-// given). The drawing runs in a process of its own so the index's memory is measured without the
-// display's.
+// car going from landing to landing, a stop and an arrival every three lines); "redraw LOG" draws
+// its timeline window (offscreen) at zoom levels from the whole log down to 10 seconds and prints
+// the median time; "measure LOG GREP_SECONDS REDRAW_MS" indexes it and prints the figures in one
+// line (named with NAME when given). The drawing runs in a process of its own so the index's memory
+// is measured without the display's.
 #include "core/linefile.h"
 #include "core/logindex.h"
 #include "core/logsearch.h"
@@ -258,8 +258,8 @@ int measure(const QString& path, double grepSeconds, double redrawMs, const QStr
     const qsizetype dumps = index.count(LogIndex::Event::Dump);
     // The events gone to: the dumps, or the reports of a log that has none.
     LogIndex::Event most = LogIndex::Event::Dump;
-    for (LogIndex::Event e : {LogIndex::Event::Speed, LogIndex::Event::NewFault,
-                              LogIndex::Event::Arrival})
+    for (LogIndex::Event e :
+         {LogIndex::Event::Speed, LogIndex::Event::NewFault, LogIndex::Event::Arrival})
         if (index.count(e) > index.count(most))
             most = e;
     const qsizetype events = index.count(most);
@@ -276,9 +276,8 @@ int measure(const QString& path, double grepSeconds, double redrawMs, const QStr
             line = *index.lineAtTime(firstMs + qint64(random() % quint64(lastMs - firstMs)));
             break;
         default:
-            line = events == 0
-                       ? index.lineAtFraction(0.5)
-                       : index.place(most, qsizetype(random() % quint64(events))).line;
+            line = events == 0 ? index.lineAtFraction(0.5)
+                               : index.place(most, qsizetype(random() % quint64(events))).line;
             break;
         }
         const Result<ReplayState> state = index.stateAfter(line, empty);
@@ -291,10 +290,9 @@ int measure(const QString& path, double grepSeconds, double redrawMs, const QStr
     std::nth_element(gotoMs.begin(), gotoMs.begin() + kTargets / 2, gotoMs.end());
 
     const auto found = std::chrono::steady_clock::now();
-    const Result<qint64> hits = searchLog(path, name.isEmpty() || name == u"chattering"
-                                                    ? kFound
-                                                    : QByteArray("VEL =     0"),
-                                          {}, [](const SearchHit&) { return true; });
+    const Result<qint64> hits = searchLog(
+        path, name.isEmpty() || name == u"chattering" ? kFound : QByteArray("VEL =     0"), {},
+        [](const SearchHit&) { return true; });
     const double findSeconds = seconds(found);
     if (!hits || (*hits == 0 && name != u"faults")) {
         std::fprintf(stderr, "find: %s\n", hits ? "nothing found" : qPrintable(hits.why()));
@@ -328,6 +326,7 @@ int measure(const QString& path, double grepSeconds, double redrawMs, const QStr
     // A log of any content: the index within 200 MB a gigabyte, a go-to within 100 ms.
     const double limit = name.isEmpty() ? 100 : 200 * std::max(1.0, megabytes / 1024);
     if (rss > limit || gotoMs[kTargets / 2] > 100) {
+        std::fflush(stdout);
         std::fprintf(stderr, "log-index%s: over its limits (rss %.0f MB, goto 100 ms)\n",
                      name.isEmpty() ? "" : qPrintable(QLatin1Char(' ') + name), limit);
         return 1;
@@ -358,7 +357,9 @@ int main(int argc, char** argv)
         return redraw(args[2]);
     if ((args.size() == 5 || args.size() == 6) && args[1] == u"measure")
         return measure(args[2], args[3].toDouble(), args[4].toDouble(), args.value(5));
-    std::fprintf(stderr, "usage: bench_log_index generate LOG MB [chattering|speeds|faults|arrivals] | redraw LOG | "
-                         "measure LOG GREP_SECONDS REDRAW_MS [NAME]\n");
+    std::fprintf(
+        stderr,
+        "usage: bench_log_index generate LOG MB [chattering|speeds|faults|arrivals] | redraw LOG | "
+        "measure LOG GREP_SECONDS REDRAW_MS [NAME]\n");
     return 2;
 }

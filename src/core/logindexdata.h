@@ -73,7 +73,7 @@ struct LogFindings {
     PairSteps faults;
     Subset newFaults;
     Subset arrivals;
-    Subset faultClears; // reports of the all-clear
+    Subset faultClears;                 // reports of the all-clear
     std::vector<QByteArray> faultTexts; // each distinct text once
     std::vector<qint64> newFaultCounts;
 };
