@@ -163,11 +163,20 @@ void TimelineSeries::changesInColumns(double from, double width, int count, Colu
         }
         return;
     }
-    // Many: where each column's changes end, found by halving.
+    // Many: where each column's changes end, found by halving (changes kept as steps: from
+    // the step list's own full pairs, then put right a change at a time).
     qsizetype i = first;
     for (int c = 0; c < count && i < end; ++c) {
         qsizetype lo = i;
         qsizetype hi = end;
+        if (!m_bounded) {
+            lo = std::clamp(firstFrom(qint64(std::ceil(from + width * (c + 1)))), i, end);
+            while (lo > i && columnOf(lo - 1) > c)
+                --lo;
+            while (lo < end && columnOf(lo) <= c)
+                ++lo;
+            hi = lo;
+        }
         while (lo < hi) {
             const qsizetype mid = lo + (hi - lo) / 2;
             if (columnOf(mid) <= c)
