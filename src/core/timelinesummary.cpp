@@ -138,18 +138,33 @@ void TimelineSeries::changesInColumns(double from, double width, int count, Colu
     const qsizetype end = firstFrom(qint64(std::ceil(to)));
     if (first > 0)
         out.before = value(first - 1);
+    // A few changes kept as steps are read once, in order, rather than each from its run.
+    std::vector<PairSteps::Pair> few;
+    if (!m_bounded && end - first <= kChangesOneByOne * count) {
+        few.reserve(size_t(end - first));
+        for (PairSteps::Reader r(m_rising); few.size() < size_t(end - first); r.advance()) {
+            r.advanceTo(first + qsizetype(few.size()));
+            few.push_back(r.get());
+        }
+    }
+    const auto valueOf = [&](qsizetype i) {
+        return few.empty() ? value(i) : quint32(few[size_t(i - first)].a);
+    };
     const auto columnOf = [&](qsizetype i) {
-        return std::clamp(int((double(position(i)) - from) / width), 0, count - 1);
+        const qint64 at =
+            few.empty() ? position(i)
+                        : m_scale.origin + (qint64(few[size_t(i - first)].b) << m_scale.grain);
+        return std::clamp(int((double(at) - from) / width), 0, count - 1);
     };
     const auto take = [&](int c, qsizetype i, qsizetype j) { // changes [i, j) in column c
         Column& col = out.columns[size_t(c)];
         col.count = quint32(j - i);
-        col.last = value(j - 1);
+        col.last = valueOf(j - 1);
         col.min = col.max = col.last;
         if (m_ranges)
             for (qsizetype k = i; k < j; ++k) {
-                col.min = std::min(col.min, value(k));
-                col.max = std::max(col.max, value(k));
+                col.min = std::min(col.min, valueOf(k));
+                col.max = std::max(col.max, valueOf(k));
             }
     };
     if (end - first <= kChangesOneByOne * count) {
