@@ -1,11 +1,13 @@
-// The log index on a day of capture log. "generate LOG MB [chattering]" writes a log of
+// The log index on a day of capture log. "generate LOG MB [KIND]" writes a log of
 // controller text as the capture log stores it, with its capture times as if it came in
 // at 115,200 baud (chattering: every signal of every dump the opposite of the dump
-// before, as a chattering input would have it); "redraw LOG" draws its timeline window (offscreen)
-// at zoom levels from the whole log down to 10 seconds and prints the median time; "measure LOG
-// GREP_SECONDS REDRAW_MS" indexes it and prints the figures in one line (named with NAME when
-// given). The drawing runs in a process of its own so the index's memory is measured without the
-// display's.
+// before, as a chattering input would have it; speeds: nothing but speed reports, each
+// unlike the last; faults: a fault and its all-clear by turns, every line; arrivals: a
+// car going from landing to landing, a stop and an arrival every three lines); "redraw LOG" draws
+// its timeline window (offscreen) at zoom levels from the whole log down to 10 seconds and prints
+// the median time; "measure LOG GREP_SECONDS REDRAW_MS" indexes it and prints the figures in one
+// line (named with NAME when given). The drawing runs in a process of its own so the index's memory
+// is measured without the display's.
 #include "core/linefile.h"
 #include "core/logindex.h"
 #include "core/logsearch.h"
@@ -84,7 +86,33 @@ void chatter(std::string& stored, qint64& parity)
     }
 }
 
-int generate(const QString& path, qint64 megabytes, bool chattering)
+// The kinds of log made of nothing but reports, one a line: the next `bytes` of it.
+const char* const kFaultTexts[] = {"DOOR LOCK OPEN", "SAFETY CHAIN OPEN", "OVERSPEED",
+                                   "LEVELLING TIMEOUT", "DRIVE FAULT 17"};
+void reports(std::string& out, size_t bytes, const std::string& kind, qint64& n)
+{
+    char line[64];
+    const size_t end = out.size() + bytes;
+    while (out.size() < end) {
+        const qint64 k = n++;
+        if (kind == "speeds") { // up to 120 and down again, over and over
+            const qint64 v = k % 240 < 120 ? k % 240 : 240 - k % 240;
+            std::snprintf(line, sizeof line, "VEL =   %3d\r\n", int(v));
+        } else if (kind == "faults") {
+            std::snprintf(line, sizeof line, "FLT0 =  %s\r\n",
+                          k % 2 ? "NO FAULT" : kFaultTexts[(k / 2) % std::size(kFaultTexts)]);
+        } else if (k % 3 == 0) {
+            std::snprintf(line, sizeof line, "VEL =    60\r\n");
+        } else if (k % 3 == 1) {
+            std::snprintf(line, sizeof line, "VEL =     0\r\n");
+        } else {
+            std::snprintf(line, sizeof line, "FLT0 =  ARRIVED AT %d\r\n", int(k / 3 % 7 + 1));
+        }
+        out += line;
+    }
+}
+
+int generate(const QString& path, qint64 megabytes, const QString& kind)
 {
     QFile log(path);
     if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
@@ -105,12 +133,17 @@ int generate(const QString& path, qint64 megabytes, bool chattering)
     qint64 parity = 0;
     std::string raw;
     std::string stored;
+    const bool simulated = kind.isEmpty() || kind == u"chattering";
     while (offset < total) {
-        raw.clear();
-        traffic.generate(raw, 1 << 20);
         stored.clear();
-        sim::appendAsLogged(stored, raw);
-        if (chattering)
+        if (simulated) {
+            raw.clear();
+            traffic.generate(raw, 1 << 20);
+            sim::appendAsLogged(stored, raw);
+        } else {
+            reports(stored, 1 << 20, kind.toStdString(), parity);
+        }
+        if (kind == u"chattering")
             chatter(stored, parity);
         for (size_t at = 0; at < stored.size(); at += kPieceBytes) {
             clock.ms = kStartMs + (offset + qint64(at)) * 1000 / kBytesPerSecond;
@@ -223,6 +256,13 @@ int measure(const QString& path, double grepSeconds, double redrawMs, const QStr
     const qint64 firstMs = *index.times().firstMs();
     const qint64 lastMs = *index.times().lastMs();
     const qsizetype dumps = index.count(LogIndex::Event::Dump);
+    // The events gone to: the dumps, or the reports of a log that has none.
+    LogIndex::Event most = LogIndex::Event::Dump;
+    for (LogIndex::Event e :
+         {LogIndex::Event::Speed, LogIndex::Event::NewFault, LogIndex::Event::Arrival})
+        if (index.count(e) > index.count(most))
+            most = e;
+    const qsizetype events = index.count(most);
     std::vector<double> gotoMs;
     const ReplayState empty;
     for (int k = 0; k < kTargets; ++k) {
@@ -236,7 +276,8 @@ int measure(const QString& path, double grepSeconds, double redrawMs, const QStr
             line = *index.lineAtTime(firstMs + qint64(random() % quint64(lastMs - firstMs)));
             break;
         default:
-            line = index.place(LogIndex::Event::Dump, qsizetype(random() % quint64(dumps))).line;
+            line = events == 0 ? index.lineAtFraction(0.5)
+                               : index.place(most, qsizetype(random() % quint64(events))).line;
             break;
         }
         const Result<ReplayState> state = index.stateAfter(line, empty);
@@ -249,9 +290,11 @@ int measure(const QString& path, double grepSeconds, double redrawMs, const QStr
     std::nth_element(gotoMs.begin(), gotoMs.begin() + kTargets / 2, gotoMs.end());
 
     const auto found = std::chrono::steady_clock::now();
-    const Result<qint64> hits = searchLog(path, kFound, {}, [](const SearchHit&) { return true; });
+    const Result<qint64> hits = searchLog(
+        path, name.isEmpty() || name == u"chattering" ? kFound : QByteArray("VEL =     0"), {},
+        [](const SearchHit&) { return true; });
     const double findSeconds = seconds(found);
-    if (!hits || *hits == 0) {
+    if (!hits || (*hits == 0 && name != u"faults")) {
         std::fprintf(stderr, "find: %s\n", hits ? "nothing found" : qPrintable(hits.why()));
         return 1;
     }
@@ -268,14 +311,26 @@ int measure(const QString& path, double grepSeconds, double redrawMs, const QStr
                 name.isEmpty() ? "" : qPrintable(QLatin1Char(' ') + name), rate, rate / grepRate,
                 rss, gotoMs[kTargets / 2], findSeconds, redrawMs);
     std::fprintf(stderr,
-                 "(%.0f MB, %lld lines, %lld dumps, %lld speeds, %lld faults, %lld times, "
+                 "(%.0f MB, %lld lines, %lld dumps, %lld speeds, %lld faults, %lld new faults, "
+                 "%lld arrivals, %lld stops, %lld times, "
                  "index %.2f s (cpu %.2f s) with the timeline's summary, which alone takes "
                  "%.3f s (cpu %.3f s), grep %.2f s, %lld hits)\n",
                  megabytes, static_cast<long long>(index.lines()), static_cast<long long>(dumps),
                  static_cast<long long>(index.count(LogIndex::Event::Speed)),
                  static_cast<long long>(index.count(LogIndex::Event::Fault)),
+                 static_cast<long long>(index.count(LogIndex::Event::NewFault)),
+                 static_cast<long long>(index.count(LogIndex::Event::Arrival)),
+                 static_cast<long long>(index.count(LogIndex::Event::Stop)),
                  static_cast<long long>(index.times().records()), indexSeconds, indexCpu,
                  summarySeconds, summaryCpu, grepSeconds, static_cast<long long>(*hits));
+    // A log of any content: the index within 200 MB a gigabyte, a go-to within 100 ms.
+    const double limit = name.isEmpty() ? 100 : 200 * std::max(1.0, megabytes / 1024);
+    if (rss > limit || gotoMs[kTargets / 2] > 100) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "log-index%s: over its limits (rss %.0f MB, goto 100 ms)\n",
+                     name.isEmpty() ? "" : qPrintable(QLatin1Char(' ') + name), limit);
+        return 1;
+    }
     return 0;
 }
 } // namespace
@@ -291,16 +346,20 @@ int main(int argc, char** argv)
     if (drawing)
         setUpApplication();
     const QStringList args = QCoreApplication::arguments();
-    if ((args.size() == 4 || (args.size() == 5 && args[4] == u"chattering")) &&
+    const QStringList kinds{QStringLiteral("chattering"), QStringLiteral("speeds"),
+                            QStringLiteral("faults"), QStringLiteral("arrivals")};
+    if ((args.size() == 4 || (args.size() == 5 && kinds.contains(args[4]))) &&
         args[1] == u"generate")
-        return generate(args[2], args[3].toLongLong(), args.size() == 5);
+        return generate(args[2], args[3].toLongLong(), args.value(4));
     if (args.size() == 3 && args[1] == u"index") // for a profiler: the index alone
         return buildLogIndex(args[2]) ? 0 : 1;
     if (drawing)
         return redraw(args[2]);
     if ((args.size() == 5 || args.size() == 6) && args[1] == u"measure")
         return measure(args[2], args[3].toDouble(), args[4].toDouble(), args.value(5));
-    std::fprintf(stderr, "usage: bench_log_index generate LOG MB [chattering] | redraw LOG | "
-                         "measure LOG GREP_SECONDS REDRAW_MS [NAME]\n");
+    std::fprintf(
+        stderr,
+        "usage: bench_log_index generate LOG MB [chattering|speeds|faults|arrivals] | redraw LOG | "
+        "measure LOG GREP_SECONDS REDRAW_MS [NAME]\n");
     return 2;
 }

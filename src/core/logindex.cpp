@@ -71,18 +71,17 @@ namespace
 constexpr qint64 kDumpBlock = 64 * 1024;
 } // namespace
 
-Result<DumpValues> DumpReader::at(qint64 offset)
+Result<qsizetype> DumpReader::joined(qint64 offset, char* out, qsizetype n)
 {
-    std::array<char, kDumpChars> text;
     qsizetype got = -1;
     for (int attempt = 0; attempt < 2 && got < 0; ++attempt) {
         if (attempt > 0 || offset < m_base || offset >= m_base + m_length) {
             if (attempt > 0 && m_base == offset)
-                break; // a block from the dump on does not decide it: long lines
-            m_block.resize(size_t(kDumpBlock));
+                break; // a block from the text on does not decide it: long lines
+            m_block.resize(size_t(m_blockBytes));
             m_base = offset;
             m_length = 0;
-            const qint64 want = std::min(kDumpBlock, m_d.bytes - offset);
+            const qint64 want = std::max<qint64>(0, std::min(m_blockBytes, m_d.bytes - offset));
             while (m_length < want) {
                 const ssize_t r = ::pread(m_d.fd, m_block.data() + m_length,
                                           size_t(want - m_length), offset + m_length);
@@ -98,20 +97,40 @@ Result<DumpValues> DumpReader::at(qint64 offset)
                 m_length += r;
             }
         }
-        got = joinedInBlock(offset, text.data());
+        got = joinedInBlock(offset, out, n);
     }
     if (got < 0) {
         QString failure;
-        got = joinedSlowly(offset, text.data(), &failure);
+        got = joinedSlowly(offset, out, n, &failure);
         if (!failure.isEmpty())
             return Failure(failure);
     }
-    return dumpValues(text.data(), got);
+    return got;
 }
 
-qsizetype DumpReader::joinedInBlock(qint64 at, char* out) const
+Result<DumpValues> DumpReader::at(qint64 offset)
 {
-    const qsizetype n = kDumpChars;
+    std::array<char, kDumpChars> text;
+    const Result<qsizetype> got = joined(offset, text.data(), kDumpChars);
+    if (!got)
+        return Failure(got.why());
+    return dumpValues(text.data(), *got);
+}
+
+Result<SpeedValue> DumpReader::speedAt(qint64 offset)
+{
+    char text[marker::kSpeedLength];
+    const Result<qsizetype> got = joined(offset + marker::kValueOffset, text, marker::kSpeedLength);
+    if (!got)
+        return Failure(got.why());
+    SpeedValue v = SpeedValue(*got) << 24;
+    for (qsizetype k = 0; k < *got; ++k)
+        v |= SpeedValue(quint8(text[k])) << (16 - 8 * k);
+    return v;
+}
+
+qsizetype DumpReader::joinedInBlock(qint64 at, char* out, qsizetype n) const
+{
     const qint64 size = m_d.bytes;
     const qint64 end = m_base + m_length;
     const auto inBlock = [&](qint64 o) { return o >= m_base && o < end; };
@@ -156,13 +175,13 @@ qsizetype DumpReader::joinedInBlock(qint64 at, char* out) const
     return got;
 }
 
-qsizetype DumpReader::joinedSlowly(qint64 at, char* out, QString* failure) const
+qsizetype DumpReader::joinedSlowly(qint64 at, char* out, qsizetype n, QString* failure) const
 {
     LineCursor cursor(m_d.path, m_d.fd, at, m_d.bytes, 8 * 1024);
     LineCursor::Line line;
     qsizetype got = 0;
     bool first = true;
-    while (got < kDumpChars) {
+    while (got < n) {
         const Result<bool> more = cursor.next(&line);
         if (!more) {
             *failure = more.why();
@@ -172,10 +191,10 @@ qsizetype DumpReader::joinedSlowly(qint64 at, char* out, QString* failure) const
             break;
         if (!first)
             for (char c : {'\r', '\n'})
-                if (got < kDumpChars)
+                if (got < n)
                     out[got++] = c;
         first = false;
-        const qsizetype take = std::min(kDumpChars - got, qsizetype(line.text.size()));
+        const qsizetype take = std::min(n - got, qsizetype(line.text.size()));
         std::memcpy(out + got, line.text.constData(), size_t(take));
         got += take;
     }
@@ -187,6 +206,28 @@ Result<DumpValues> IndexData::readDump(qsizetype i) const
     return DumpReader(*this).at(qint64(dumps.at(i).b));
 }
 
+Result<QByteArray> IndexData::readFaultText(qint64 offset) const
+{
+    // The rest of its line as the car screen's field holds it.
+    const qint64 from = offset + marker::kValueOffset;
+    QByteArray text(qsizetype(std::clamp<qint64>(bytes - from, 0, marker::kFaultLength)), '\0');
+    qint64 got = 0;
+    while (got < text.size()) {
+        const ssize_t r = ::pread(fd, text.data() + got, size_t(text.size() - got), from + got);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r < 0)
+            return Failure(QStringLiteral("Cannot read %1: %2").arg(path, osError(errno)));
+        if (r == 0)
+            return Failure(
+                QStringLiteral("Cannot read %1: it became shorter since it was indexed").arg(path));
+        got += r;
+    }
+    if (const qsizetype cr = text.indexOf('\r'); cr >= 0)
+        text.truncate(cr);
+    return text;
+}
+
 namespace
 {
 using Line = LineCursor::Line;
@@ -196,23 +237,23 @@ constexpr qint64 kWindowLines = kWindow / 2;
 // Up to this many lines the state is played from the start, the state at load included.
 constexpr qint64 kPlayedLines = 512;
 
-const PairSteps& listOf(const IndexData& d, LogIndex::Event kind)
+EventList listOf(const IndexData& d, LogIndex::Event kind)
 {
     switch (kind) {
     case LogIndex::Event::Dump:
-        return d.dumps;
+        return {d.dumps};
     case LogIndex::Event::Speed:
-        return d.speeds;
+        return {d.speeds};
     case LogIndex::Event::Fault:
-        return d.faults;
+        return {d.faults};
     case LogIndex::Event::NewFault:
-        return d.newFaults;
+        return {d.faults, &d.newFaults};
     case LogIndex::Event::Arrival:
-        return d.arrivals;
+        return {d.faults, &d.arrivals};
     case LogIndex::Event::Stop:
         break;
     }
-    return d.stops;
+    return {d.speeds, &d.stops};
 }
 
 // Lines first..last (indices from 0; fewer at the log's end).
@@ -296,7 +337,7 @@ LogPlace LogIndex::place(Event kind, qsizetype i) const
 
 std::optional<qsizetype> LogIndex::next(Event kind, qint64 afterLine) const
 {
-    const PairSteps& list = listOf(*m_d, kind);
+    const EventList list = listOf(*m_d, kind);
     const qsizetype i = afterLine < 1 ? 0 : list.lastAtMostA(quint64(afterLine - 1)) + 1;
     if (i >= list.size())
         return std::nullopt;
@@ -354,16 +395,16 @@ Result<> LogIndex::walkDumps(const DumpVisit& visit) const
 
 QString LogIndex::speedText(qsizetype i) const
 {
-    return speedValueText(m_d->speedValues.at(i));
+    // The log's descriptor stays open: a read fails only when the disk does.
+    const Result<SpeedValue> v = DumpReader(*m_d, 256).speedAt(qint64(m_d->speeds.at(i).b));
+    return v ? speedValueText(*v) : QString();
 }
 
 QString LogIndex::faultText(Event kind, qsizetype i) const
 {
-    // A report's text is that of the last new fault at or before it.
-    const qsizetype fresh =
-        kind == Event::NewFault ? i : m_d->newFaults.lastAtMostB(m_d->faults.at(i).b);
-    const quint32 id = m_d->newFaultIds[size_t(fresh)];
-    return QString::fromLatin1(m_d->faultTexts[id]);
+    // A report's text is its own: that of the last new fault at or before it.
+    const Result<QByteArray> text = m_d->readFaultText(qint64(listOf(*m_d, kind).at(i).b));
+    return text ? QString::fromLatin1(*text) : QString();
 }
 
 std::unique_ptr<const TimelineSummary> LogIndex::buildTimeline() const

@@ -49,57 +49,6 @@ using SpeedValue = quint32;
 QString speedValueText(SpeedValue v);
 constexpr SpeedValue kStopped = 3u << 24 | quint32(' ') << 16 | quint32(' ') << 8 | '0';
 
-// Values of a list's entries kept only where they differ from the entry before, with a
-// bit an entry that says where: a report repeated a million times costs a bit each.
-template <typename T> class ChangedValues final
-{
-public:
-    void push(T v)
-    {
-        if (m_size % 64 == 0) {
-            m_words.push_back(0);
-            m_before.push_back(qsizetype(m_values.size()));
-        }
-        if (m_values.empty() || v != m_values.back()) {
-            m_words.back() |= quint64(1) << (m_size % 64);
-            m_values.push_back(v);
-        }
-        ++m_size;
-    }
-    qsizetype size() const { return m_size; }
-    bool empty() const { return m_size == 0; }
-    T at(qsizetype i) const
-    {
-        const size_t w = size_t(i / 64);
-        const int bit = int(i % 64);
-        const quint64 upTo = bit == 63 ? ~quint64(0) : (quint64(2) << bit) - 1;
-        return m_values[size_t(m_before[w] + qPopulationCount(m_words[w] & upTo) - 1)];
-    }
-    T front() const { return m_values.front(); }
-    T back() const { return m_values.back(); }
-    // Each entry whose value differs from the one before (the first too), in order.
-    template <typename Visit> void forEachChange(Visit visit) const
-    {
-        size_t k = 0;
-        for (size_t w = 0; w < m_words.size(); ++w)
-            for (quint64 bits = m_words[w]; bits; bits &= bits - 1)
-                visit(qsizetype(w * 64 + size_t(qCountTrailingZeroBits(bits))), m_values[k++]);
-    }
-    // Moves another list's entries to the end of this one; the other is left empty.
-    void takeAppend(ChangedValues& other)
-    {
-        for (qsizetype i = 0; i < other.size(); ++i)
-            push(other.at(i));
-        other = ChangedValues();
-    }
-
-private:
-    std::deque<quint64> m_words;
-    std::deque<qsizetype> m_before; // values before each word's entries
-    std::deque<T> m_values;
-    qsizetype m_size = 0;
-};
-
 // What a reading of a log finds in it, of the whole log or of one part of it: where its
 // lines start, and its events with their values. Lines count from 0.
 struct LogFindings {
@@ -114,17 +63,32 @@ struct LogFindings {
     std::deque<quint8> dumpChangeCounts; // cells that differ from the dump before
     Runs hiddenDumps;
 
+    // Reports are many where a log holds little else: their values are read again from
+    // the log, and the events among them are a bit a report.
     PairSteps speeds;
-    ChangedValues<SpeedValue> speedValues;
+    Subset speedChanges; // reports whose text differs from the report before
     Runs hiddenSpeeds;
-    PairSteps stops;
+    Subset stops;
 
     PairSteps faults;
-    PairSteps newFaults;
-    std::deque<quint32> newFaultIds; // a fault's text is that of the new fault at or before it
-    PairSteps arrivals;
-    std::vector<QByteArray> faultTexts;
+    Subset newFaults;
+    Subset arrivals;
+    Subset faultClears;                 // reports of the all-clear
+    std::vector<QByteArray> faultTexts; // each distinct text once
     std::vector<qint64> newFaultCounts;
+};
+
+// One kind of event: a list of its own, or the subset of a bigger one.
+struct EventList {
+    const PairSteps& all;
+    const Subset* in = nullptr;
+    qsizetype size() const { return in ? in->count() : all.size(); }
+    PairSteps::Pair at(qsizetype i) const { return all.at(in ? in->select(i) : i); }
+    qsizetype lastAtMostA(quint64 key) const { return within(all.lastAtMostA(key)); }
+    qsizetype lastAtMostB(quint64 key) const { return within(all.lastAtMostB(key)); }
+
+private:
+    qsizetype within(qsizetype i) const { return in ? in->rank(i + 1) - 1 : i; }
 };
 
 struct IndexData;
@@ -133,15 +97,24 @@ struct IndexData;
 class DumpReader final
 {
 public:
-    explicit DumpReader(const IndexData& d) : m_d(d) {}
+    // Reads a block of this many bytes at a time: a small one for a single value.
+    explicit DumpReader(const IndexData& d, qint64 blockBytes = 64 * 1024)
+        : m_d(d), m_blockBytes(blockBytes)
+    {
+    }
     // The cells of the dump whose header starts at a byte.
     Result<DumpValues> at(qint64 offset);
+    // The value of the speed report whose marker starts at a byte.
+    Result<SpeedValue> speedAt(qint64 offset);
 
 private:
+    // Up to n characters of the text as the replay joins the lines, from offset on.
+    Result<qsizetype> joined(qint64 offset, char* out, qsizetype n);
     // Joins the text from offset in the block; -1 when the block cannot decide it.
-    qsizetype joinedInBlock(qint64 offset, char* out) const;
-    qsizetype joinedSlowly(qint64 offset, char* out, QString* failure) const;
+    qsizetype joinedInBlock(qint64 offset, char* out, qsizetype n) const;
+    qsizetype joinedSlowly(qint64 offset, char* out, qsizetype n, QString* failure) const;
     const IndexData& m_d;
+    qint64 m_blockBytes;
     std::vector<char> m_block;
     qint64 m_base = 0;
     qint64 m_length = 0;
@@ -165,6 +138,8 @@ struct IndexData : LogFindings {
 
     // Dump i's cells read again from the log.
     Result<DumpValues> readDump(qsizetype i) const;
+    // The text of the fault report whose marker starts at a byte, read again from the log.
+    Result<QByteArray> readFaultText(qint64 offset) const;
 };
 
 } // namespace vantrel

@@ -114,6 +114,12 @@ namespace
 struct Part : LogFindings {
     DumpValues firstCells; // the part's first dump's, which the part before decides on
     DumpValues cells;      // as the part's last dump left them
+    // The first and last speed reports' values, and the first and last fault reports'
+    // texts' numbers, which the part before and after decide on.
+    SpeedValue firstSpeed = 0;
+    SpeedValue lastSpeed = 0;
+    quint32 firstFault = 0;
+    quint32 lastFault = 0;
     Part()
     {
         firstCells.fill(kNoCell);
@@ -475,10 +481,12 @@ void PartScanner::addSpeed(qint64 at, bool visible)
         v |= SpeedValue(quint8(text[k])) << (16 - 8 * k);
     if (!visible)
         addToRuns(m_out.hiddenSpeeds, m_out.speeds.size());
+    if (m_out.speeds.empty())
+        m_out.firstSpeed = v;
+    m_out.lastSpeed = v;
     m_out.speeds.push(quint64(m_out.lines), quint64(at));
-    m_out.speedValues.push(v);
-    if (v == kStopped && m_lastSpeed && *m_lastSpeed != kStopped)
-        m_out.stops.push(quint64(m_out.lines), quint64(at));
+    m_out.speedChanges.push(!m_lastSpeed || *m_lastSpeed != v);
+    m_out.stops.push(v == kStopped && m_lastSpeed && *m_lastSpeed != kStopped);
     m_lastSpeed = v;
 }
 
@@ -502,15 +510,18 @@ void PartScanner::addFault(qint64 at, qint64 textEnd)
         m_out.newFaultCounts.push_back(0);
     }
     const quint32 id = found->second;
+    if (m_out.faults.empty())
+        m_out.firstFault = id;
+    m_out.lastFault = id;
     m_out.faults.push(quint64(m_out.lines), quint64(at));
-    if (!m_lastFault || *m_lastFault != id) {
-        m_out.newFaults.push(quint64(m_out.lines), quint64(at));
-        m_out.newFaultIds.push_back(id);
+    const bool fresh = !m_lastFault || *m_lastFault != id;
+    const LogIndex::FaultKind kind =
+        LogIndex::faultKind(QByteArrayView(text.data(), qsizetype(text.size())));
+    m_out.newFaults.push(fresh);
+    m_out.arrivals.push(fresh && kind == LogIndex::FaultKind::Arrival);
+    m_out.faultClears.push(kind == LogIndex::FaultKind::Clear);
+    if (fresh)
         ++m_out.newFaultCounts[id];
-        if (LogIndex::faultKind(QByteArrayView(text.data(), qsizetype(text.size()))) ==
-            LogIndex::FaultKind::Arrival)
-            m_out.arrivals.push(quint64(m_out.lines), quint64(at));
-    }
     m_lastFault = id;
 }
 
@@ -552,19 +563,22 @@ void merge(Part& a, Part& b)
         b.dumpChangeCounts.clear();
         a.dumps.takeAppend(b.dumps, lines, 0);
     }
-    // Speeds: b's first report is a stop when a's last was moving.
+    // Speeds: b's first report is a change when it differs from a's last, and a stop
+    // when a's last was moving.
     if (!b.speeds.empty()) {
-        if (b.speedValues.front() == kStopped && !a.speedValues.empty() &&
-            a.speedValues.back() != kStopped) {
-            const PairSteps::Pair p = b.speeds.at(0);
-            a.stops.push(p.a + lines, p.b);
+        if (!a.speeds.empty()) {
+            b.speedChanges.set(0, b.firstSpeed != a.lastSpeed);
+            b.stops.set(0, b.firstSpeed == kStopped && a.lastSpeed != kStopped);
         }
         for (const auto& [first, end] : b.hiddenSpeeds)
             for (qsizetype i = first; i < end; ++i)
                 addToRuns(a.hiddenSpeeds, a.speeds.size() + i);
-        a.speedValues.takeAppend(b.speedValues);
+        if (a.speeds.empty())
+            a.firstSpeed = b.firstSpeed;
+        a.lastSpeed = b.lastSpeed;
+        a.speedChanges.takeAppend(b.speedChanges);
+        a.stops.takeAppend(b.stops);
         a.speeds.takeAppend(b.speeds, lines, 0);
-        a.stops.takeAppend(b.stops, lines, 0);
     }
     // Faults: b's texts join a's table; its first is new only when a's last differs.
     if (!b.faults.empty()) {
@@ -582,33 +596,18 @@ void merge(Part& a, Part& b)
             }
             a.newFaultCounts[to[k]] += b.newFaultCounts[k];
         }
-        const bool sameAsBefore =
-            !a.newFaultIds.empty() && a.newFaultIds.back() == to[b.newFaultIds.front()];
-        if (sameAsBefore) {
-            const PairSteps::Pair first = b.newFaults.at(0);
-            --a.newFaultCounts[to[b.newFaultIds.front()]];
-            PairSteps rest;
-            for (qsizetype i = 1; i < b.newFaults.size(); ++i) {
-                const PairSteps::Pair p = b.newFaults.at(i);
-                rest.push(p.a, p.b);
-            }
-            b.newFaults = std::move(rest);
-            b.newFaultIds.pop_front();
-            if (!b.arrivals.empty() && b.arrivals.at(0).b == first.b) {
-                PairSteps later;
-                for (qsizetype i = 1; i < b.arrivals.size(); ++i) {
-                    const PairSteps::Pair p = b.arrivals.at(i);
-                    later.push(p.a, p.b);
-                }
-                b.arrivals = std::move(later);
-            }
+        if (!a.faults.empty() && a.lastFault == to[b.firstFault]) {
+            --a.newFaultCounts[to[b.firstFault]];
+            b.newFaults.set(0, false);
+            b.arrivals.set(0, false);
         }
-        for (quint32 id : b.newFaultIds)
-            a.newFaultIds.push_back(to[id]);
-        b.newFaultIds.clear();
+        if (a.faults.empty())
+            a.firstFault = to[b.firstFault];
+        a.lastFault = to[b.lastFault];
+        a.newFaults.takeAppend(b.newFaults);
+        a.arrivals.takeAppend(b.arrivals);
+        a.faultClears.takeAppend(b.faultClears);
         a.faults.takeAppend(b.faults, lines, 0);
-        a.newFaults.takeAppend(b.newFaults, lines, 0);
-        a.arrivals.takeAppend(b.arrivals, lines, 0);
     }
     a.lines += b.lines;
 }
@@ -668,13 +667,13 @@ Result<std::shared_ptr<const LogIndex>> build(const QString& path, LogIndexer::S
     data->dumpChangeCounts = std::move(first.dumpChangeCounts);
     data->hiddenDumps = std::move(first.hiddenDumps);
     data->speeds = std::move(first.speeds);
-    data->speedValues = std::move(first.speedValues);
+    data->speedChanges = std::move(first.speedChanges);
     data->hiddenSpeeds = std::move(first.hiddenSpeeds);
     data->stops = std::move(first.stops);
     data->faults = std::move(first.faults);
     data->newFaults = std::move(first.newFaults);
-    data->newFaultIds = std::move(first.newFaultIds);
     data->arrivals = std::move(first.arrivals);
+    data->faultClears = std::move(first.faultClears);
     data->faultTexts = std::move(first.faultTexts);
     data->newFaultCounts = std::move(first.newFaultCounts);
     data->times = CaptureTimes::forLog(path, size);

@@ -5,22 +5,28 @@
 namespace vantrel
 {
 
-void PairSteps::put(quint64 step)
+void PairSteps::put(quint64 number)
 {
-    while (step >= 0x80) {
-        m_bytes.push_back(quint8(step & 0x7f) | 0x80);
-        step >>= 7;
+    while (number >= 0x80) {
+        m_bytes.push_back(quint8(number & 0x7f) | 0x80);
+        number >>= 7;
     }
-    m_bytes.push_back(quint8(step));
+    m_bytes.push_back(quint8(number));
 }
 
 void PairSteps::push(quint64 a, quint64 b)
 {
-    if (m_bases.empty() || m_size - m_bases.back().first >= kRun) {
-        m_bases.push_back(Base{a, b, m_size, qsizetype(m_bytes.size())});
+    if (m_size % kRun == 0) {
+        m_bases.push_back(Base{a, b, qsizetype(m_bytes.size())});
     } else {
-        put(a - m_last.a);
-        put(b - m_last.b);
+        const quint64 stepA = a - m_last.a;
+        const quint64 stepB = b - m_last.b;
+        if (stepA < kStepFollows) {
+            put(stepB << kTagBits | stepA);
+        } else {
+            put(stepB << kTagBits | kStepFollows);
+            put(stepA - kStepFollows);
+        }
     }
     m_last = Pair{a, b};
     ++m_size;
@@ -34,13 +40,12 @@ qsizetype PairSteps::baseOf(qsizetype i) const
 
 PairSteps::Pair PairSteps::at(qsizetype i) const
 {
-    const Base& base = m_bases[size_t(baseOf(i))];
+    const qsizetype k = baseOf(i);
+    const Base& base = m_bases[size_t(k)];
     Pair p{base.a, base.b};
     auto byte = m_bytes.begin() + base.bytes;
-    for (qsizetype k = base.first; k < i; ++k) {
-        p.a += decode(byte);
-        p.b += decode(byte);
-    }
+    for (qsizetype e = k * kRun; e < i; ++e)
+        stepOn(p, byte);
     return p;
 }
 
@@ -52,13 +57,13 @@ qsizetype PairSteps::lastAtMost(quint64 key, bool second) const
     if (it == m_bases.begin())
         return -1;
     const Base& base = *(it - 1);
-    const qsizetype end = it == m_bases.end() ? m_size : it->first;
+    const qsizetype first = qsizetype(it - 1 - m_bases.begin()) * kRun;
+    const qsizetype end = std::min(m_size, first + kRun);
     Pair p{base.a, base.b};
     auto byte = m_bytes.begin() + base.bytes;
-    qsizetype i = base.first;
+    qsizetype i = first;
     for (; i + 1 < end; ++i) {
-        p.a += decode(byte);
-        p.b += decode(byte);
+        stepOn(p, byte);
         if ((second ? p.b : p.a) > key)
             break;
     }
@@ -67,8 +72,18 @@ qsizetype PairSteps::lastAtMost(quint64 key, bool second) const
 
 void PairSteps::takeAppend(PairSteps& other, quint64 addA, quint64 addB)
 {
-    for (Reader r(other); !r.atEnd(); r.advance()) {
-        const Pair p = r.get();
+    // The other's bytes are let go as they are read: the two lists are never whole at once.
+    Pair p;
+    for (qsizetype i = 0; i < other.m_size; ++i) {
+        if (i % kRun == 0) {
+            const Base& base = other.m_bases.front();
+            p = Pair{base.a, base.b};
+            other.m_bases.pop_front();
+        } else {
+            auto byte = other.m_bytes.cbegin();
+            stepOn(p, byte);
+            other.m_bytes.erase(other.m_bytes.cbegin(), byte);
+        }
         push(p.a + addA, p.b + addB);
     }
     other.clear();
@@ -80,6 +95,64 @@ void PairSteps::clear()
     m_bytes.clear();
     m_size = 0;
     m_last = Pair();
+}
+
+} // namespace vantrel
+
+namespace vantrel
+{
+
+void Subset::set(qsizetype i, bool in)
+{
+    const quint64 bit = quint64(1) << (i % 64);
+    quint64& word = m_words[size_t(i / 64)];
+    if (bool(word & bit) == in)
+        return;
+    word ^= bit;
+    const qsizetype change = in ? 1 : -1;
+    m_count += change;
+    for (size_t c = size_t(i / kCounted) + 1; c < m_before.size(); ++c)
+        m_before[c] += change;
+}
+
+qsizetype Subset::rank(qsizetype i) const
+{
+    if (i >= m_size)
+        return m_count;
+    qsizetype n = m_before[size_t(i / kCounted)];
+    for (qsizetype w = i / kCounted * (kCounted / 64); w < i / 64; ++w)
+        n += qPopulationCount(m_words[size_t(w)]);
+    return n + qPopulationCount(m_words[size_t(i / 64)] & ((quint64(1) << (i % 64)) - 1));
+}
+
+qsizetype Subset::select(qsizetype k) const
+{
+    // The last stretch with at most k set bits before it holds the k-th.
+    const size_t c =
+        size_t(std::upper_bound(m_before.begin(), m_before.end(), k) - m_before.begin()) - 1;
+    qsizetype skip = k - m_before[c];
+    size_t w = c * size_t(kCounted / 64);
+    for (;; ++w) {
+        const qsizetype here = qPopulationCount(m_words[w]);
+        if (skip < here)
+            break;
+        skip -= here;
+    }
+    quint64 bits = m_words[w];
+    for (; skip > 0; --skip)
+        bits &= bits - 1;
+    return qsizetype(w * 64) + qCountTrailingZeroBits(bits);
+}
+
+void Subset::takeAppend(Subset& other)
+{
+    for (qsizetype i = 0; i < other.m_size; i += 64) {
+        const quint64 bits = other.m_words.front();
+        other.m_words.pop_front();
+        for (qsizetype k = 0; k < 64 && i + k < other.m_size; ++k)
+            push(bits >> k & 1);
+    }
+    other = Subset();
 }
 
 } // namespace vantrel

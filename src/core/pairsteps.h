@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtAlgorithms>
 #include <QtGlobal>
 
 #include <algorithm>
@@ -36,15 +37,14 @@ public:
     void clear();
 
 private:
-    static constexpr qsizetype kRun = 128; // entries per full pair
+    static constexpr qsizetype kRun = 256; // entries per full pair
     struct Base {
         quint64 a;
         quint64 b;
-        qsizetype first; // its entry
         qsizetype bytes; // where the steps after it start
     };
     using Bytes = std::deque<quint8>;
-    // A step as 7 bits a byte, the low ones first; the top bit says more follow.
+    // A number as 7 bits a byte, the low ones first; the top bit says more follow.
     static quint64 decode(Bytes::const_iterator& at)
     {
         quint64 v = 0;
@@ -54,6 +54,19 @@ private:
             if (!(byte & 0x80))
                 return v;
         }
+    }
+    // An entry's steps: the second number's step with the first's in its three low bits
+    // when it is at most 6 (a marker a few lines after the last costs one byte while less
+    // than 16 bytes after it, two while less than 2 KiB), else 7 there and the first's
+    // step after it.
+    static constexpr int kTagBits = 3;
+    static constexpr quint64 kStepFollows = (1 << kTagBits) - 1;
+    static void stepOn(Pair& p, Bytes::const_iterator& at)
+    {
+        const quint64 v = decode(at);
+        const quint64 tag = v & kStepFollows;
+        p.a += tag == kStepFollows ? kStepFollows + decode(at) : tag;
+        p.b += v >> kTagBits;
     }
 
 public:
@@ -71,14 +84,13 @@ public:
             ++m_i;
             if (atEnd())
                 return;
-            if (m_base + 1 != m_list.m_bases.end() && (m_base + 1)->first == m_i) {
+            if (m_i % kRun == 0) {
                 ++m_base;
                 m_pair = Pair{m_base->a, m_base->b};
                 m_byte = m_list.m_bytes.begin() + m_base->bytes;
                 return;
             }
-            m_pair.a += decode(m_byte);
-            m_pair.b += decode(m_byte);
+            stepOn(m_pair, m_byte);
         }
         // On to entry i, at or after index(): near ones step by step, far ones at once.
         void advanceTo(qsizetype i)
@@ -100,10 +112,8 @@ public:
             m_base = m_list.m_bases.begin() + m_list.baseOf(i);
             m_pair = Pair{m_base->a, m_base->b};
             m_byte = m_list.m_bytes.begin() + m_base->bytes;
-            for (qsizetype k = m_base->first; k < i; ++k) {
-                m_pair.a += decode(m_byte);
-                m_pair.b += decode(m_byte);
-            }
+            for (qsizetype k = i / kRun * kRun; k < i; ++k)
+                stepOn(m_pair, m_byte);
         }
         const PairSteps& m_list;
         qsizetype m_i = 0;
@@ -115,12 +125,63 @@ public:
 private:
     qsizetype baseOf(qsizetype i) const;
     qsizetype lastAtMost(quint64 key, bool second) const;
-    void put(quint64 step);
+    void put(quint64 number);
 
     std::deque<Base> m_bases;
     Bytes m_bytes;
     qsizetype m_size = 0;
     Pair m_last;
+};
+
+} // namespace vantrel
+
+namespace vantrel
+{
+
+// Which entries of a list belong to a smaller one (new faults among the fault reports,
+// stops among the speed reports), a bit each: the smaller list costs its bigger one's
+// entries an eighth of a byte, not its own entries two bytes or more.
+class Subset final
+{
+public:
+    void push(bool in)
+    {
+        if (m_size % 64 == 0) {
+            if (m_size % kCounted == 0)
+                m_before.push_back(m_count);
+            m_words.push_back(0);
+        }
+        if (in) {
+            m_words.back() |= quint64(1) << (m_size % 64);
+            ++m_count;
+        }
+        ++m_size;
+    }
+    // Entry i of the bigger list in or out.
+    void set(qsizetype i, bool in);
+    qsizetype size() const { return m_size; }   // the bigger list's entries
+    qsizetype count() const { return m_count; } // those in the subset
+    bool contains(qsizetype i) const { return m_words[size_t(i / 64)] >> (i % 64) & 1; }
+    // How many of the bigger list's entries before i are in the subset.
+    qsizetype rank(qsizetype i) const;
+    // The bigger list's entry that is the subset's k-th.
+    qsizetype select(qsizetype k) const;
+    // Each of the bigger list's entries in the subset, in order.
+    template <typename Visit> void forEach(Visit visit) const
+    {
+        for (size_t w = 0; w < m_words.size(); ++w)
+            for (quint64 bits = m_words[w]; bits; bits &= bits - 1)
+                visit(qsizetype(w * 64 + size_t(qCountTrailingZeroBits(bits))));
+    }
+    // Moves another subset's bits to the end of this one, freeing them as they go.
+    void takeAppend(Subset& other);
+
+private:
+    static constexpr qsizetype kCounted = 512; // entries per count of those before
+    std::deque<quint64> m_words;
+    std::deque<qsizetype> m_before; // set bits before each kCounted entries
+    qsizetype m_size = 0;
+    qsizetype m_count = 0;
 };
 
 } // namespace vantrel

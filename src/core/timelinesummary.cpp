@@ -1,7 +1,6 @@
 #include "timelinesummary.h"
 
 #include "logindexdata.h"
-#include "statusscan.h"
 
 #include <algorithm>
 #include <cmath>
@@ -19,9 +18,10 @@ constexpr qsizetype kChangesOneByOne = 4;
 
 void TimelineSeries::reserve(qsizetype changes)
 {
-    const qsizetype kept = m_bounded ? std::min(changes, kKeptChanges) : changes;
-    m_at.reserve(size_t(kept));
-    m_value.reserve(size_t(kept));
+    if (!m_bounded)
+        return;
+    m_at.reserve(size_t(std::min(changes, kKeptChanges)));
+    m_value.reserve(size_t(std::min(changes, kKeptChanges)));
 }
 
 void TimelineSeries::put(Level& to, quint32 bucket, quint32 count, quint32 last, quint32 min,
@@ -52,7 +52,11 @@ void TimelineSeries::add(qint64 at, quint32 value)
     put(m_finest, step >> (m_scale.shift - m_scale.grain), 1, value, value, value);
     if (m_dense)
         return;
-    if (m_bounded && qsizetype(m_at.size()) >= kKeptChanges) {
+    if (!m_bounded) {
+        m_rising.push(value, step);
+        return;
+    }
+    if (qsizetype(m_at.size()) >= kKeptChanges) {
         m_dense = true;
         std::vector<quint32>().swap(m_at);
         std::vector<quint32>().swap(m_value);
@@ -96,8 +100,10 @@ qsizetype TimelineSeries::firstFrom(qint64 at) const
 {
     if (at > m_scale.origin + (qint64(0xffffffffu) << m_scale.grain))
         return size();
-    return qsizetype(std::lower_bound(m_at.begin(), m_at.end(), stepFrom(double(at))) -
-                     m_at.begin());
+    const quint32 step = stepFrom(double(at));
+    if (!m_bounded)
+        return step == 0 ? 0 : m_rising.lastAtMostB(step - 1) + 1;
+    return qsizetype(std::lower_bound(m_at.begin(), m_at.end(), step) - m_at.begin());
 }
 
 std::optional<quint32> TimelineSeries::valueAt(qint64 at) const
@@ -116,7 +122,7 @@ std::optional<quint32> TimelineSeries::valueAt(qint64 at) const
     const qsizetype past = firstFrom(at + 1);
     if (past == 0)
         return std::nullopt;
-    return m_value[size_t(past - 1)];
+    return value(past - 1);
 }
 
 quint32 TimelineSeries::maxValue() const
@@ -130,19 +136,34 @@ void TimelineSeries::changesInColumns(double from, double width, int count, Colu
     const qsizetype first = firstFrom(qint64(std::ceil(from)));
     const qsizetype end = firstFrom(qint64(std::ceil(to)));
     if (first > 0)
-        out.before = m_value[size_t(first - 1)];
+        out.before = value(first - 1);
+    // A few changes kept as steps are read once, in order, rather than each from its run.
+    std::vector<PairSteps::Pair> few;
+    if (!m_bounded && end - first <= kChangesOneByOne * count) {
+        few.reserve(size_t(end - first));
+        for (PairSteps::Reader r(m_rising); few.size() < size_t(end - first); r.advance()) {
+            r.advanceTo(first + qsizetype(few.size()));
+            few.push_back(r.get());
+        }
+    }
+    const auto valueOf = [&](qsizetype i) {
+        return few.empty() ? value(i) : quint32(few[size_t(i - first)].a);
+    };
     const auto columnOf = [&](qsizetype i) {
-        return std::clamp(int((double(position(i)) - from) / width), 0, count - 1);
+        const qint64 at =
+            few.empty() ? position(i)
+                        : m_scale.origin + (qint64(few[size_t(i - first)].b) << m_scale.grain);
+        return std::clamp(int((double(at) - from) / width), 0, count - 1);
     };
     const auto take = [&](int c, qsizetype i, qsizetype j) { // changes [i, j) in column c
         Column& col = out.columns[size_t(c)];
         col.count = quint32(j - i);
-        col.last = m_value[size_t(j - 1)];
+        col.last = valueOf(j - 1);
         col.min = col.max = col.last;
         if (m_ranges)
             for (qsizetype k = i; k < j; ++k) {
-                col.min = std::min(col.min, m_value[size_t(k)]);
-                col.max = std::max(col.max, m_value[size_t(k)]);
+                col.min = std::min(col.min, valueOf(k));
+                col.max = std::max(col.max, valueOf(k));
             }
     };
     if (end - first <= kChangesOneByOne * count) {
@@ -156,11 +177,20 @@ void TimelineSeries::changesInColumns(double from, double width, int count, Colu
         }
         return;
     }
-    // Many: where each column's changes end, found by halving.
+    // Many: where each column's changes end, found by halving (changes kept as steps: from
+    // the step list's own full pairs, then put right a change at a time).
     qsizetype i = first;
     for (int c = 0; c < count && i < end; ++c) {
         qsizetype lo = i;
         qsizetype hi = end;
+        if (!m_bounded) {
+            lo = std::clamp(firstFrom(qint64(std::ceil(from + width * (c + 1)))), i, end);
+            while (lo > i && columnOf(lo - 1) > c)
+                --lo;
+            while (lo < end && columnOf(lo) <= c)
+                ++lo;
+            hi = lo;
+        }
         while (lo < hi) {
             const qsizetype mid = lo + (hi - lo) / 2;
             if (columnOf(mid) <= c)
@@ -178,7 +208,7 @@ TimelineSeries::Columns TimelineSeries::columns(double from, double width, int c
 {
     Columns out;
     out.columns.resize(size_t(std::max(count, 0)));
-    if ((m_at.empty() && m_levels.empty()) || count <= 0 || !(width > 0))
+    if ((size() == 0 && m_levels.empty()) || count <= 0 || !(width > 0))
         return out;
     if ((width < double(qint64(1) << m_scale.shift) && !m_dense) || m_levels.empty()) {
         changesInColumns(from, width, count, out);
@@ -385,49 +415,38 @@ void TimelineSummary::takeCells(const IndexData& d)
 
 void TimelineSummary::takeSpeeds(const IndexData& d)
 {
-    // Only reports whose text differs from the one before can change the number.
-    SpeedChanges counting;
-    qsizetype changes = 0;
-    d.speedValues.forEachChange(
-        [&](qsizetype, SpeedValue v) { changes += counting.changed(v).has_value(); });
-    m_speed.reserve(changes);
+    // Only reports whose text differs from the one before can change the number; their
+    // texts are read again from the log.
     Placer place{d, m_start};
     PairSteps::Reader speeds(d.speeds);
+    DumpReader reader(d);
     SpeedChanges last;
-    d.speedValues.forEachChange([&](qsizetype i, SpeedValue v) {
-        if (const std::optional<quint32> number = last.changed(v)) {
-            speeds.advanceTo(i);
+    bool failed = false;
+    d.speedChanges.forEach([&](qsizetype i) {
+        if (failed)
+            return;
+        speeds.advanceTo(i);
+        const Result<SpeedValue> v = reader.speedAt(qint64(speeds.get().b));
+        failed = !v; // the disk failed under the index: the lane ends there
+        if (const std::optional<quint32> number = v ? last.changed(*v) : std::nullopt)
             m_speed.add(place(speeds.get()), *number);
-        }
     });
     m_speed.finish();
 }
 
 void TimelineSummary::takeFaults(const IndexData& d)
 {
-    // Reserved to the change: a log of faults alone must not hold twice its faults while
-    // a series grows.
-    std::vector<FaultKind> kinds;
-    kinds.reserve(d.faultTexts.size());
-    for (const QByteArray& text : d.faultTexts)
-        kinds.push_back(faultKind(text));
-    qsizetype faults = 0;
-    for (quint32 id : d.newFaultIds)
-        faults += kinds[id] == FaultKind::Fault;
-    m_faults.reserve(faults);
-    m_arrivals.reserve(d.arrivals.size());
     Placer place{d, m_start};
-    PairSteps::Reader arrivals(d.arrivals);
-    auto id = d.newFaultIds.begin();
-    for (PairSteps::Reader faults(d.newFaults); !faults.atEnd(); faults.advance(), ++id) {
-        const PairSteps::Pair p = faults.get();
-        while (!arrivals.atEnd() && arrivals.get().b < p.b)
-            arrivals.advance();
-        const bool arrival = !arrivals.atEnd() && arrivals.get().b == p.b;
-        if (!arrival && kinds[*id] == FaultKind::Clear)
-            continue;
-        (arrival ? m_arrivals : m_faults).add(place(p), quint32(faults.index()));
-    }
+    PairSteps::Reader faults(d.faults);
+    quint32 number = 0; // among the new faults
+    d.newFaults.forEach([&](qsizetype report) {
+        const bool arrival = d.arrivals.contains(report);
+        if (arrival || !d.faultClears.contains(report)) {
+            faults.advanceTo(report);
+            (arrival ? m_arrivals : m_faults).add(place(faults.get()), number);
+        }
+        ++number;
+    });
     m_faults.finish();
     m_arrivals.finish();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pairsteps.h"
 #include "pmidump.h"
 
 #include <QString>
@@ -59,7 +60,8 @@ public:
     {
     }
 
-    // Changes come in the order of their positions, none before the origin; then
+    // Changes come in the order of their positions, none before the origin (and, in a
+    // series not made bounded, values that never decrease: a fault's number, a line); then
     // finish() sums them up in buckets of 1 << (shift + level) units, level by level up
     // to one bucket for the lot.
     void reserve(qsizetype changes);
@@ -69,12 +71,15 @@ public:
     // Whether the changes themselves are gone (a bounded series with too many of them).
     bool dense() const { return m_dense; }
     // The changes kept: all of them unless dense().
-    qsizetype size() const { return qsizetype(m_at.size()); }
+    qsizetype size() const { return m_bounded ? qsizetype(m_at.size()) : m_rising.size(); }
     qint64 position(qsizetype i) const
     {
-        return m_scale.origin + (qint64(m_at[size_t(i)]) << m_scale.grain);
+        return m_scale.origin + (qint64(stepAt(i)) << m_scale.grain);
     }
-    quint32 value(qsizetype i) const { return m_value[size_t(i)]; }
+    quint32 value(qsizetype i) const
+    {
+        return m_bounded ? m_value[size_t(i)] : quint32(m_rising.at(i).a);
+    }
     // The first change at or after a position (size() when none is).
     qsizetype firstFrom(qint64 at) const;
     // The value the changes at or before a position left (of a dense series: that of
@@ -98,6 +103,10 @@ private:
     };
     // Steps of the grain from the origin: the first at or after a position.
     quint32 stepFrom(double at) const;
+    quint32 stepAt(qsizetype i) const
+    {
+        return m_bounded ? m_at[size_t(i)] : quint32(m_rising.at(i).b);
+    }
     void changesInColumns(double from, double width, int count, Columns& out) const;
 
     void put(Level& to, quint32 bucket, quint32 count, quint32 last, quint32 min,
@@ -109,6 +118,10 @@ private:
     bool m_dense = false;
     std::vector<quint32> m_at; // steps of the grain from the origin
     std::vector<quint32> m_value;
+    // A series not bounded (faults, arrivals, hits, one per event of a log that may
+    // hold nothing else): value and step kept as steps from the change before, about
+    // two bytes a change.
+    PairSteps m_rising;
     Level m_finest; // filled as the changes come
     std::vector<Level> m_levels;
 };

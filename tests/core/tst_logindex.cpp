@@ -88,6 +88,14 @@ QString describe(const QList<LogPlace>& places)
         s << QStringLiteral("%1@%2").arg(p.line).arg(p.offset);
     return s.join(u' ');
 }
+
+QString describe(const TimelineSeries& series)
+{
+    QStringList s;
+    for (qsizetype i = 0; i < series.size(); ++i)
+        s << QStringLiteral("%1=%2").arg(series.position(i)).arg(series.value(i));
+    return s.join(u' ');
+}
 } // namespace
 
 class TestLogIndex : public QObject
@@ -107,6 +115,25 @@ class TestLogIndex : public QObject
         if (!built)
             QTest::qFail(qPrintable(built.why()), __FILE__, __LINE__);
         return built ? *built : nullptr;
+    }
+
+    void seamJoins(const QByteArray& log)
+    {
+        const auto whole = indexOf(log, 1, 1 << 20);
+        QVERIFY(whole);
+        const QString wholeSpeeds = describe(whole->timeline().speed());
+        const QString wholeFaults = describe(whole->timeline().faults());
+        const QString wholeArrivals = describe(whole->timeline().arrivals());
+        const auto wholeCounts = whole->faultCounts();
+        const auto halves = indexOf(log, 2, 256);
+        QVERIFY(halves);
+        for (LogIndex::Event kind :
+             {LogIndex::Event::Stop, LogIndex::Event::NewFault, LogIndex::Event::Arrival})
+            QCOMPARE(describe(placesOf(*halves, kind)), describe(placesOf(*whole, kind)));
+        QCOMPARE(describe(halves->timeline().speed()), wholeSpeeds);
+        QCOMPARE(describe(halves->timeline().faults()), wholeFaults);
+        QCOMPARE(describe(halves->timeline().arrivals()), wholeArrivals);
+        QCOMPARE(halves->faultCounts(), wholeCounts);
     }
 
 private Q_SLOTS:
@@ -229,6 +256,39 @@ private Q_SLOTS:
         QCOMPARE(counts[0].first, QStringLiteral("DOOR"));
     }
 
+    // Each half of the log decides on its first report only when it is joined to the
+    // half before: what comes of that is what one reading of the whole log finds.
+    void reportsEitherSideOfTheHalvesSeam_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("after");
+        QTest::newRow("the same speed") << QByteArray("VEL =    40") << QByteArray("VEL =    40");
+        QTest::newRow("moving, then stopped")
+            << QByteArray("VEL =    40") << QByteArray("VEL =     0");
+        QTest::newRow("stopped, then moving")
+            << QByteArray("VEL =     0") << QByteArray("VEL =    40");
+        QTest::newRow("the same fault") << QByteArray("FLT0 =  DOOR") << QByteArray("FLT0 =  DOOR");
+        QTest::newRow("all clear, then an arrival")
+            << QByteArray("FLT0 =  NO FAULT") << QByteArray("FLT0 =  ARRIVED AT 3");
+        QTest::newRow("the same arrival")
+            << QByteArray("FLT0 =  ARRIVED AT 3") << QByteArray("FLT0 =  ARRIVED AT 3");
+    }
+    void reportsEitherSideOfTheHalvesSeam()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        // Halves of about the same size, moved a line at a time: one meets the seam.
+        for (int shift = -3; shift <= 3; ++shift) {
+            QByteArray log;
+            for (qsizetype k = 0; k < 10 * (after.size() + 2) + shift; ++k)
+                log += before + "\r\n";
+            for (qsizetype k = 0; k < 10 * (before.size() + 2) - shift; ++k)
+                log += after + "\r\n";
+            seamJoins(log);
+            if (QTest::currentTestFailed())
+                return;
+        }
+    }
     void lastLineAtOrBeforeATime_data()
     {
         QTest::addColumn<quint32>("seed");
