@@ -299,7 +299,7 @@ QString windowAfter(const std::vector<Line>& lines, size_t upTo, const QString& 
 LogIndex::LogIndex(std::unique_ptr<IndexData> data) : m_d(std::move(data))
 {
     // On the indexer's thread, right after the reading.
-    m_d->timeline = TimelineSummary::build(*m_d);
+    m_timeline = TimelineSummary::build(*m_d);
 }
 LogIndex::~LogIndex() = default;
 
@@ -321,7 +321,7 @@ const CaptureTimes& LogIndex::times() const
 }
 const TimelineSummary& LogIndex::timeline() const
 {
-    return *m_d->timeline;
+    return *m_timeline;
 }
 
 qsizetype LogIndex::count(Event kind) const

@@ -105,6 +105,7 @@ public:
 
 private:
     std::unique_ptr<IndexData> m_d;
+    std::unique_ptr<const TimelineSummary> m_timeline; // from m_d, once it is whole
 };
 
 // Builds a LogIndex on threads of its own: progress as a fraction, stopped at once by

@@ -5,7 +5,6 @@
 #include "pairsteps.h"
 #include "pmidump.h"
 #include "result.h"
-#include "timelinesummary.h"
 
 #include <QByteArray>
 #include <QString>
@@ -133,8 +132,6 @@ struct IndexData : LogFindings {
     int fd = -1;
     qint64 bytes = 0;
     CaptureTimes times;
-    // Built by the LogIndex from all of the above.
-    std::unique_ptr<const TimelineSummary> timeline;
 
     // Dump i's cells read again from the log.
     Result<DumpValues> readDump(qsizetype i) const;
