@@ -22,7 +22,6 @@ class QPushButton;
 namespace vantrel
 {
 
-class TimelineLane;
 class TimelinePlot;
 class FaultListModel;
 
