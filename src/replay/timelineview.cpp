@@ -15,7 +15,10 @@ void TimelineView::setView(double from, double span)
 {
     const TimelineSummary& s = summary();
     m_span = spanWithin(span);
-    m_from = std::clamp(from, double(s.start()), double(s.end()) - m_span);
+    // A place that is no number (a zoom or move by one) puts the view at the log's start
+    // rather than nowhere.
+    m_from = std::isnan(from) ? double(s.start())
+                              : std::clamp(from, double(s.start()), double(s.end()) - m_span);
 }
 
 void TimelineView::showWhole()
@@ -30,7 +33,7 @@ double TimelineView::spanWithin(double span) const
     const double shortest =
         std::min(whole, double(s.unit() == TimelineSummary::Unit::Milliseconds ? kMinSpanMs
                                                                                : kMinSpanLines));
-    return std::clamp(span, shortest, whole);
+    return std::isnan(span) ? whole : std::clamp(span, shortest, whole);
 }
 
 void TimelineView::zoomBy(double factor, double around)

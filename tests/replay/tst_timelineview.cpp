@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
+
 using namespace vantrel;
 using namespace vantrel::test;
 
@@ -38,6 +40,10 @@ private Q_SLOTS:
         QTest::newRow("before the start") << false << -0.5 << 0.2 << 0.0 << 0.2;
         QTest::newRow("past the end") << false << 0.9 << 0.2 << 0.8 << 0.2;
         QTest::newRow("wider than the log") << false << 0.1 << 3.0 << 0.0 << 1.0;
+        const double nan = std::nan("");
+        QTest::newRow("no number for a place or a span") << true << nan << nan << 0.0 << 1.0;
+        QTest::newRow("no number for a span") << false << 0.5 << nan << 0.0 << 1.0;
+        QTest::newRow("endless span") << true << 0.5 << HUGE_VAL << 0.0 << 1.0;
         QTest::newRow("shorter than the shortest, along lines")
             << false << 0.0 << 0.0 << 0.0 << -1.0;
         QTest::newRow("shorter than the shortest, along times")
