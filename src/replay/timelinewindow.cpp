@@ -26,37 +26,23 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace vantrel
 {
 
+using namespace timelinelane;
+
 namespace
 {
-// A palette told apart with the common colour-vision deficiencies: blue, sky blue,
-// orange and black; what they mark is also told by shape, hatching and text.
-constexpr QRgb kBlue = 0x0072B2;
-constexpr QRgb kSky = 0xBFE3F5;
-constexpr QRgb kOrange = 0xE69F00;
-constexpr QRgb kInk = 0x000000;
-constexpr QRgb kLaneBack = 0xFFFFFF;
-constexpr QRgb kAxisBack = 0xF0F0F0;
-constexpr QRgb kRule = 0xC8C8C8;
-
-constexpr int kMarkPx = 4;        // half a marker's width
-constexpr int kReachPx = 5;       // a marker this near the pointer is under it
-constexpr int kMarkSpacingPx = 3; // markers nearer than this to the last one drawn merge
-constexpr int kTickPx = 5;        // a tick's length below the axis's labels
-constexpr int kCursorPx = 2;      // the cursor line's width
-constexpr int kLanePadPx = 3;     // between a trace and its lane's edges
 constexpr int kFaultsInTipRows = 6;
 constexpr int kSentReadRows = 100;  // pieces and notes the sent lane's name lists at most
 constexpr double kWheelNotch = 120; // a wheel's step, in its angle units
 constexpr double kZoomPerNotch = 1.4142135623730951; // closer by this a step
 constexpr double kKeyPanViews = 0.125;               // an arrow key moves this much of the view
 constexpr double kKeyCursorViews = 0.02;             // Shift+arrow moves the cursor this much
-constexpr double kFollowViews = 0.1; // a cursor that left the view comes back this far in
-constexpr quint32 kTopLanding = 6;   // landings B and 1 to 6 at least
-constexpr int kLanesStretch = 4;     // of the window's room, against the fault list's 1
+constexpr quint32 kTopLanding = 6;                   // landings B and 1 to 6 at least
+constexpr int kLanesStretch = 4; // of the window's room, against the fault list's 1
 constexpr int kFaultRowsAtLeast = 4;
 constexpr int kFaultRowsAtFirst = 7;
 
@@ -87,16 +73,24 @@ int cellNamed(const QString& name)
 }
 } // namespace
 
+// What the lanes ask of the window that owns them: to be drawn, a tooltip at x, a click
+// at x.
+struct TimelineLaneHooks {
+    std::function<void(QPainter&, TimelineLaneKind, int, const QRect&)> paint;
+    std::function<QString(TimelineLaneKind, int, double)> tip;
+    std::function<void(TimelineLaneKind, double)> click;
+};
+
 // One lane of the timeline (or its axis): drawn by the window from the summary.
 class TimelineLane final : public QWidget
 {
 public:
-    TimelineLane(TimelineWindow* w, TimelineWindow::LaneKind kind, int cell, QWidget* parent)
-        : QWidget(parent), m_w(w), m_kind(kind), m_cell(cell)
+    TimelineLane(const TimelineLaneHooks& hooks, TimelineLaneKind kind, int cell, QWidget* parent)
+        : QWidget(parent), m_hooks(hooks), m_kind(kind), m_cell(cell)
     {
         setAttribute(Qt::WA_OpaquePaintEvent);
     }
-    TimelineWindow::LaneKind kind() const { return m_kind; }
+    TimelineLaneKind kind() const { return m_kind; }
     int cell() const { return m_cell; }
 
 protected:
@@ -104,13 +98,13 @@ protected:
     {
         QPainter p(this);
         p.setFont(font());
-        m_w->paintLane(p, m_kind, m_cell, rect());
+        m_hooks.paint(p, m_kind, m_cell, rect());
     }
     bool event(QEvent* e) override
     {
         if (e->type() == QEvent::ToolTip) {
             auto* help = static_cast<QHelpEvent*>(e);
-            const QString tip = m_w->laneToolTip(m_kind, m_cell, help->pos().x());
+            const QString tip = m_hooks.tip(m_kind, m_cell, help->pos().x());
             if (tip.isEmpty())
                 QToolTip::hideText();
             else
@@ -121,8 +115,8 @@ protected:
     }
 
 private:
-    TimelineWindow* m_w;
-    TimelineWindow::LaneKind m_kind;
+    const TimelineLaneHooks& m_hooks;
+    TimelineLaneKind m_kind;
     int m_cell;
 };
 
@@ -132,7 +126,9 @@ private:
 class TimelinePlot final : public QWidget
 {
 public:
-    explicit TimelinePlot(TimelineWindow* w) : QWidget(w), m_w(w)
+    // With the sent lane where the log has something sent or a note.
+    TimelinePlot(TimelineWindow* w, TimelineLaneHooks hooks, bool sent)
+        : QWidget(w), m_w(w), m_hooks(std::move(hooks))
     {
         setObjectName(QStringLiteral("Lanes"));
         setFocusPolicy(Qt::StrongFocus);
@@ -141,14 +137,14 @@ public:
         m_scroll = new QScrollBar(Qt::Vertical, this);
         m_scroll->setObjectName(QStringLiteral("SignalScroll"));
         connect(m_scroll, &QScrollBar::valueChanged, this, [this] { relayout(); });
-        using K = TimelineWindow::LaneKind;
+        using K = TimelineLaneKind;
         const bool times = w->summary().unit() == TimelineSummary::Unit::Milliseconds;
         addRow(m_fixed, this, K::Axis, -1, QStringLiteral("Axis"),
                times ? QStringLiteral("Time") : QStringLiteral("Line"));
         addRow(m_fixed, this, K::Speed, -1, QStringLiteral("Speed"), QStringLiteral("Speed"));
         addRow(m_fixed, this, K::Landing, -1, QStringLiteral("Landing"), QStringLiteral("Landing"));
         addRow(m_fixed, this, K::Faults, -1, QStringLiteral("Fault"), QStringLiteral("Faults"));
-        if (!w->m_sent.empty())
+        if (sent)
             addRow(m_fixed, this, K::Sent, -1, QStringLiteral("Sent"), QStringLiteral("Sent"));
     }
 
@@ -161,7 +157,7 @@ public:
         m_signals.clear();
         for (int cell : cells) {
             const QString name = signalName(cell);
-            addRow(m_signals, m_signalArea, TimelineWindow::LaneKind::Signal, cell,
+            addRow(m_signals, m_signalArea, TimelineLaneKind::Signal, cell,
                    QStringLiteral("Signal_") + name, name);
         }
         // Never taller than all its lanes.
@@ -175,7 +171,7 @@ public:
 
     int laneWidth() const { return std::max(1, width() - m_gutter - scrollWidth()); }
     int gutter() const { return m_gutter; }
-    TimelineLane* lane(TimelineWindow::LaneKind kind) const
+    TimelineLane* lane(TimelineLaneKind kind) const
     {
         for (const Row& row : m_fixed)
             if (row.lane->kind() == kind)
@@ -185,9 +181,9 @@ public:
     // The sent lane appears with its first mark (a note added while the window is open).
     void addSentLane()
     {
-        if (lane(TimelineWindow::LaneKind::Sent) || m_w->m_sent.empty())
+        if (lane(TimelineLaneKind::Sent))
             return;
-        addRow(m_fixed, this, TimelineWindow::LaneKind::Sent, -1, QStringLiteral("Sent"),
+        addRow(m_fixed, this, TimelineLaneKind::Sent, -1, QStringLiteral("Sent"),
                QStringLiteral("Sent"));
         setMaximumHeight(fixedHeight() + int(m_signals.size()) * signalHeight());
         relayout();
@@ -254,13 +250,7 @@ protected:
         m_dragging = false;
         if (!click || !m_pressedLane)
             return;
-        const double x = e->position().x() - m_gutter;
-        if (m_pressedLane->kind() == TimelineWindow::LaneKind::Faults)
-            if (const std::optional<qsizetype> fault = m_w->faultNear(x)) {
-                m_w->choose(m_w->faultLine(*fault));
-                return;
-            }
-        m_w->choose(m_w->lineAt(m_w->positionAt(x)));
+        m_hooks.click(m_pressedLane->kind(), e->position().x() - m_gutter);
     }
     void wheelEvent(QWheelEvent* e) override
     {
@@ -284,21 +274,21 @@ private:
         TimelineLane* lane;
     };
 
-    void addRow(QList<Row>& rows, QWidget* parent, TimelineWindow::LaneKind kind, int cell,
+    void addRow(QList<Row>& rows, QWidget* parent, TimelineLaneKind kind, int cell,
                 const QString& name, const QString& caption)
     {
         auto* label = new QLabel(caption, parent);
         label->setObjectName(name + QStringLiteral("Name"));
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        auto* lane = new TimelineLane(m_w, kind, cell, parent);
+        auto* lane = new TimelineLane(m_hooks, kind, cell, parent);
         lane->setObjectName(name + QStringLiteral("Lane"));
         rows.append({label, lane});
     }
 
     int lineHeight() const { return fontMetrics().height(); }
-    int heightOf(TimelineWindow::LaneKind kind) const
+    int heightOf(TimelineLaneKind kind) const
     {
-        using K = TimelineWindow::LaneKind;
+        using K = TimelineLaneKind;
         switch (kind) {
         case K::Axis:
             return lineHeight() + 2 * kTickPx + 4;
@@ -359,6 +349,7 @@ private:
     }
 
     TimelineWindow* m_w;
+    TimelineLaneHooks m_hooks;
     QList<Row> m_fixed;
     QList<Row> m_signals;
     QWidget* m_signalArea;
@@ -374,7 +365,10 @@ private:
 class FaultListModel final : public QAbstractListModel
 {
 public:
-    FaultListModel(const TimelineWindow& w, QObject* parent) : QAbstractListModel(parent), m_w(w) {}
+    FaultListModel(const TimelineWindow& w, std::function<QString(qsizetype)> row, QObject* parent)
+        : QAbstractListModel(parent), m_w(w), m_row(std::move(row))
+    {
+    }
     int rowCount(const QModelIndex& parent) const override
     {
         return parent.isValid() ? 0 : int(m_w.summary().faults().size());
@@ -383,11 +377,12 @@ public:
     {
         if (!i.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
             return {};
-        return m_w.faultRow(i.row());
+        return m_row(i.row());
     }
 
 private:
     const TimelineWindow& m_w;
+    std::function<QString(qsizetype)> m_row;
 };
 
 // The list of faults, a few rows high to begin with.
@@ -403,7 +398,7 @@ public:
 };
 
 TimelineWindow::TimelineWindow(std::shared_ptr<const LogIndex> index, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_index(std::move(index))
+    : QWidget(parent, Qt::Window), m_index(std::move(index)), m_view(m_index)
 {
     setObjectName(QStringLiteral("Timeline"));
     setAttribute(Qt::WA_WindowPropagation); // the replay screen's font
@@ -463,13 +458,8 @@ void TimelineWindow::buildLayout()
     m_whole = button("WholeLog", QStringLiteral("&Whole log"));
     bar->addStretch(1);
     top->addLayout(bar);
-    const auto around = [this] {
-        return m_cursorAt && *m_cursorAt >= m_from && *m_cursorAt < m_from + m_span
-                   ? *m_cursorAt
-                   : m_from + m_span / 2;
-    };
-    connect(m_zoomIn, &QPushButton::clicked, this, [this, around] { zoomBy(2, around()); });
-    connect(m_zoomOut, &QPushButton::clicked, this, [this, around] { zoomBy(0.5, around()); });
+    connect(m_zoomIn, &QPushButton::clicked, this, [this] { zoomBy(2, m_view.focus()); });
+    connect(m_zoomOut, &QPushButton::clicked, this, [this] { zoomBy(0.5, m_view.focus()); });
     connect(m_whole, &QPushButton::clicked, this, &TimelineWindow::showWholeLog);
 
     m_readout = new QLabel(this);
@@ -478,7 +468,13 @@ void TimelineWindow::buildLayout()
     m_readout->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     top->addWidget(m_readout);
 
-    m_plot = new TimelinePlot(this);
+    TimelineLaneHooks hooks;
+    hooks.paint = [this](QPainter& p, LaneKind kind, int cell, const QRect& r) {
+        paintLane(p, kind, cell, r);
+    };
+    hooks.tip = [this](LaneKind kind, int cell, double x) { return laneToolTip(kind, cell, x); };
+    hooks.click = [this](LaneKind kind, double x) { laneClicked(kind, x); };
+    m_plot = new TimelinePlot(this, std::move(hooks), !m_sent.empty());
     // Room goes to the lanes up to all of them, then to the list of faults.
     top->addWidget(m_plot, kLanesStretch);
 
@@ -489,7 +485,8 @@ void TimelineWindow::buildLayout()
     m_faultList->setObjectName(QStringLiteral("FaultList"));
     m_faultList->setUniformItemSizes(true);
     m_faultList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_faultModel = new FaultListModel(*this, m_faultList);
+    m_faultModel = new FaultListModel(
+        *this, [this](qsizetype fault) { return faultRow(fault); }, m_faultList);
     m_faultList->setModel(m_faultModel);
     m_faultList->setMinimumHeight(kFaultRowsAtLeast * fontMetrics().height());
     faultsCaption->setBuddy(m_faultList);
@@ -514,7 +511,7 @@ void TimelineWindow::buildLayout()
 
 void TimelineWindow::addNoteAtCursor()
 {
-    Q_EMIT noteWanted(std::max<qint64>(1, m_cursorLine));
+    Q_EMIT noteWanted(std::max<qint64>(1, cursorLine()));
 }
 
 void TimelineWindow::buildSignalMenu()
@@ -603,36 +600,26 @@ void TimelineWindow::nameForAssistiveTechnology()
 
 void TimelineWindow::setView(double from, double span)
 {
-    const TimelineSummary& s = summary();
-    m_span = spanWithin(span);
-    m_from = std::clamp(from, double(s.start()), double(s.end()) - m_span);
+    m_view.setView(from, span);
     viewChanged();
 }
 
 void TimelineWindow::showWholeLog()
 {
-    setView(double(summary().start()), double(summary().end() - summary().start()));
-}
-
-double TimelineWindow::spanWithin(double span) const
-{
-    const TimelineSummary& s = summary();
-    const double whole = double(s.end() - s.start());
-    const double shortest =
-        std::min(whole, double(s.unit() == TimelineSummary::Unit::Milliseconds ? kMinSpanMs
-                                                                               : kMinSpanLines));
-    return std::clamp(span, shortest, whole);
+    m_view.showWhole();
+    viewChanged();
 }
 
 void TimelineWindow::zoomBy(double factor, double around)
 {
-    const double span = spanWithin(m_span / factor);
-    setView(around - (around - m_from) * span / m_span, span);
+    m_view.zoomBy(factor, around);
+    viewChanged();
 }
 
 void TimelineWindow::panBy(double fraction)
 {
-    setView(m_from + fraction * m_span, m_span);
+    m_view.panBy(fraction);
+    viewChanged();
 }
 
 int TimelineWindow::laneWidth() const
@@ -642,23 +629,17 @@ int TimelineWindow::laneWidth() const
 
 double TimelineWindow::positionAt(double x) const
 {
-    return m_from + x / laneWidth() * m_span;
+    return m_view.positionAt(x, laneWidth());
 }
 
 double TimelineWindow::xAt(double position) const
 {
-    return (position - m_from) / m_span * laneWidth();
+    return m_view.xAt(position, laneWidth());
 }
 
 qint64 TimelineWindow::lineAt(double position) const
 {
-    const qint64 lines = m_index->lines();
-    if (lines <= 0)
-        return 0;
-    if (summary().unit() == TimelineSummary::Unit::Lines)
-        return std::clamp<qint64>(qint64(std::floor(position)), 1, lines);
-    const Result<qint64> line = m_index->lineUpTo(qint64(std::floor(position)));
-    return line ? std::clamp<qint64>(*line, 1, lines) : 1;
+    return m_view.lineAt(position);
 }
 
 void TimelineWindow::viewChanged()
@@ -668,18 +649,7 @@ void TimelineWindow::viewChanged()
 
 void TimelineWindow::setCursorLine(qint64 line)
 {
-    m_cursorLine = std::clamp<qint64>(line, 0, m_index->lines());
-    m_cursorAt.reset();
-    if (m_cursorLine > 0) {
-        if (summary().unit() == TimelineSummary::Unit::Lines) {
-            m_cursorAt = double(m_cursorLine);
-        } else if (const Result<std::optional<qint64>> ms = m_index->lineTime(m_cursorLine);
-                   ms && *ms) {
-            m_cursorAt = double(**ms);
-        }
-    }
-    if (m_cursorAt && (*m_cursorAt < m_from || *m_cursorAt >= m_from + m_span))
-        setView(*m_cursorAt - kFollowViews * m_span, m_span);
+    m_view.setCursorLine(line);
     updateReadout();
     m_plot->updateLanes();
 }
@@ -687,8 +657,8 @@ void TimelineWindow::setCursorLine(qint64 line)
 void TimelineWindow::choose(qint64 line)
 {
     setCursorLine(line);
-    if (m_cursorLine > 0)
-        Q_EMIT lineChosen(m_cursorLine);
+    if (cursorLine() > 0)
+        Q_EMIT lineChosen(cursorLine());
 }
 
 void TimelineWindow::loadSent()
@@ -719,14 +689,16 @@ void TimelineWindow::loadSent()
             at = note.ms ? double(*note.ms) : ms && *ms ? double(**ms) : double(s.start());
         m_sent.push_back({at, at, 1, false, true, QStringLiteral("note ") + note.text});
     }
-    std::stable_sort(m_sent.begin(), m_sent.end(),
-                     [](const SentMark& a, const SentMark& b) { return a.at < b.at; });
+    std::stable_sort(
+        m_sent.begin(), m_sent.end(),
+        [](const TimelineSentMark& a, const TimelineSentMark& b) { return a.at < b.at; });
 }
 
 void TimelineWindow::reloadSent()
 {
     loadSent();
-    m_plot->addSentLane();
+    if (!m_sent.empty())
+        m_plot->addSentLane();
     m_plot->updateLanes();
     nameSentLane();
 }
@@ -740,7 +712,7 @@ void TimelineWindow::nameSentLane()
     qint64 polls = 0;
     qint64 notes = 0;
     QStringList rows;
-    for (const SentMark& m : m_sent) {
+    for (const TimelineSentMark& m : m_sent) {
         (m.poll ? polls : m.note ? notes : pieces) += m.count;
         if (!m.poll && rows.size() < kSentReadRows)
             rows << m.text + QStringLiteral(" at ") + placeText(qint64(m.at), lineAt(m.at));
@@ -822,7 +794,7 @@ void TimelineWindow::chooseFaultNear(int step)
     qsizetype hi = faults.size();
     while (lo < hi) {
         const qsizetype mid = (lo + hi) / 2;
-        if (faultLine(mid) <= m_cursorLine)
+        if (faultLine(mid) <= cursorLine())
             lo = mid + 1;
         else
             hi = mid;
@@ -830,7 +802,7 @@ void TimelineWindow::chooseFaultNear(int step)
     qsizetype row = lo;
     if (step < 0) {
         row = lo - 1;
-        if (row >= 0 && faultLine(row) == m_cursorLine)
+        if (row >= 0 && faultLine(row) == cursorLine())
             --row;
     }
     if (row < 0 || row >= faults.size())
@@ -841,13 +813,15 @@ void TimelineWindow::chooseFaultNear(int step)
 
 QString TimelineWindow::cursorText() const
 {
-    if (m_cursorLine <= 0)
+    const qint64 cursorLine = m_view.cursorLine();
+    const std::optional<double> cursorAt = m_view.cursorPosition();
+    if (cursorLine <= 0)
         return QStringLiteral("No moment chosen: click a lane or a fault to go there in the "
                               "replay.");
     const LogIndex& x = *m_index;
-    const qint64 next = m_cursorLine + 1;
-    QString text = m_cursorAt ? placeText(qint64(*m_cursorAt), m_cursorLine)
-                              : QStringLiteral("line ") + timelineLine(m_cursorLine);
+    const qint64 next = cursorLine + 1;
+    QString text = cursorAt ? placeText(qint64(*cursorAt), cursorLine)
+                            : QStringLiteral("line ") + timelineLine(cursorLine);
     QStringList values;
     const std::optional<qsizetype> speed = x.previous(LogIndex::Event::Speed, next);
     values << QStringLiteral("speed ") +
@@ -881,7 +855,7 @@ void TimelineWindow::updateReadout()
 QList<AxisTick> TimelineWindow::ticks() const
 {
     const QFontMetrics metrics(m_plot->lane(LaneKind::Axis)->font());
-    return axisTicks(m_format, m_from, m_span, laneWidth(),
+    return axisTicks(m_format, m_view.from(), m_view.span(), laneWidth(),
                      [&](const QString& t) { return metrics.horizontalAdvance(t); });
 }
 
@@ -889,9 +863,7 @@ void TimelineWindow::keyPressEvent(QKeyEvent* e)
 {
     const bool ctrl = e->modifiers() & Qt::ControlModifier;
     const bool shift = e->modifiers() & Qt::ShiftModifier;
-    const double around = m_cursorAt && *m_cursorAt >= m_from && *m_cursorAt < m_from + m_span
-                              ? *m_cursorAt
-                              : m_from + m_span / 2;
+    const double around = m_view.focus();
     switch (e->key()) {
     case Qt::Key_Plus:
     case Qt::Key_Equal:
@@ -909,7 +881,7 @@ void TimelineWindow::keyPressEvent(QKeyEvent* e)
         if (ctrl)
             chooseFaultNear(way);
         else if (shift)
-            choose(lineAt(around + way * kKeyCursorViews * m_span));
+            choose(lineAt(around + way * kKeyCursorViews * m_view.span()));
         else
             panBy(way * kKeyPanViews);
         break;
@@ -921,10 +893,10 @@ void TimelineWindow::keyPressEvent(QKeyEvent* e)
         panBy(1);
         break;
     case Qt::Key_Home:
-        setView(double(summary().start()), m_span);
+        setView(double(summary().start()), m_view.span());
         break;
     case Qt::Key_End:
-        setView(double(summary().end()) - m_span, m_span);
+        setView(double(summary().end()) - m_view.span(), m_view.span());
         break;
     default:
         QWidget::keyPressEvent(e);
@@ -990,219 +962,50 @@ QString TimelineWindow::laneToolTip(LaneKind kind, int cell, double x) const
     return QString();
 }
 
-TimelineSeries::Columns TimelineWindow::columnsOf(const TimelineSeries& series, int width) const
-{
-    return series.columns(m_from, m_span / width, width);
-}
-
 void TimelineWindow::paintLane(QPainter& p, LaneKind kind, int cell, const QRect& r) const
 {
-    p.fillRect(r, QColor(kind == LaneKind::Axis ? kAxisBack : kLaneBack));
-    // Past the log's end (a view never starts before its start) nothing is drawn.
-    const double end = xAt(double(summary().end()));
-    if (end < r.width())
-        p.fillRect(QRectF(end, 0, r.width() - end, r.height()), QColor(kAxisBack));
+    const TimelinePaint c{p, m_view, r, laneWidth()};
+    paintLaneBack(c, kind);
     switch (kind) {
     case LaneKind::Axis:
-        paintAxis(p, r);
+        paintAxis(c, ticks(), m_hits, m_plot->hasFocus());
         break;
     case LaneKind::Speed:
-        paintSpeed(p, r);
+        paintSpeed(c, m_speedTop);
         break;
     case LaneKind::Landing:
-        paintLanding(p, r);
+        paintLanding(c, m_landingTop);
         break;
     case LaneKind::Faults:
-        paintFaults(p, r);
+        paintFaults(c);
         break;
     case LaneKind::Sent:
-        paintSent(p, r);
+        paintSent(c, m_sent);
         break;
     case LaneKind::Signal:
-        paintSignal(p, summary().cell(cell), r, false);
+        paintSignal(c, summary().cell(cell));
         break;
     }
-    p.setPen(QColor(kRule));
-    p.drawLine(0, r.height() - 1, r.width(), r.height() - 1);
-    // On the axis the cursor stays below the labels.
-    const int labels = kind == LaneKind::Axis ? r.height() - 2 * kTickPx : 0;
-    paintCursor(p, r.adjusted(0, labels, 0, 0));
+    paintLaneEnd(c, kind);
 }
 
-void TimelineWindow::paintAxis(QPainter& p, const QRect& r) const
+void TimelineWindow::laneClicked(LaneKind kind, double x)
 {
-    const QFontMetrics metrics(p.font());
-    if (m_plot->hasFocus()) {
-        p.setPen(QPen(QColor(kInk), 1, Qt::DotLine));
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(r.adjusted(0, 0, -1, -1));
-    }
-    std::vector<QLineF> marks;
-    p.setPen(QColor(kInk));
-    for (const AxisTick& tick : ticks()) {
-        marks.emplace_back(tick.x, r.height() - kTickPx, tick.x, r.height());
-        p.drawText(QPointF(tick.x + kTickPadPx, 2 + metrics.ascent()), tick.label);
-    }
-    p.drawLines(marks.data(), int(marks.size()));
-    // Find hits: orange triangles pointing up at the axis.
-    if (m_hits.size() == 0)
-        return;
-    const TimelineSeries::Columns hits = columnsOf(m_hits, r.width());
-    QPainterPath path;
-    int last = -kMarkSpacingPx;
-    for (int c = 0; c < r.width(); ++c) {
-        if (hits.columns[size_t(c)].count == 0 || c - last < kMarkSpacingPx)
-            continue;
-        last = c;
-        const double y = r.height() - 1;
-        path.moveTo(c - kMarkPx, y);
-        path.lineTo(c + kMarkPx, y);
-        path.lineTo(c, y - 2 * kMarkPx);
-        path.closeSubpath();
-    }
-    p.setPen(QColor(kInk));
-    p.setBrush(QColor(kOrange));
-    p.drawPath(path);
-}
-
-void TimelineWindow::paintSteps(QPainter& p, const TimelineSeries& series, const QRect& r,
-                                quint32 top, const QString& topText,
-                                const QString& bottomText) const
-{
-    const TimelineSeries::Columns cols = columnsOf(series, r.width());
-    const double high = r.top() + kLanePadPx;
-    const double low = r.bottom() - kLanePadPx;
-    const auto y = [&](quint32 v) { return low - (low - high) * std::min(1.0, double(v) / top); };
-    const double end = std::min<double>(r.width(), xAt(double(summary().end())));
-    // Each value holds until the next: a level, and where a column holds changes a
-    // stroke over all the values it went through.
-    std::vector<QLineF> lines;
-    std::optional<quint32> held = cols.before;
-    int runFrom = 0;
-    for (int c = 0; c < r.width(); ++c) {
-        const TimelineSeries::Column& col = cols.columns[size_t(c)];
-        if (col.count == 0)
-            continue;
-        quint32 lo = col.min;
-        quint32 hi = col.max;
-        if (held) {
-            lines.emplace_back(runFrom, y(*held), c, y(*held));
-            lo = std::min(lo, *held);
-            hi = std::max(hi, *held);
+    if (kind == LaneKind::Faults)
+        if (const std::optional<qsizetype> fault = faultNear(x)) {
+            choose(faultLine(*fault));
+            return;
         }
-        lines.emplace_back(c, y(lo), c, y(hi));
-        held = col.last;
-        runFrom = c;
-    }
-    if (held)
-        lines.emplace_back(runFrom, y(*held), end, y(*held));
-    p.setPen(QPen(QColor(kBlue), 2));
-    p.drawLines(lines.data(), int(lines.size()));
-    // The scale at the lane's left, on the lane's own background.
-    const QFontMetrics metrics(p.font());
-    const auto scale = [&](const QString& text, double baseline) {
-        const QRectF box(0, baseline - metrics.ascent(),
-                         metrics.horizontalAdvance(text) + 2 * kLanePadPx, metrics.height());
-        p.fillRect(box, QColor(kLaneBack));
-        p.setPen(QColor(kInk));
-        p.drawText(QPointF(kLanePadPx, baseline), text);
-    };
-    scale(topText, high + metrics.ascent());
-    if (!bottomText.isEmpty() && low - high >= 2 * metrics.height())
-        scale(bottomText, low - metrics.descent());
-}
-
-void TimelineWindow::paintSpeed(QPainter& p, const QRect& r) const
-{
-    paintSteps(p, summary().speed(), r, m_speedTop, QString::number(m_speedTop), QString());
-}
-
-void TimelineWindow::paintLanding(QPainter& p, const QRect& r) const
-{
-    // Where the car stood, from the bottom landing up, below its arrivals.
-    const int marks = 2 * kMarkPx + 2;
-    paintSteps(p, summary().landing(), QRect(0, marks, r.width(), r.height() - marks), m_landingTop,
-               TimelineSummary::landingName(m_landingTop), TimelineSummary::landingName(0));
-    // Arrivals: blue triangles pointing down at the lane's top, the landing beside each
-    // where there is room.
-    const QFontMetrics metrics(p.font());
-    const TimelineSeries::Columns cols = columnsOf(summary().arrivals(), r.width());
-    QPainterPath path;
-    int last = -kMarkSpacingPx;
-    for (int c = 0; c < r.width(); ++c) {
-        if (cols.columns[size_t(c)].count == 0 || c - last < kMarkSpacingPx)
-            continue;
-        last = c;
-        path.moveTo(c - kMarkPx, 1);
-        path.lineTo(c + kMarkPx, 1);
-        path.lineTo(c, 1 + 2 * kMarkPx);
-        path.closeSubpath();
-    }
-    p.setPen(QColor(kInk));
-    p.setBrush(QColor(kBlue));
-    p.drawPath(path);
-}
-
-void TimelineWindow::paintFaults(QPainter& p, const QRect& r) const
-{
-    const TimelineSeries::Columns cols = columnsOf(summary().faults(), r.width());
-    // Faults are orange diamonds.
-    QPainterPath faults;
-    const double mid = r.height() / 2.0;
-    int last = -kMarkSpacingPx;
-    for (int c = 0; c < r.width(); ++c) {
-        const TimelineSeries::Column& col = cols.columns[size_t(c)];
-        if (col.count == 0 || c - last < kMarkSpacingPx)
-            continue;
-        last = c;
-        faults.moveTo(c, mid - kMarkPx - 1);
-        faults.lineTo(c + kMarkPx + 1, mid);
-        faults.lineTo(c, mid + kMarkPx + 1);
-        faults.lineTo(c - kMarkPx - 1, mid);
-        faults.closeSubpath();
-    }
-    p.setPen(QColor(kInk));
-    p.setBrush(QColor(kOrange));
-    p.drawPath(faults);
-}
-
-// Polls are a band whose shade grows with how many fall on a pixel, so a day of them
-// is no forest of marks; every other piece sent is a mark of its own.
-void TimelineWindow::paintSent(QPainter& p, const QRect& r) const
-{
-    const double mid = r.height() / 2.0;
-    const auto first = std::lower_bound(m_sent.begin(), m_sent.end(), positionAt(-kReachPx),
-                                        [](const SentMark& m, double at) { return m.at < at; });
-    std::vector<QLineF> marks;
-    std::vector<QLineF> noteMarks;
-    p.setPen(Qt::NoPen);
-    for (const SentMark& m : m_sent) {
-        if (!m.poll || m.last < m_from || m.at > m_from + m_span)
-            continue;
-        const double x0 = xAt(m.at);
-        const double w = std::max(1.0, xAt(m.last) - x0);
-        const int shade = int(std::clamp(40.0 + 40.0 * double(m.count) / w, 40.0, 200.0));
-        QColor band(kInk);
-        band.setAlpha(shade);
-        p.fillRect(QRectF(x0, mid - kMarkPx / 2.0, w, double(kMarkPx)), band);
-    }
-    for (auto it = first; it != m_sent.end() && xAt(it->at) <= r.width() + kReachPx; ++it)
-        if (!it->poll)
-            (it->note ? noteMarks : marks)
-                .emplace_back(xAt(it->at), mid - kMarkPx - 1, xAt(it->at), mid + kMarkPx + 1);
-    p.setPen(QPen(QColor(kOrange), 2));
-    p.drawLines(marks.data(), int(marks.size()));
-    p.setPen(QPen(QColor(kBlue), 3));
-    p.drawLines(noteMarks.data(), int(noteMarks.size()));
+    choose(lineAt(positionAt(x)));
 }
 
 QString TimelineWindow::sentTip(double x) const
 {
     QStringList rows;
-    const SentMark* run = nullptr;
+    const TimelineSentMark* run = nullptr;
     const double from = positionAt(x - kReachPx);
     const double to = positionAt(x + kReachPx);
-    for (const SentMark& m : m_sent) {
+    for (const TimelineSentMark& m : m_sent) {
         if (m.at > to)
             break;
         if (!m.poll && m.at >= from && rows.size() < kFaultsInTipRows)
@@ -1213,92 +1016,6 @@ QString TimelineWindow::sentTip(double x) const
     if (rows.isEmpty() && run)
         rows << QStringLiteral("%1 polls: %2").arg(run->count).arg(run->text);
     return rows.join(QLatin1Char('\n'));
-}
-
-void TimelineWindow::paintSignal(QPainter& p, const TimelineSeries& series, const QRect& r,
-                                 bool landing) const
-{
-    const QFontMetrics metrics(p.font());
-    const TimelineSeries::Columns cols = columnsOf(series, r.width());
-    const double high = r.top() + kLanePadPx;
-    const double low = r.bottom() - kLanePadPx;
-    const double end = std::min<double>(r.width(), xAt(double(summary().end())));
-    std::vector<QLineF> lines;
-    std::vector<QRectF> filled;
-    std::vector<QRectF> busy;
-    struct Label {
-        QRectF box;
-        QString text;
-    };
-    std::vector<Label> labels;
-    const auto textOf = [&](quint32 v) {
-        return landing ? TimelineSummary::landingName(v) : TimelineSummary::cellShown(v);
-    };
-    const auto bitOf = [&](quint32 v) {
-        return landing ? std::nullopt : TimelineSummary::cellBit(v);
-    };
-    // A stretch [x0, x1) holding one value: a level for 0 and 1 (filled below when 1),
-    // else a box with the value's text where it fits.
-    const auto stretch = [&](double x0, double x1, quint32 v) {
-        if (x1 <= x0)
-            return;
-        if (const std::optional<bool> bit = bitOf(v)) {
-            lines.emplace_back(x0, *bit ? high : low, x1, *bit ? high : low);
-            if (*bit)
-                filled.emplace_back(x0, high, x1 - x0, low - high);
-            return;
-        }
-        lines.emplace_back(x0, high, x1, high);
-        lines.emplace_back(x0, low, x1, low);
-        const QString text = textOf(v);
-        if (metrics.horizontalAdvance(text) + 2 * kLanePadPx <= x1 - x0)
-            labels.push_back({QRectF(x0, high, x1 - x0, low - high), text});
-    };
-    std::optional<quint32> value = cols.before;
-    double from = 0;
-    for (int c = 0; c < r.width(); ++c) {
-        const TimelineSeries::Column& col = cols.columns[size_t(c)];
-        if (col.count == 0)
-            continue;
-        if (value)
-            stretch(from, c, *value);
-        if (col.count >= 2) {
-            // Changes too close to tell apart: a hatched column, merged with the last.
-            if (!busy.empty() && busy.back().right() >= c)
-                busy.back().setRight(c + 1);
-            else
-                busy.emplace_back(c, high, 1, low - high);
-            from = c + 1;
-        } else {
-            from = c;
-            if (value)
-                lines.emplace_back(c, high, c, low);
-        }
-        value = col.last;
-    }
-    if (value)
-        stretch(from, end, *value);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(kSky));
-    p.drawRects(filled.data(), int(filled.size()));
-    p.setBrush(QBrush(QColor(kInk), Qt::BDiagPattern));
-    p.drawRects(busy.data(), int(busy.size()));
-    p.setPen(QPen(QColor(kBlue), 1));
-    p.drawLines(lines.data(), int(lines.size()));
-    p.setPen(QColor(kInk));
-    for (const Label& l : labels)
-        p.drawText(l.box, Qt::AlignCenter, l.text);
-}
-
-void TimelineWindow::paintCursor(QPainter& p, const QRect& r) const
-{
-    if (!m_cursorAt)
-        return;
-    const double x = xAt(*m_cursorAt);
-    if (x < 0 || x >= r.width())
-        return;
-    p.setPen(QPen(QColor(kInk), kCursorPx));
-    p.drawLine(QLineF(x, r.top(), x, r.bottom() + 1));
 }
 
 } // namespace vantrel

@@ -2,7 +2,8 @@
 
 #include "core/logindex.h"
 #include "core/logsearch.h"
-#include "timelineticks.h"
+#include "timelinepainters.h"
+#include "timelineview.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -21,7 +22,6 @@ class QPushButton;
 namespace vantrel
 {
 
-class TimelineLane;
 class TimelinePlot;
 class FaultListModel;
 
@@ -37,8 +37,8 @@ class TimelineWindow final : public QWidget
 public:
     static constexpr int kDefaultWidthPx = 1000;
     // The shortest stretch a view shows: a second of times, or this many lines.
-    static constexpr qint64 kMinSpanMs = 1000;
-    static constexpr qint64 kMinSpanLines = 20;
+    static constexpr qint64 kMinSpanMs = TimelineView::kMinSpanMs;
+    static constexpr qint64 kMinSpanLines = TimelineView::kMinSpanLines;
     // Where the chosen signals are remembered (QSettings of the program's names).
     static constexpr const char* kSignalsKey = "timeline/signals";
 
@@ -52,8 +52,9 @@ public:
 
     // The stretch of the axis shown: from viewFrom() over viewSpan() units. setView
     // keeps it within the log and no shorter than the shortest stretch.
-    double viewFrom() const { return m_from; }
-    double viewSpan() const { return m_span; }
+    double viewFrom() const { return m_view.from(); }
+    double viewSpan() const { return m_view.span(); }
+    const TimelineView& view() const { return m_view; }
     void setView(double from, double span);
     void showWholeLog();
     // Closer by a factor above 1 (further below), the axis position `around` kept
@@ -70,8 +71,8 @@ public:
     qint64 lineAt(double position) const;
 
     // The cursor's line, 0 until one is set or chosen, and its axis position.
-    qint64 cursorLine() const { return m_cursorLine; }
-    std::optional<double> cursorPosition() const { return m_cursorAt; }
+    qint64 cursorLine() const { return m_view.cursorLine(); }
+    std::optional<double> cursorPosition() const { return m_view.cursorPosition(); }
     // What the cursor reads: time (with times), line, speed, landing, fault and the
     // shown signals' values after that line.
     QString cursorText() const;
@@ -107,20 +108,7 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
 
 private:
-    friend class TimelineLane;
-    friend class TimelinePlot;
-    friend class FaultListModel;
-    enum class LaneKind { Axis, Speed, Landing, Faults, Sent, Signal };
-    // A piece sent, a run of polls or a note, along the axis (the log's sent and notes
-    // files).
-    struct SentMark {
-        double at = 0;
-        double last = 0;
-        qint64 count = 1;
-        bool poll = false;
-        bool note = false;
-        QString text;
-    };
+    using LaneKind = TimelineLaneKind;
 
     void buildLayout();
     void buildSignalMenu();
@@ -128,7 +116,6 @@ private:
     void nameForAssistiveTechnology();
     void updateReadout();
     void viewChanged();
-    double spanWithin(double span) const;
     // Chooses a line: the cursor goes there and the replay is told.
     void choose(qint64 line);
     void chooseFaultNear(int step);
@@ -140,33 +127,22 @@ private:
     QString placeText(qint64 position, qint64 line) const;
     QString laneToolTip(LaneKind kind, int cell, double x) const;
 
+    // A lane drawn by its kind's painter; a click on one at x.
     void paintLane(QPainter& p, LaneKind kind, int cell, const QRect& r) const;
-    void paintAxis(QPainter& p, const QRect& r) const;
-    void paintSteps(QPainter& p, const TimelineSeries& series, const QRect& r, quint32 top,
-                    const QString& topText, const QString& bottomText) const;
-    void paintSpeed(QPainter& p, const QRect& r) const;
-    void paintLanding(QPainter& p, const QRect& r) const;
-    void paintFaults(QPainter& p, const QRect& r) const;
+    void laneClicked(LaneKind kind, double x);
     void loadSent();
     // The sent lane reads as what it marks: every piece sent but the polls, and the notes.
     void nameSentLane();
-    void paintSent(QPainter& p, const QRect& r) const;
     QString sentTip(double x) const;
-    void paintSignal(QPainter& p, const TimelineSeries& series, const QRect& r, bool landing) const;
-    void paintCursor(QPainter& p, const QRect& r) const;
-    TimelineSeries::Columns columnsOf(const TimelineSeries& series, int width) const;
 
     std::shared_ptr<const LogIndex> m_index;
+    TimelineView m_view;
     AxisFormat m_format;
-    double m_from = 0;
-    double m_span = 1;
-    qint64 m_cursorLine = 0;
-    std::optional<double> m_cursorAt;
     QStringList m_signals;
     TimelineSeries m_hits;
-    std::vector<SentMark> m_sent; // in the order of their positions
-    quint32 m_speedTop = 1;       // the speed at the speed lane's top
-    quint32 m_landingTop = 1;     // the landing code at the landing lane's top
+    std::vector<TimelineSentMark> m_sent; // in the order of their positions
+    quint32 m_speedTop = 1;               // the speed at the speed lane's top
+    quint32 m_landingTop = 1;             // the landing code at the landing lane's top
 
     QPushButton* m_signalsButton = nullptr;
     QMenu* m_signalMenu = nullptr;
