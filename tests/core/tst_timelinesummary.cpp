@@ -107,6 +107,26 @@ QString placesOf(const TimelineSeries& series)
     return s.join(u' ');
 }
 
+// Changes found again from a list held elsewhere, as the index lists its events.
+class ListedChanges final : public TimelineSeries::Listed
+{
+public:
+    ListedChanges(const QList<Change>& changes, const TimelineScale& scale)
+        : m_changes(changes), m_scale(scale)
+    {
+    }
+    qsizetype size() const override { return m_changes.size(); }
+    PairSteps::Pair at(qsizetype i) const override
+    {
+        const Change& c = m_changes[i];
+        return {c.value, quint64((c.at - m_scale.origin) >> m_scale.grain)};
+    }
+
+private:
+    QList<Change> m_changes;
+    TimelineScale m_scale;
+};
+
 QString placesOf(const QList<Change>& changes)
 {
     QStringList s;
@@ -182,8 +202,11 @@ private Q_SLOTS:
         for (Change& c : changes)
             c.at += origin;
         const TimelineScale scale{origin, grain, shift};
-        for (bool ranges : {false, true}) {
+        for (int kind = 0; kind < (bounded ? 2 : 3); ++kind) {
+            const bool ranges = kind == 1;
             TimelineSeries series(scale, ranges, bounded);
+            if (kind == 2) // the changes found again from a list rather than kept
+                series.setListed(std::make_shared<ListedChanges>(changes, scale));
             for (const Change& c : changes)
                 series.add(c.at, c.value);
             series.finish();
@@ -359,6 +382,46 @@ private Q_SLOTS:
         QCOMPARE(placesOf(s.faults()), placesOf(faults));
         QCOMPARE(placesOf(s.arrivals()), placesOf(arrivals));
         QVERIFY(!faults.isEmpty() && !arrivals.isEmpty());
+    }
+
+    // Lanes of new faults are found again from the index's new faults: also where one
+    // lane holds all of them and the other none.
+    void faultLanesOfLogsOfOneKindOfFault_data()
+    {
+        QTest::addColumn<QByteArray>("text"); // %1: the line's number
+        QTest::addColumn<bool>("timed");
+        QTest::newRow("faults alone") << QByteArray("FLT0 =  %1") << true;
+        QTest::newRow("faults alone, along lines") << QByteArray("FLT0 =  %1") << false;
+        QTest::newRow("arrivals alone") << QByteArray("FLT0 =  ARRIVED AT %1") << true;
+        QTest::newRow("an all-clear and a fault by turns")
+            << QByteArray("FLT0 =  NO FAULT\r\nFLT0 =  A%1") << true;
+    }
+    void faultLanesOfLogsOfOneKindOfFault()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, timed);
+        QByteArray log;
+        for (int i = 0; i < 3000; ++i)
+            log += QString::fromLatin1(text).arg(i % 7).toLatin1() + "\r\n";
+        const QString path = dir.filePath(QStringLiteral("%1.log").arg(QTest::currentDataTag()));
+        writeFile(path, log);
+        const QList<TimeRecord> times = randomTimes(5, log.size(), 1767225600000);
+        if (timed)
+            writeFile(capturetimes::pathFor(path), timesFile(times, log.size()));
+        const auto built = buildLogIndex(path);
+        QVERIFY2(built, qPrintable(built ? QString() : built.why()));
+        const LogIndex& index = **built;
+        std::array<QList<Change>, 2> lanes; // faults, arrivals
+        for (qsizetype i = 0; i < index.count(LogIndex::Event::NewFault); ++i) {
+            const QString fault = index.faultText(LogIndex::Event::NewFault, i);
+            const LogPlace p = index.place(LogIndex::Event::NewFault, i);
+            if (fault.trimmed() != u"NO FAULT")
+                lanes[fault.startsWith(u"ARRIVED AT ") ? 1 : 0].append(
+                    {timed ? timeOfByte(times, p.offset) : p.line, quint32(i)});
+        }
+        const TimelineSummary& s = index.timeline();
+        QCOMPARE(placesOf(s.faults()), placesOf(lanes[0]));
+        QCOMPARE(placesOf(s.arrivals()), placesOf(lanes[1]));
     }
 };
 
