@@ -501,22 +501,31 @@ void TimelineSummary::takeFaults(const IndexData& d)
         if (const int lane = laneOf(report); lane >= 0)
             ++counts[size_t(lane)];
     });
+    // Steps are quicker to draw from: lanes keep theirs while together they hold at most
+    // a change per 32 bytes of log (64 MB a GB at the most), the others find them again.
+    qint64 stepsLeft = d.bytes / 32;
     std::array<std::shared_ptr<NewFaultLane>, 2> lanes;
     for (size_t k = 0; k < lanes.size(); ++k) {
+        if (counts[k] <= stepsLeft) {
+            stepsLeft -= counts[k];
+            continue;
+        }
         lanes[k] = std::make_shared<NewFaultLane>(d, m_scale, m_start);
         lanes[k]->all = counts[k] == 0 ? 0 : d.newFaults.count();
         if (counts[k] > 0 && counts[k] < d.newFaults.count())
             lanes[k]->in.emplace();
     }
-    m_faults.setListed(lanes[0]);
-    m_arrivals.setListed(lanes[1]);
+    if (lanes[0])
+        m_faults.setListed(lanes[0]);
+    if (lanes[1])
+        m_arrivals.setListed(lanes[1]);
     Placer place{d, m_start};
     PairSteps::Reader faults(d.faults);
     quint32 number = 0; // among the new faults
     d.newFaults.forEach([&](qsizetype report) {
         const int lane = laneOf(report);
         for (size_t k = 0; k < lanes.size(); ++k)
-            if (lanes[k]->in)
+            if (lanes[k] && lanes[k]->in)
                 lanes[k]->in->push(lane == int(k));
         if (lane >= 0) {
             faults.advanceTo(report);

@@ -378,12 +378,14 @@ private Q_SLOTS:
         QVERIFY(!faults.isEmpty() && !arrivals.isEmpty());
     }
 
-    // A lane holding every new fault or none is found again from the index as well.
+    // Lanes of many new faults are found again from the index: one holding all of them, some
+    // of them or none.
     void faultLanesOfLogsOfOneKind_data()
     {
         QTest::addColumn<QByteArray>("text"); // a line's, %1 its number
         QTest::newRow("faults alone") << QByteArray("FLT0 =  %1");
         QTest::newRow("arrivals alone") << QByteArray("FLT0 =  ARRIVED AT %1");
+        QTest::newRow("faults and all-clears") << QByteArray("FLT0 =  NO FAULT\r\nFLT0 =  %1");
     }
     void faultLanesOfLogsOfOneKind()
     {
@@ -397,8 +399,10 @@ private Q_SLOTS:
         QVERIFY(built);
         std::array<QList<Change>, 2> lanes; // faults, arrivals along lines
         for (qsizetype i = 0; i < (*built)->count(LogIndex::Event::NewFault); ++i)
-            lanes[text.contains("ARRIVED") ? 1 : 0].append(
-                {(*built)->place(LogIndex::Event::NewFault, i).line, quint32(i)});
+            if (const QString f = (*built)->faultText(LogIndex::Event::NewFault, i);
+                f != "NO FAULT")
+                lanes[f.startsWith(u"ARRIVED") ? 1 : 0].append(
+                    {(*built)->place(LogIndex::Event::NewFault, i).line, quint32(i)});
         QCOMPARE(placesOf((*built)->timeline().faults()), placesOf(lanes[0]));
         QCOMPARE(placesOf((*built)->timeline().arrivals()), placesOf(lanes[1]));
     }
