@@ -109,6 +109,7 @@ QString placesOf(const TimelineSeries& series)
 
 // Changes found again from a list held elsewhere, as the index lists its events.
 struct ListedChanges final : TimelineSeries::Listed {
+    ListedChanges(const QList<Change>& c, TimelineScale s) : changes(c), scale(s) {}
     QList<Change> changes;
     TimelineScale scale;
     qsizetype size() const override { return changes.size(); }
@@ -196,11 +197,8 @@ private Q_SLOTS:
         for (int kind = 0; kind < (bounded ? 2 : 3); ++kind) {
             const bool ranges = kind == 1;
             TimelineSeries series(scale, ranges, bounded);
-            if (kind == 2) { // the changes found again from a list rather than kept
-                const auto listed = std::make_shared<ListedChanges>();
-                std::tie(listed->changes, listed->scale) = std::pair(changes, scale);
-                series.setListed(listed);
-            }
+            if (kind == 2) // the changes found again from a list rather than kept
+                series.setListed(std::make_shared<ListedChanges>(changes, scale));
             for (const Change& c : changes)
                 series.add(c.at, c.value);
             series.finish();
@@ -378,8 +376,7 @@ private Q_SLOTS:
         QVERIFY(!faults.isEmpty() && !arrivals.isEmpty());
     }
 
-    // Lanes of many new faults are found again from the index: one holding all of them, some
-    // of them or none.
+    // Lanes of many new faults, found again from the index: all of them, some or none.
     void faultLanesOfLogsOfOneKind_data()
     {
         QTest::addColumn<QByteArray>("text"); // a line's, %1 its number
