@@ -3,7 +3,8 @@
 // at 115,200 baud (chattering: every signal of every dump the opposite of the dump
 // before, as a chattering input would have it; speeds: nothing but speed reports, each
 // unlike the last; faults: a fault and its all-clear by turns, every line; arrivals: a
-// car going from landing to landing, a stop and an arrival every three lines); "redraw LOG" draws
+// car going from landing to landing, a stop and an arrival every three lines; shortfaults: the
+// shortest fault lines, "A" and "B" by turns, each a new fault); "redraw LOG" draws
 // its timeline window (offscreen) at zoom levels from the whole log down to 10 seconds and prints
 // the median time; "measure LOG GREP_SECONDS REDRAW_MS" indexes it and prints the figures in one
 // line (named with NAME when given). The drawing runs in a process of its own so the index's memory
@@ -98,6 +99,8 @@ void reports(std::string& out, size_t bytes, const std::string& kind, qint64& n)
         if (kind == "speeds") { // up to 120 and down again, over and over
             const qint64 v = k % 240 < 120 ? k % 240 : 240 - k % 240;
             std::snprintf(line, sizeof line, "VEL =   %3d\r\n", int(v));
+        } else if (kind == "shortfaults") { // the shortest new fault, every line
+            std::snprintf(line, sizeof line, "FLT0 =  %c\r\n", k % 2 ? 'B' : 'A');
         } else if (kind == "faults") {
             std::snprintf(line, sizeof line, "FLT0 =  %s\r\n",
                           k % 2 ? "NO FAULT" : kFaultTexts[(k / 2) % std::size(kFaultTexts)]);
@@ -294,7 +297,7 @@ int measure(const QString& path, double grepSeconds, double redrawMs, const QStr
         path, name.isEmpty() || name == u"chattering" ? kFound : QByteArray("VEL =     0"), {},
         [](const SearchHit&) { return true; });
     const double findSeconds = seconds(found);
-    if (!hits || (*hits == 0 && name != u"faults")) {
+    if (!hits || (*hits == 0 && name != u"faults" && name != u"shortfaults")) {
         std::fprintf(stderr, "find: %s\n", hits ? "nothing found" : qPrintable(hits.why()));
         return 1;
     }
@@ -347,7 +350,8 @@ int main(int argc, char** argv)
         setUpApplication();
     const QStringList args = QCoreApplication::arguments();
     const QStringList kinds{QStringLiteral("chattering"), QStringLiteral("speeds"),
-                            QStringLiteral("faults"), QStringLiteral("arrivals")};
+                            QStringLiteral("faults"), QStringLiteral("arrivals"),
+                            QStringLiteral("shortfaults")};
     if ((args.size() == 4 || (args.size() == 5 && kinds.contains(args[4]))) &&
         args[1] == u"generate")
         return generate(args[2], args[3].toLongLong(), args.value(4));
@@ -359,7 +363,8 @@ int main(int argc, char** argv)
         return measure(args[2], args[3].toDouble(), args[4].toDouble(), args.value(5));
     std::fprintf(
         stderr,
-        "usage: bench_log_index generate LOG MB [chattering|speeds|faults|arrivals] | redraw LOG | "
+        "usage: bench_log_index generate LOG MB [chattering|speeds|faults|arrivals|shortfaults] | "
+        "redraw LOG | "
         "measure LOG GREP_SECONDS REDRAW_MS [NAME]\n");
     return 2;
 }

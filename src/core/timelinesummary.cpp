@@ -53,7 +53,10 @@ void TimelineSeries::add(qint64 at, quint32 value)
     if (m_dense)
         return;
     if (!m_bounded) {
-        m_rising.push(value, step);
+        if (!m_listed)
+            m_rising.push(value, step);
+        else if (m_added++ % kListedRun == 0)
+            m_listedSteps.push_back(step);
         return;
     }
     if (qsizetype(m_at.size()) >= kKeptChanges) {
@@ -71,6 +74,7 @@ void TimelineSeries::finish()
     m_levels.clear();
     m_at.shrink_to_fit();
     m_value.shrink_to_fit();
+    m_listedSteps.shrink_to_fit();
     if (m_finest.bucket.empty())
         return;
     m_levels.push_back(std::move(m_finest));
@@ -101,6 +105,21 @@ qsizetype TimelineSeries::firstFrom(qint64 at) const
     if (at > m_scale.origin + (qint64(0xffffffffu) << m_scale.grain))
         return size();
     const quint32 step = stepFrom(double(at));
+    if (m_listed) { // the first change at or after the step: its run, then by halving
+        const qsizetype run =
+            qsizetype(std::lower_bound(m_listedSteps.begin(), m_listedSteps.end(), step) -
+                      m_listedSteps.begin());
+        qsizetype lo = std::max<qsizetype>(0, run - 1) * kListedRun;
+        qsizetype hi = std::min(size(), run * kListedRun);
+        while (lo < hi) {
+            const qsizetype mid = lo + (hi - lo) / 2;
+            if (m_listed->at(mid).b < step)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        return lo;
+    }
     if (!m_bounded)
         return step == 0 ? 0 : m_rising.lastAtMostB(step - 1) + 1;
     return qsizetype(std::lower_bound(m_at.begin(), m_at.end(), step) - m_at.begin());
@@ -141,6 +160,8 @@ void TimelineSeries::changesInColumns(double from, double width, int count, Colu
     std::vector<PairSteps::Pair> few;
     if (!m_bounded && end - first <= kChangesOneByOne * count) {
         few.reserve(size_t(end - first));
+        for (qsizetype i = first; m_listed && i < end; ++i)
+            few.push_back(m_listed->at(i));
         for (PairSteps::Reader r(m_rising); few.size() < size_t(end - first); r.advance()) {
             r.advanceTo(first + qsizetype(few.size()));
             few.push_back(r.get());
@@ -434,16 +455,81 @@ void TimelineSummary::takeSpeeds(const IndexData& d)
     m_speed.finish();
 }
 
+namespace
+{
+// A lane of new faults found again from the index: those of its kind among the new faults
+// (a bit each, none where the lane holds all of them), each valued with its number among
+// them and placed where its report is. A log of nothing but faults then costs the lane an
+// eighth of a byte a fault at most, where the changes kept as steps cost a byte or two.
+class NewFaultLane final : public TimelineSeries::Listed
+{
+public:
+    NewFaultLane(const IndexData& d, const TimelineScale& scale, qint64 start)
+        : m_d(d), m_scale(scale), m_start(start)
+    {
+    }
+    // Which new faults are in the lane, in order; all of them when not given.
+    std::optional<Subset> in;
+    qsizetype all = 0;
+
+    qsizetype size() const override { return in ? in->count() : all; }
+    PairSteps::Pair at(qsizetype i) const override
+    {
+        const qsizetype number = in ? in->select(i) : i;
+        const PairSteps::Pair report = m_d.faults.at(m_d.newFaults.select(number));
+        const qint64 at = m_d.times.valid() ? m_d.times.timeAt(qint64(report.b)).value_or(m_start)
+                                            : qint64(report.a) + 1;
+        return {quint64(number),
+                quint64(quint32(std::max<qint64>(0, at - m_scale.origin) >> m_scale.grain))};
+    }
+
+private:
+    const IndexData& m_d;
+    TimelineScale m_scale;
+    qint64 m_start;
+};
+} // namespace
+
 void TimelineSummary::takeFaults(const IndexData& d)
 {
+    // Arrivals in one lane, the other new faults but the all-clear in the other.
+    const auto laneOf = [&](qsizetype report) {
+        return d.arrivals.contains(report) ? 1 : d.faultClears.contains(report) ? -1 : 0;
+    };
+    std::array<qsizetype, 2> counts{};
+    d.newFaults.forEach([&](qsizetype report) {
+        if (const int lane = laneOf(report); lane >= 0)
+            ++counts[size_t(lane)];
+    });
+    // Steps are quicker to draw from: lanes keep theirs while together they hold at most
+    // a change per 32 bytes of log (64 MB a GB at the most), the others find them again.
+    qint64 stepsLeft = d.bytes / 32;
+    std::array<std::shared_ptr<NewFaultLane>, 2> lanes;
+    for (size_t k = 0; k < lanes.size(); ++k) {
+        if (counts[k] <= stepsLeft) {
+            stepsLeft -= counts[k];
+            continue;
+        }
+        lanes[k] = std::make_shared<NewFaultLane>(d, m_scale, m_start);
+        lanes[k]->all = counts[k] == 0 ? 0 : d.newFaults.count();
+        if (counts[k] > 0 && counts[k] < d.newFaults.count())
+            lanes[k]->in.emplace();
+    }
+    if (lanes[0])
+        m_faults.setListed(lanes[0]);
+    if (lanes[1])
+        m_arrivals.setListed(lanes[1]);
     Placer place{d, m_start};
     PairSteps::Reader faults(d.faults);
     quint32 number = 0; // among the new faults
     d.newFaults.forEach([&](qsizetype report) {
-        const bool arrival = d.arrivals.contains(report);
-        if (arrival || !d.faultClears.contains(report)) {
+        const int lane = laneOf(report);
+        for (size_t k = 0; k < lanes.size(); ++k)
+            if (lanes[k] && lanes[k]->in)
+                lanes[k]->in->push(lane == int(k));
+        if (lane >= 0) {
             faults.advanceTo(report);
-            (arrival ? m_arrivals : m_faults).add(place(faults.get()), number);
+            (lane == 1 ? m_arrivals : m_faults).add(place(faults.get()), number);
         }
         ++number;
     });

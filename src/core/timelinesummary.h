@@ -53,6 +53,18 @@ public:
 
     static constexpr qsizetype kKeptChanges = 1 << 15;
 
+    // Changes a series does not keep but finds again where asked for: a lane with a change
+    // for each of a log's events (a log of nothing but faults) would cost what the index's
+    // own list of them does.
+    class Listed
+    {
+    public:
+        virtual ~Listed() = default;
+        virtual qsizetype size() const = 0;
+        // Change i's value (a) and its steps of the grain from the origin (b).
+        virtual PairSteps::Pair at(qsizetype i) const = 0;
+    };
+
     // With ranges, the least and greatest value of each bucket are kept too (speed).
     explicit TimelineSeries(const TimelineScale& scale = {}, bool ranges = false,
                             bool bounded = false)
@@ -64,6 +76,9 @@ public:
     // series not made bounded, values that never decrease: a fault's number, a line); then
     // finish() sums them up in buckets of 1 << (shift + level) units, level by level up
     // to one bucket for the lot.
+    // A series not bounded whose changes are the listed ones: add() them all all the same
+    // (for the buckets), in order, after this.
+    void setListed(std::shared_ptr<const Listed> listed) { m_listed = std::move(listed); }
     void reserve(qsizetype changes);
     void add(qint64 at, quint32 value);
     void finish();
@@ -71,14 +86,17 @@ public:
     // Whether the changes themselves are gone (a bounded series with too many of them).
     bool dense() const { return m_dense; }
     // The changes kept: all of them unless dense().
-    qsizetype size() const { return m_bounded ? qsizetype(m_at.size()) : m_rising.size(); }
+    qsizetype size() const
+    {
+        return m_bounded ? qsizetype(m_at.size()) : m_listed ? m_listed->size() : m_rising.size();
+    }
     qint64 position(qsizetype i) const
     {
         return m_scale.origin + (qint64(stepAt(i)) << m_scale.grain);
     }
     quint32 value(qsizetype i) const
     {
-        return m_bounded ? m_value[size_t(i)] : quint32(m_rising.at(i).a);
+        return m_bounded ? m_value[size_t(i)] : quint32(rising(i).a);
     }
     // The first change at or after a position (size() when none is).
     qsizetype firstFrom(qint64 at) const;
@@ -103,9 +121,10 @@ private:
     };
     // Steps of the grain from the origin: the first at or after a position.
     quint32 stepFrom(double at) const;
-    quint32 stepAt(qsizetype i) const
+    quint32 stepAt(qsizetype i) const { return m_bounded ? m_at[size_t(i)] : quint32(rising(i).b); }
+    PairSteps::Pair rising(qsizetype i) const
     {
-        return m_bounded ? m_at[size_t(i)] : quint32(m_rising.at(i).b);
+        return m_listed ? m_listed->at(i) : m_rising.at(i);
     }
     void changesInColumns(double from, double width, int count, Columns& out) const;
 
@@ -122,6 +141,12 @@ private:
     // hold nothing else): value and step kept as steps from the change before, about
     // two bytes a change.
     PairSteps m_rising;
+    std::shared_ptr<const Listed> m_listed; // in place of m_rising when set
+    // Every kListedRun-th listed change's step, so that finding one by its position asks
+    // the list a few times, not once for each halving of the whole list.
+    static constexpr qsizetype kListedRun = 256;
+    std::vector<quint32> m_listedSteps;
+    qsizetype m_added = 0;
     Level m_finest; // filled as the changes come
     std::vector<Level> m_levels;
 };

@@ -107,6 +107,18 @@ QString placesOf(const TimelineSeries& series)
     return s.join(u' ');
 }
 
+// Changes found again from a list held elsewhere, as the index lists its events.
+struct ListedChanges final : TimelineSeries::Listed {
+    ListedChanges(const QList<Change>& c, TimelineScale s) : changes(c), scale(s) {}
+    QList<Change> changes;
+    TimelineScale scale;
+    qsizetype size() const override { return changes.size(); }
+    PairSteps::Pair at(qsizetype i) const override
+    {
+        return {changes[i].value, quint64((changes[i].at - scale.origin) >> scale.grain)};
+    }
+};
+
 QString placesOf(const QList<Change>& changes)
 {
     QStringList s;
@@ -182,8 +194,11 @@ private Q_SLOTS:
         for (Change& c : changes)
             c.at += origin;
         const TimelineScale scale{origin, grain, shift};
-        for (bool ranges : {false, true}) {
+        for (int kind = 0; kind < (bounded ? 2 : 3); ++kind) {
+            const bool ranges = kind == 1;
             TimelineSeries series(scale, ranges, bounded);
+            if (kind == 2) // the changes found again from a list rather than kept
+                series.setListed(std::make_shared<ListedChanges>(changes, scale));
             for (const Change& c : changes)
                 series.add(c.at, c.value);
             series.finish();
@@ -359,6 +374,34 @@ private Q_SLOTS:
         QCOMPARE(placesOf(s.faults()), placesOf(faults));
         QCOMPARE(placesOf(s.arrivals()), placesOf(arrivals));
         QVERIFY(!faults.isEmpty() && !arrivals.isEmpty());
+    }
+
+    // Lanes of many new faults, found again from the index: all of them, some or none.
+    void faultLanesOfLogsOfOneKind_data()
+    {
+        QTest::addColumn<QByteArray>("text"); // a line's, %1 its number
+        QTest::newRow("faults alone") << QByteArray("FLT0 =  %1");
+        QTest::newRow("arrivals alone") << QByteArray("FLT0 =  ARRIVED AT %1");
+        QTest::newRow("faults and all-clears") << QByteArray("FLT0 =  NO FAULT\r\nFLT0 =  %1");
+    }
+    void faultLanesOfLogsOfOneKind()
+    {
+        QFETCH(QByteArray, text);
+        QByteArray log;
+        for (int i = 0; i < 3000; ++i)
+            log += QString::fromLatin1(text).arg(i % 7).toLatin1() + "\r\n";
+        const QString path = dir.filePath(QStringLiteral("%1.log").arg(QTest::currentDataTag()));
+        writeFile(path, log);
+        const auto built = buildLogIndex(path);
+        QVERIFY(built);
+        std::array<QList<Change>, 2> lanes; // faults, arrivals along lines
+        for (qsizetype i = 0; i < (*built)->count(LogIndex::Event::NewFault); ++i)
+            if (const QString f = (*built)->faultText(LogIndex::Event::NewFault, i);
+                f != "NO FAULT")
+                lanes[f.startsWith(u"ARRIVED") ? 1 : 0].append(
+                    {(*built)->place(LogIndex::Event::NewFault, i).line, quint32(i)});
+        QCOMPARE(placesOf((*built)->timeline().faults()), placesOf(lanes[0]));
+        QCOMPARE(placesOf((*built)->timeline().arrivals()), placesOf(lanes[1]));
     }
 };
 
