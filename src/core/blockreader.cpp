@@ -37,9 +37,16 @@ Result<qint64> BlockReader::some(char* into, qint64 at, qint64 n) const
     if (cancelled())
         return stopped();
     ssize_t got;
-    do {
-        got = ::pread(m_fd, into, size_t(n), at);
-    } while (got < 0 && errno == EINTR);
+    for (;;) {
+        got = m_stream ? ::read(m_fd, into, size_t(n)) : ::pread(m_fd, into, size_t(n), at);
+        // A pipe has no offsets: what comes next is read as it comes.
+        if (got < 0 && errno == ESPIPE && !m_stream) {
+            m_stream = true;
+            continue;
+        }
+        if (got >= 0 || errno != EINTR)
+            break;
+    }
     if (got < 0)
         return failed(errno);
     return qint64(got);

@@ -19,7 +19,7 @@ inline constexpr qint64 kReadBlockBytes = 256 * 1024;
 QString osError(int err);
 
 // Reads a log's bytes at given offsets with pread, so readers may share one descriptor
-// (it owns none). A failure names the log and the system's reason; a cancel flag, when
+// (it owns none); a pipe is read in order, as it comes. A failure names the log and the system's reason; a cancel flag, when
 // given, stops the read that follows it being raised.
 class BlockReader final
 {
@@ -44,6 +44,7 @@ private:
     QString m_path;
     const std::atomic<bool>* m_cancel;
     const char* m_shrunk;
+    mutable bool m_stream = false; // the descriptor cannot seek
 };
 
 // How the replay cuts a log into lines, for every reader that shows them: a line ends

@@ -119,7 +119,7 @@ Result<> LineFile::fill()
 
 bool LineFile::startAt(qint64 offset)
 {
-    if (m_started || offset < 0)
+    if (m_started || ::lseek(m_fd, offset, SEEK_SET) != offset)
         return false;
     m_at = m_offset = offset;
     return true;
