@@ -19,8 +19,8 @@ inline constexpr qint64 kReadBlockBytes = 256 * 1024;
 QString osError(int err);
 
 // Reads a log's bytes at given offsets with pread, so readers may share one descriptor
-// (it owns none); a pipe is read in order, as it comes. A failure names the log and the system's reason; a cancel flag, when
-// given, stops the read that follows it being raised.
+// (it owns none); a pipe is read in order, as it comes. A failure names the log and the system's
+// reason; a cancel flag, when given, stops the read that follows it being raised.
 class BlockReader final
 {
 public:

@@ -141,8 +141,8 @@ LineRead LineFile::next()
     m_started = true;
     QByteArray out;
     qint64 textEnd = 0;
-    const Result<bool> got = splitLine(&m_at, m_maxLine, &out, &textEnd,
-                                       [this](qint64 at) { return bytesAt(at); });
+    const Result<bool> got =
+        splitLine(&m_at, m_maxLine, &out, &textEnd, [this](qint64 at) { return bytesAt(at); });
     if (!got)
         return Failure(got.why());
     if (!*got)

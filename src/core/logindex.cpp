@@ -86,8 +86,7 @@ Result<qsizetype> DumpReader::joined(qint64 offset, char* out, qsizetype n)
             m_base = offset;
             m_length = 0;
             const qint64 want = std::max<qint64>(0, std::min(m_blockBytes, m_d.bytes - offset));
-            if (const Result<> read = indexedLog(m_d).exactly(m_block.data(), offset, want);
-                !read)
+            if (const Result<> read = indexedLog(m_d).exactly(m_block.data(), offset, want); !read)
                 return Failure(read.why());
             m_length = want;
         }
