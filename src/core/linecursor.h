@@ -1,5 +1,6 @@
 #pragma once
 
+#include "blockreader.h"
 #include "result.h"
 
 #include <QByteArray>
@@ -8,10 +9,9 @@
 namespace vantrel
 {
 
-// Reads the lines of a log from any line's start, as the replay reads them (see
-// LineFile: a line ends at CR, a CR LF pair is taken whole, a longer line keeps its
-// last kReplayLineMax characters), with where each lies in the file. Reads with pread
-// on a descriptor it does not own, so several may share one.
+// Reads the lines of a log from any line's start, as the replay reads them (splitLine,
+// a longer line keeping its last kReplayLineMax characters), with where each lies in
+// the file. Reads with pread on a descriptor it does not own, so several may share one.
 class LineCursor final
 {
 public:
@@ -24,17 +24,17 @@ public:
 
     // The path only names the log in a failure.
     LineCursor(const QString& path, int fd, qint64 offset, qint64 fileBytes,
-               qint64 blockBytes = 64 * 1024);
+               qint64 blockBytes = kReadBlockBytes);
     // The next line; false at the file's end; a failure names the OS's reason.
     Result<bool> next(Line* line);
     qint64 offset() const { return m_pos; }
 
 private:
-    Result<> load(qint64 at);
+    // The buffer's bytes from `at` on, loading the block there when it does not hold it.
+    Result<std::pair<const char*, qint64>> bytesAt(qint64 at);
 
-    QString m_path;
+    BlockReader m_reader;
     qint64 m_block;
-    int m_fd;
     qint64 m_pos;
     qint64 m_size;
     QByteArray m_buf;

@@ -8,11 +8,6 @@
 namespace vantrel
 {
 
-QString osError(int err)
-{
-    return QString::fromLocal8Bit(std::strerror(err));
-}
-
 QString fileNameFromBytes(const QByteArray& bytes)
 {
     QString out;
@@ -66,7 +61,9 @@ QByteArray fileNameBytes(const QString& name)
 }
 
 LineFile::LineFile(int fd, qint64 maxLine, const QByteArray& path, qint64 blockBytes)
-    : m_fd(fd), m_maxLine(maxLine), m_path(path), m_blockBytes(blockBytes)
+    : m_fd(fd), m_maxLine(maxLine), m_path(path), m_blockBytes(blockBytes),
+      m_reader(fd, path.isEmpty() ? QStringLiteral("the log file") : fileNameFromBytes(path),
+               &m_cancel)
 {
     struct stat st {
     };
@@ -85,14 +82,13 @@ Result<> LineFile::fill()
 {
     if (m_eof)
         return done();
-    const auto stop = [this](const QString& why) {
+    const auto stop = [this](Failure why) {
         m_block.clear();
-        m_pos = 0;
         m_eof = true;
-        return Failure(why);
+        return why;
     };
-    if (m_cancel)
-        return stop(QStringLiteral("Reading the log file was stopped"));
+    if (m_reader.cancelled())
+        return stop(m_reader.stopped());
     // A log that shrinks under us would otherwise read as a silent end. Only a size the
     // system reports means anything: files it makes up as they are read (/proc) say 0.
     struct stat st {
@@ -100,7 +96,7 @@ Result<> LineFile::fill()
     if (::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode)) {
         m_sizeKnown = m_sizeKnown || st.st_size > 0;
         if (m_sizeKnown && st.st_size < m_offset)
-            return stop(QStringLiteral("The log file became shorter while it was being read"));
+            return stop(m_reader.shorter());
     }
     if (!m_path.isEmpty()) {
         struct stat now {
@@ -108,70 +104,49 @@ Result<> LineFile::fill()
         const bool gone = ::stat(m_path.constData(), &now) != 0;
         const int err = gone ? errno : ENOENT;
         if (gone || quint64(now.st_dev) != m_dev || quint64(now.st_ino) != m_ino)
-            return stop(QStringLiteral("Cannot read the log file: %1").arg(osError(err)));
+            return stop(m_reader.failed(err));
     }
     m_block.resize(m_blockBytes);
-    ssize_t n;
-    do {
-        n = ::read(m_fd, m_block.data(), static_cast<size_t>(m_blockBytes));
-    } while (n < 0 && errno == EINTR);
-    if (n < 0)
-        return stop(QStringLiteral("Cannot read the log file: %1").arg(osError(errno)));
-    m_block.resize(n);
-    m_pos = 0;
-    m_offset += n;
-    if (n == 0)
+    const Result<qint64> n = m_reader.some(m_block.data(), m_offset, m_blockBytes);
+    if (!n)
+        return stop(Failure(n.why()));
+    m_block.resize(*n);
+    m_offset += *n;
+    if (*n == 0)
         m_eof = true;
     return done();
 }
 
 bool LineFile::startAt(qint64 offset)
 {
-    if (m_offset != 0 || !m_block.isEmpty() || ::lseek(m_fd, offset, SEEK_SET) != offset)
+    if (m_started || ::lseek(m_fd, offset, SEEK_SET) != offset)
         return false;
-    m_offset = offset;
+    m_at = m_offset = offset;
     return true;
 }
 
-Result<bool> LineFile::more()
+Result<std::pair<const char*, qint64>> LineFile::bytesAt(qint64 at)
 {
-    if (m_pos < m_block.size())
-        return true;
-    if (const Result<> filled = fill(); !filled)
-        return Failure(filled.why());
-    return !m_block.isEmpty();
+    if (at >= m_offset)
+        if (const Result<> filled = fill(); !filled)
+            return Failure(filled.why());
+    const qint64 rest = m_offset - at;
+    if (rest <= 0 || rest > m_block.size())
+        return std::pair<const char*, qint64>(nullptr, 0);
+    return std::pair(m_block.constData() + (m_block.size() - rest), rest);
 }
 
 LineRead LineFile::next()
 {
-    Result<bool> left = more();
-    if (!left)
-        return Failure(left.why());
-    if (!*left)
-        return std::optional<QString>();
+    m_started = true;
     QByteArray out;
-    while (*left) {
-        const char* begin = m_block.constData() + m_pos;
-        const qsizetype rest = m_block.size() - m_pos;
-        const char* cr = static_cast<const char*>(std::memchr(begin, '\r', rest));
-        const qsizetype take = cr ? cr - begin : rest;
-        out.append(begin, take);
-        if (out.size() > m_maxLine)
-            out.remove(0, out.size() - m_maxLine);
-        m_pos += take;
-        if (cr) {
-            ++m_pos; // the CR, and the LF of a CR LF pair even in the next block
-            const Result<bool> after = more();
-            if (!after)
-                return Failure(after.why());
-            if (*after && m_block.at(m_pos) == '\n')
-                ++m_pos;
-            break;
-        }
-        left = more();
-        if (!left)
-            return Failure(left.why());
-    }
+    qint64 textEnd = 0;
+    const Result<bool> got =
+        splitLine(&m_at, m_maxLine, &out, &textEnd, [this](qint64 at) { return bytesAt(at); });
+    if (!got)
+        return Failure(got.why());
+    if (!*got)
+        return std::optional<QString>();
     return std::optional<QString>(QString::fromLatin1(out));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "blockreader.h"
 #include "result.h"
 
 #include <QByteArray>
@@ -19,13 +20,12 @@ using LineRead = Result<std::optional<QString>>;
 constexpr qint64 kReplayLineMax = 4096;
 
 // Reads a text file line by line without ever holding more than one block and one
-// bounded line. A line ends at CR (a CR LF pair is consumed whole); a line longer
-// than the bound keeps its last characters only. Bytes are characters one to one
+// bounded line, cut into lines as splitLine does. Bytes are characters one to one
 // (Latin-1). It owns the file descriptor.
 class LineFile
 {
 public:
-    static constexpr qint64 kBlockBytes = 64 * 1024;
+    static constexpr qint64 kBlockBytes = kReadBlockBytes;
 
     // The path, when given, is checked on each block: a log that is deleted or
     // replaced while it is read is reported instead of being read on unseen.
@@ -44,8 +44,8 @@ public:
     void cancel() { m_cancel = true; }
 
 private:
-    // Whether the block has something left, reading the next one when it has not.
-    Result<bool> more();
+    // The block's bytes from `at` on, reading the next block when it has none left.
+    Result<std::pair<const char*, qint64>> bytesAt(qint64 at);
     Result<> fill();
 
     std::atomic<bool> m_cancel{false};
@@ -53,17 +53,16 @@ private:
     qint64 m_maxLine;
     QByteArray m_path;
     qint64 m_blockBytes;
+    BlockReader m_reader;
     quint64 m_dev = 0;
     quint64 m_ino = 0;
     QByteArray m_block;
-    qsizetype m_pos = 0;
-    qint64 m_offset = 0; // bytes of the file consumed into m_block so far
+    qint64 m_at = 0;     // the file offset of the next line
+    qint64 m_offset = 0; // the file offset just past m_block
     bool m_eof = false;
+    bool m_started = false;
     bool m_sizeKnown = false; // the system has reported a size for this file
 };
-
-// The operating system's description of errno.
-QString osError(int err);
 
 // A file's name as the system has it, bytes, and as text: UTF-8, with each byte that
 // is not part of UTF-8 kept as U+DC80..U+DCFF, so any name comes back byte for byte

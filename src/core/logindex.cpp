@@ -68,7 +68,11 @@ DumpValues dumpValues(const char* text, qsizetype length)
 
 namespace
 {
-constexpr qint64 kDumpBlock = 64 * 1024;
+// What reads the log again: the index knows its size, so less is a log cut since.
+BlockReader indexedLog(const IndexData& d)
+{
+    return BlockReader(d.fd, d.path, nullptr, "it became shorter since it was indexed");
+}
 } // namespace
 
 Result<qsizetype> DumpReader::joined(qint64 offset, char* out, qsizetype n)
@@ -82,20 +86,9 @@ Result<qsizetype> DumpReader::joined(qint64 offset, char* out, qsizetype n)
             m_base = offset;
             m_length = 0;
             const qint64 want = std::max<qint64>(0, std::min(m_blockBytes, m_d.bytes - offset));
-            while (m_length < want) {
-                const ssize_t r = ::pread(m_d.fd, m_block.data() + m_length,
-                                          size_t(want - m_length), offset + m_length);
-                if (r < 0 && errno == EINTR)
-                    continue;
-                if (r < 0)
-                    return Failure(
-                        QStringLiteral("Cannot read %1: %2").arg(m_d.path, osError(errno)));
-                if (r == 0)
-                    return Failure(QStringLiteral("Cannot read %1: it became shorter since it was "
-                                                  "indexed")
-                                       .arg(m_d.path));
-                m_length += r;
-            }
+            if (const Result<> read = indexedLog(m_d).exactly(m_block.data(), offset, want); !read)
+                return Failure(read.why());
+            m_length = want;
         }
         got = joinedInBlock(offset, out, n);
     }
@@ -177,7 +170,7 @@ qsizetype DumpReader::joinedInBlock(qint64 at, char* out, qsizetype n) const
 
 qsizetype DumpReader::joinedSlowly(qint64 at, char* out, qsizetype n, QString* failure) const
 {
-    LineCursor cursor(m_d.path, m_d.fd, at, m_d.bytes, 8 * 1024);
+    LineCursor cursor(m_d.path, m_d.fd, at, m_d.bytes);
     LineCursor::Line line;
     qsizetype got = 0;
     bool first = true;
@@ -211,18 +204,8 @@ Result<QByteArray> IndexData::readFaultText(qint64 offset) const
     // The rest of its line as the car screen's field holds it.
     const qint64 from = offset + marker::kValueOffset;
     QByteArray text(qsizetype(std::clamp<qint64>(bytes - from, 0, marker::kFaultLength)), '\0');
-    qint64 got = 0;
-    while (got < text.size()) {
-        const ssize_t r = ::pread(fd, text.data() + got, size_t(text.size() - got), from + got);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r < 0)
-            return Failure(QStringLiteral("Cannot read %1: %2").arg(path, osError(errno)));
-        if (r == 0)
-            return Failure(
-                QStringLiteral("Cannot read %1: it became shorter since it was indexed").arg(path));
-        got += r;
-    }
+    if (const Result<> read = indexedLog(*this).exactly(text.data(), from, text.size()); !read)
+        return Failure(read.why());
     if (const qsizetype cr = text.indexOf('\r'); cr >= 0)
         text.truncate(cr);
     return text;

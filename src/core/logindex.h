@@ -1,5 +1,6 @@
 #pragma once
 
+#include "blockreader.h"
 #include "capturetimes.h"
 #include "pmidump.h"
 #include "replaystate.h"
@@ -117,7 +118,7 @@ public:
         // Threads that read a part each (the log is split only when it is larger than
         // two blocks), and the bytes each reads at a time.
         int threads = 2;
-        qint64 blockBytes = 256 * 1024;
+        qint64 blockBytes = kReadBlockBytes;
         // Called on a worker thread, at most about 20 times a second.
         std::function<void(double fraction)> progress;
         // Called on a worker thread once the result is there (also after a failure).

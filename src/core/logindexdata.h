@@ -1,6 +1,7 @@
 #pragma once
 
 // What a LogIndex holds, shared by its builder and its questions; not for other users.
+#include "blockreader.h"
 #include "capturetimes.h"
 #include "pairsteps.h"
 #include "pmidump.h"
@@ -97,7 +98,7 @@ class DumpReader final
 {
 public:
     // Reads a block of this many bytes at a time: a small one for a single value.
-    explicit DumpReader(const IndexData& d, qint64 blockBytes = 64 * 1024)
+    explicit DumpReader(const IndexData& d, qint64 blockBytes = kReadBlockBytes)
         : m_d(d), m_blockBytes(blockBytes)
     {
     }

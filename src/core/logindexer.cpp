@@ -35,7 +35,6 @@ constexpr qint64 kTrailBytes = 64; // positions this near a block's end wait for
 constexpr qint64 kWindow = kReplayWindow;
 constexpr int kFaultChars = marker::kFaultLength;
 constexpr qint64 kReportEveryMs = 50;
-constexpr qint64 kSlowBlockBytes = 8 * 1024; // what the careful way reads at a time
 
 // The markers as bytes, and where their first '=' is.
 struct Marker {
@@ -136,7 +135,7 @@ public:
                 LogIndexer::Shared& shared, Part& out)
         : m_path(path), m_fd(fd), m_size(fileBytes), m_from(from), m_to(to),
           m_block(std::max<qint64>(shared.options.blockBytes, 2 * kTrailBytes)), m_shared(shared),
-          m_out(out)
+          m_out(out), m_reader(fd, path, &shared.cancel)
     {
     }
     Result<> run();
@@ -148,7 +147,6 @@ private:
         qint64 at;
     };
 
-    Result<> read(char* into, qint64 at, qint64 n);
     void scan(qint64 from, qint64 to);
     void equalsAt(qsizetype i);
     Q_ALWAYS_INLINE void lineEnd(qsizetype i);
@@ -190,24 +188,8 @@ private:
     std::optional<SpeedValue> m_lastSpeed;
     std::optional<quint32> m_lastFault;
     QString m_readFailure;
+    BlockReader m_reader;
 };
-
-Result<> PartScanner::read(char* into, qint64 at, qint64 n)
-{
-    qint64 got = 0;
-    while (got < n) {
-        const ssize_t r = ::pread(m_fd, into + got, size_t(n - got), at + got);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r < 0)
-            return Failure(QStringLiteral("Cannot read %1: %2").arg(m_path, osError(errno)));
-        if (r == 0)
-            return Failure(
-                QStringLiteral("Cannot read %1: it became shorter while it was read").arg(m_path));
-        got += r;
-    }
-    return done();
-}
 
 Result<> PartScanner::run()
 {
@@ -219,10 +201,10 @@ Result<> PartScanner::run()
     qint64 next = m_from;
     qint64 examined = m_from;
     for (;;) {
-        if (m_shared.cancel)
-            return Failure(QStringLiteral("Reading %1 was stopped").arg(m_path));
+        if (m_reader.cancelled())
+            return m_reader.stopped();
         const qint64 want = std::min(m_block, m_to - next);
-        if (const Result<> r = read(m_buf.data() + m_len, next, want); !r)
+        if (const Result<> r = m_reader.exactly(m_buf.data() + m_len, next, want); !r)
             return r;
         m_len += want;
         next += want;
@@ -410,7 +392,7 @@ qsizetype PartScanner::joined(qint64 at, char* out, qsizetype n, qint64* rawEnd)
 
 qsizetype PartScanner::joinedSlowly(qint64 at, char* out, qsizetype n)
 {
-    LineCursor cursor(m_path, m_fd, at, m_size, kSlowBlockBytes);
+    LineCursor cursor(m_path, m_fd, at, m_size);
     LineCursor::Line line;
     qsizetype got = 0;
     bool first = true;
@@ -498,7 +480,7 @@ void PartScanner::addFault(qint64 at, qint64 textEnd)
     if (length > 0) {
         if (inBuffer(from) && inBuffer(from + length - 1)) {
             std::memcpy(text.data(), m_buf.data() + (from - m_base), size_t(length));
-        } else if (const Result<> r = read(text.data(), from, length); !r) {
+        } else if (const Result<> r = m_reader.exactly(text.data(), from, length); !r) {
             m_readFailure = r.why();
             return;
         }

@@ -130,15 +130,12 @@ Result<qint64> searchLog(const QString& path, const QByteArray& text, const Sear
     qint64 readAt = 0;  // file offset of the next byte to read
     char before = 0;    // the byte before the buffer's first
     qint64 resume = 0;  // file offset where the next hit may begin: hits never overlap
+    const BlockReader reader(fd, path, options.cancel);
     for (;;) {
-        if (options.cancel && *options.cancel)
-            return Failure(QStringLiteral("The search of %1 was stopped").arg(path));
-        ssize_t n;
-        do {
-            n = ::pread(fd, raw.data() + held, size_t(block), readAt);
-        } while (n < 0 && errno == EINTR);
-        if (n < 0)
-            return Failure(QStringLiteral("Cannot read %1: %2").arg(path, osError(errno)));
+        const Result<qint64> got = reader.some(raw.data() + held, readAt, block);
+        if (!got)
+            return Failure(got.why());
+        const qint64 n = *got;
         if (n == 0)
             break;
         const qint64 base = readAt - held; // file offset of raw[0]

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "blockreader.h"
 #include "result.h"
 #include "sentlog.h"
 
@@ -39,7 +40,7 @@ struct SearchResult {
 
 struct SearchOptions {
     bool ignoreCase = false; // letters of Latin-1 in either case
-    qint64 blockBytes = 1 << 20;
+    qint64 blockBytes = kReadBlockBytes;
     const std::atomic<bool>* cancel = nullptr;
     std::function<void(qint64 doneBytes)> progress; // after each block
 };

@@ -1,5 +1,6 @@
 // The line reader: lines end at CR (a CR LF pair is one end, also across blocks), an
 // over-long line keeps its tail, every byte comes back as its character.
+#include "core/linecursor.h"
 #include "core/linefile.h"
 #include "testfiles.h"
 
@@ -8,6 +9,7 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <unistd.h>
 
 using namespace vantrel;
 using namespace vantrel::test;
@@ -29,6 +31,22 @@ QStringList allLines(const QByteArray& bytes, QString* failure = nullptr)
         lines << **next;
     if (failure)
         *failure = next.why();
+    return lines;
+}
+
+// The same file's lines as go-to reads them, from its start.
+QStringList cursorLines(const QByteArray& bytes)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("f.log"));
+    writeFile(path, bytes);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    LineCursor cursor(path, fd, 0, bytes.size());
+    LineCursor::Line line;
+    QStringList lines;
+    while (cursor.next(&line).value())
+        lines << QString::fromLatin1(line.text);
+    ::close(fd);
     return lines;
 }
 } // namespace
@@ -65,6 +83,37 @@ private Q_SLOTS:
         QString failure = QStringLiteral("not read");
         QCOMPARE(allLines(bytes, &failure), lines);
         QCOMPARE(failure, QString());
+        QCOMPARE(cursorLines(bytes), lines);
+    }
+
+    // Every reader's failure names the log and the reason.
+    void failuresNameTheLogAndTheReason_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("closed") << "closed"
+                                << QStringLiteral("Cannot read f.log: ") + osError(EBADF);
+        QTest::newRow("stopped") << "cancel" << QStringLiteral("Reading f.log was stopped");
+        QTest::newRow("cut shorter than its size")
+            << "short" << QStringLiteral("Cannot read f.log: it became shorter while it was read");
+    }
+    void failuresNameTheLogAndTheReason()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, why);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("f.log"));
+        writeFile(path, "A\r\nB");
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        const std::atomic<bool> cancel{how == QLatin1String("cancel")};
+        if (how == QLatin1String("closed"))
+            ::close(fd);
+        char bytes[8];
+        const Result<> read =
+            BlockReader(fd, QStringLiteral("f.log"), &cancel).exactly(bytes, 0, 8);
+        if (how != QLatin1String("closed"))
+            ::close(fd);
+        QCOMPARE(read.why(), why);
     }
 
     // The system says such a file is empty; it is read as it comes, not as shrunk.
